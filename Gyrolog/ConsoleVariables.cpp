@@ -1,0 +1,86 @@
+#include "Gyrolog.h"
+#include "Guarded.h"
+
+void Gyrolog::RegisterBoolCvar(std::shared_ptr<bool>& mirror, bool initial, const char* name,
+                               const char* defaultText, const char* description) {
+    mirror = std::make_shared<bool>(initial);
+    auto variable = cvarManager->registerCvar(name, defaultText, description, true, false, 0,
+                                              false, 0, true);
+    variable.bindTo(mirror);
+}
+
+void Gyrolog::RegisterConsoleVariables() {
+    RegisterBoolCvar(AutoReplay, false, "tas_autoreplay", "0", "Auto replay runs on reset");
+
+    RecordSpeed = std::make_shared<float>(1.0f);
+    cvarManager->registerCvar("tas_recordspeed", "1", "Speed for recording", true, false, 0, false,
+                              0, true)
+        .addOnValueChanged([this](std::string oldValue, CVarWrapper variable) {
+            Guarded("tas_recordspeed", [&] { OnRecordSpeedChanged(oldValue, variable); });
+        });
+
+    ReplaySpeed = std::make_shared<float>(1.0f);
+    cvarManager->registerCvar("tas_replayspeed", "1", "Speed for replaying", true, false, 0, false,
+                              0, true)
+        .addOnValueChanged([this](std::string oldValue, CVarWrapper variable) {
+            Guarded("tas_replayspeed", [&] { OnReplaySpeedChanged(oldValue, variable); });
+        });
+
+    RegisterBoolCvar(CheckThrottle, true, "tas_checkthrottle", "0", "Check Throttle");
+    RegisterBoolCvar(CheckSteer, true, "tas_checksteer", "0", "Check Steer");
+    RegisterBoolCvar(CheckAirRoll, true, "tas_checkairroll", "0", "Check Roll");
+    RegisterBoolCvar(CheckHandbrake, true, "tas_checkhandbrake", "0", "Check Handbrake");
+    RegisterBoolCvar(CheckJump, true, "tas_checkjump", "0", "Check Jump");
+    RegisterBoolCvar(CheckBoost, true, "tas_checkboost", "1", "Check Activate Boost");
+    RegisterBoolCvar(ConfirmFileDelete, true, "tas_confirmfiledelete", "1",
+                     "Show the file delete confirmation popup");
+    RegisterBoolCvar(ConfirmOverwriteFile, true, "tas_confirmoverwritefile", "1",
+                     "Show the overwrite existing file popup");
+    RegisterBoolCvar(ConfirmOverwriteLoadedTas, true, "tas_confirmoverwriteloadedtas", "1",
+                     "Show the overwrite loaded tas popup");
+}
+
+void Gyrolog::RegisterConsoleCommands() {
+    // Every command ignores its arguments.
+    cvarManager->registerNotifier(
+        "tas_start", [this](std::vector<std::string>) { Guarded("tas_start", [&] { Start(); }); },
+        "Start the replay/recording", 0);
+    cvarManager->registerNotifier(
+        "tas_stop", [this](std::vector<std::string>) { Guarded("tas_stop", [&] { Stop(); }); },
+        "Stop recording or replaying inputs", 0);
+    cvarManager->registerNotifier(
+        "tas_update",
+        [this](std::vector<std::string>) { Guarded("tas_update", [&] { UpdateInputs(); }); },
+        "Update saved inputs", 0);
+    cvarManager->registerNotifier(
+        "tas_stopandupdate",
+        [this](std::vector<std::string>) {
+            Guarded("tas_stopandupdate", [&] {
+                Stop();
+                UpdateInputs();
+            });
+        },
+        "Stop recording or replaying inputs and apply new inputs to recorded tas", 0);
+    cvarManager->registerNotifier(
+        "tas_changespeed",
+        [this](std::vector<std::string>) { Guarded("tas_changespeed", [&] { ToggleSpeed(); }); },
+        "Toggle speed between replay and record speed", 0);
+}
+
+void Gyrolog::RegisterHooks() {
+    gameWrapper->HookEvent("Function TAGame.GameEvent_TA.Destroyed", [this](std::string name) {
+        Guarded("game event teardown", [&] { OnGameEventDestroyed(name); });
+    });
+    gameWrapper->HookEventWithCaller<CarWrapper>(
+        "Function TAGame.Car_TA.SetVehicleInput",
+        [this](CarWrapper caller, void* params, std::string name) {
+            Guarded("vehicle input", [&] { OnSetVehicleInput(caller, params, name); });
+        });
+    gameWrapper->HookEventPost("Function GameEvent_Soccar_TA.Active.StartRound",
+                               [this](std::string name) {
+                                   Guarded("round start", [&] { OnRoundStarted(name); });
+                               });
+    gameWrapper->HookEventPost("Function TAGame.Car_TA.Teleport", [this](std::string name) {
+        Guarded("teleport", [&] { OnTeleport(name); });
+    });
+}

@@ -1,0 +1,35 @@
+#include "Gyrolog.h"
+#include "Guarded.h"
+
+#include <exception>
+
+std::shared_ptr<CVarManagerWrapper> GlobalCvarManager;
+
+Gyrolog::Gyrolog() {
+    LoadedTas.Reset();
+    DataFolder = GameWrapper::GetDataFolder() / "Gyrolog";
+}
+
+Gyrolog::~Gyrolog() = default;
+
+void Gyrolog::onLoad() {
+    GlobalCvarManager = cvarManager;
+    gameWrapper->RegisterDrawable([this](CanvasWrapper canvas) {
+        Guarded("status overlay", [&] { DrawStatusOverlay(canvas); });
+    });
+    RegisterConsoleVariables();
+    RegisterConsoleCommands();
+    RegisterHooks();
+    PrepareRunFolder();
+}
+
+void Gyrolog::onUnload() {
+    gameWrapper->UnregisterDrawables();
+    Stop();
+}
+
+std::string Gyrolog::GetPageName() { return "Gyrolog"; }
+
+void Gyrolog::ShowToast(const std::string& text, uint8_t type) {
+    gameWrapper->Toast("Gyrolog", text, "default", 3.5f, type, 290.0f, 60.0f);
+}

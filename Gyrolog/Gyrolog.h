@@ -1,0 +1,108 @@
+#pragma once
+
+#include "PluginExport.h"
+#include "bakkesmod/plugin/bakkesmodplugin.h"
+#include "bakkesmod/plugin/pluginsettingswindow.h"
+#include "runs/RunCapture.h"
+#include "runs/Tas.h"
+#include "runs/TasFile.h"
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+// Logs for code that has no plugin at hand; set at the start of onLoad.
+extern std::shared_ptr<CVarManagerWrapper> GlobalCvarManager;
+
+class Gyrolog : public BakkesMod::Plugin::BakkesModPlugin,
+                public BakkesMod::Plugin::PluginSettingsWindow {
+public:
+    Gyrolog();
+    ~Gyrolog() override;
+
+    void onLoad() override;
+    void onUnload() override;
+
+    void DrawSettingsPage() override;
+    std::string GetPageName() override;
+    void SetUiContext(uintptr_t context) override;
+
+private:
+    friend struct GyrologTestAccess;
+
+    // Run engine.
+    void OnSetVehicleInput(CarWrapper caller, void* params, std::string eventName);
+    void TakeOver();
+    void Start();
+    void ApplyStartingState();
+    void BeginReplay();
+    void OnTeleport(std::string eventName);
+    void Stop();
+    void UpdateInputs();
+    void ToggleSpeed();
+    void OnRecordSpeedChanged(std::string oldValue, CVarWrapper variable);
+    void OnReplaySpeedChanged(std::string oldValue, CVarWrapper variable);
+    void OnRoundStarted(std::string eventName);
+    void OnGameEventDestroyed(std::string eventName);
+    void SetGameSpeed(float speed);
+
+    // Console.
+    void RegisterConsoleVariables();
+    void RegisterBoolCvar(std::shared_ptr<bool>& mirror, bool initial, const char* name,
+                          const char* defaultText, const char* description);
+    void RegisterConsoleCommands();
+    void RegisterHooks();
+
+    // Run library.
+    void PrepareRunFolder();
+    void RefreshTasFiles();
+    void SaveTas();
+    void LoadTas(int index);
+    void DeleteTas(int index);
+
+    // Run capture and car check.
+    void CreateNewTas();
+    bool CheckCarSettings();
+
+    void ShowToast(const std::string& text, uint8_t type);
+
+    // Settings page and overlay.
+    void RenderTasFiles();
+    void RenderLoadedTas();
+    void RenderTasControls();
+    void RenderSettingsTab();
+    void RenderBoolCvar(const char* cvarName, const char* label);
+    void RenderFloatCvar(const char* cvarName, const char* label, const float& min,
+                         const float& max);
+    void DrawStatusOverlay(CanvasWrapper canvas);
+
+    bool TeleportCooldown = false;
+    Tas LoadedTas;
+    int32_t SpeedMode = 0; // 0 none, 1 replay speed, 2 record speed in force
+    std::shared_ptr<bool> AutoReplay;
+    std::shared_ptr<float> ReplaySpeed;
+    std::shared_ptr<float> RecordSpeed;
+    std::shared_ptr<bool> CheckThrottle;
+    std::shared_ptr<bool> CheckSteer;
+    std::shared_ptr<bool> CheckAirRoll;
+    std::shared_ptr<bool> CheckHandbrake;
+    std::shared_ptr<bool> CheckJump;
+    std::shared_ptr<bool> CheckBoost;
+    std::shared_ptr<bool> ConfirmFileDelete;
+    std::shared_ptr<bool> ConfirmOverwriteFile;
+    std::shared_ptr<bool> ConfirmOverwriteLoadedTas;
+    std::filesystem::path DataFolder;
+    std::vector<TasFile> TasFiles;
+    int32_t SelectedFile = -1;
+    std::string NewTasName;
+    bool NewTasWarningPending = false;
+    bool NotInFreeplay = false;
+    bool ControlsDisabled = false;
+    bool StopDisabled = false;
+    bool UpdateDisabled = false;
+};
+
+GYROLOG_EXPORT uintptr_t getPlugin();
+GYROLOG_EXPORT void deleteMe();
+GYROLOG_EXPORT BakkesMod::Plugin::PluginInfo exports;

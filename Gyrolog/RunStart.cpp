@@ -1,0 +1,104 @@
+#include "Gyrolog.h"
+#include "Guarded.h"
+
+namespace {
+
+void PlaceActor(ActorWrapper actor, const StartingState& state) {
+    actor.SetLocation(state.Location);
+    actor.SetRotation(state.Rotation);
+    actor.SetVelocity(state.Velocity);
+    actor.SetAngularVelocity(state.AngularVelocity, false);
+}
+
+} // namespace
+
+void Gyrolog::Start() {
+    if (!CheckCarSettings()) {
+        return;
+    }
+    LoadedTas.State = TasState::Stopped;
+    ApplyStartingState();
+    // The game settles a placed car over a few ticks: place it again until
+    // the replay begins.
+    for (float delay : {0.05f, 0.10f, 0.15f}) {
+        gameWrapper->SetTimeout(
+            [this](GameWrapper*) { Guarded("run start", [&] { ApplyStartingState(); }); }, delay);
+    }
+    gameWrapper->SetTimeout(
+        [this](GameWrapper*) {
+            Guarded("run start", [&] {
+                ApplyStartingState();
+                BeginReplay();
+            });
+        },
+        0.20f);
+}
+
+void Gyrolog::ApplyStartingState() {
+    CarWrapper car = gameWrapper->GetLocalCar();
+    if (!car || !gameWrapper->IsInFreeplay()) {
+        return;
+    }
+    const auto& data = LoadedTas.Data;
+    if (data.CarStart.Enabled) {
+        PlaceActor(car, data.CarStart);
+    }
+    if (data.BallStart.Enabled) {
+        ServerWrapper server = gameWrapper->GetCurrentGameState();
+        if (!server) {
+            return;
+        }
+        BallWrapper ball = server.GetBall();
+        if (ball) {
+            PlaceActor(ball, data.BallStart);
+        }
+    }
+}
+
+void Gyrolog::BeginReplay() {
+    if (!gameWrapper->GetLocalCar() || !gameWrapper->IsInFreeplay()) {
+        return;
+    }
+    LoadedTas.State = TasState::Replaying;
+    LoadedTas.CurrentFrame = 0;
+    LoadedTas.NextTeleport = 0;
+    LoadedTas.PendingInputs.clear();
+    LoadedTas.PendingTeleportFrames.clear();
+    LoadedTas.InputsApplied = true;
+    SetGameSpeed(*ReplaySpeed);
+    SpeedMode = 1;
+}
+
+void Gyrolog::OnTeleport(std::string) {
+    if (!gameWrapper->IsInFreeplay()) {
+        return;
+    }
+    auto& tas = LoadedTas;
+    const auto& teleports = tas.Data.TeleportFrames;
+    switch (tas.State) {
+    case TasState::Replaying:
+        if (TeleportCooldown) {
+            // The game may report one teleport more than once: go back to
+            // the frame the first report jumped to.
+            if (tas.NextTeleport >= 1 && tas.NextTeleport - 1 < teleports.size()) {
+                tas.CurrentFrame = teleports[tas.NextTeleport - 1];
+            }
+        } else if (tas.NextTeleport < teleports.size()) {
+            tas.CurrentFrame = teleports[tas.NextTeleport];
+            ++tas.NextTeleport;
+        }
+        break;
+    case TasState::Recording:
+        if (TeleportCooldown) {
+            return;
+        }
+        tas.PendingTeleportFrames.push_back(tas.CurrentFrame + tas.PendingInputs.size());
+        break;
+    case TasState::Stopped:
+        break;
+    }
+    if (!TeleportCooldown) {
+        TeleportCooldown = true;
+        gameWrapper->SetTimeout([this](GameWrapper*) { TeleportCooldown = false; }, 0.10f);
+    }
+}

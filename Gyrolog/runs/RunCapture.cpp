@@ -1,0 +1,56 @@
+#include "Gyrolog.h"
+
+namespace {
+
+StartingState CaptureState(const ActorWrapper& actor) {
+    return StartingState{actor.GetLocation(), actor.GetRotation(), actor.GetVelocity(),
+                         actor.GetAngularVelocity(), true};
+}
+
+} // namespace
+
+std::optional<HitboxType> DetectHitboxType(const CarWrapper& car) {
+    return HitboxFromExtent(car.GetLocalCollisionExtent().X);
+}
+
+void Gyrolog::CreateNewTas() {
+    if (!gameWrapper->IsInFreeplay()) {
+        ShowToast("Load into freeplay to make a new TAS", 3);
+        return;
+    }
+    RefreshTasFiles();
+    for (const auto& file : TasFiles) {
+        if (file.Name == NewTasName) {
+            ShowToast(NewTasName + " already exists, new TAS not created", 3);
+            return;
+        }
+    }
+    CarWrapper car = gameWrapper->GetLocalCar();
+    if (!car) {
+        ShowToast("Can't find car information new TAS not created", 3);
+        return;
+    }
+    const GamepadSettings gamepad = gameWrapper->GetSettings().GetGamepadSettings();
+    const auto hitbox = DetectHitboxType(car);
+    if (!hitbox) {
+        ShowToast("Couldn't identify hitbox type, make sure you're in freeplay and not in a replay",
+                  3);
+        return;
+    }
+
+    LoadedTas.Reset();
+    LoadedTas.Name = NewTasName;
+    LoadedTas.Data.AirSensitivity = gamepad.AirControlSensitivity;
+    LoadedTas.Data.SteerSensitivity = gamepad.SteeringSensitivity;
+    LoadedTas.Data.CarStart = CaptureState(car);
+    LoadedTas.Data.Hitbox = *hitbox;
+    ShowToast("TAS " + NewTasName + " created", 1);
+
+    ServerWrapper server = gameWrapper->GetCurrentGameState();
+    BallWrapper ball = server ? server.GetBall() : BallWrapper(0);
+    if (ball) {
+        LoadedTas.Data.BallStart = CaptureState(ball);
+    } else {
+        ShowToast("Couldn't retrieve ball information. TAS created without it", 2);
+    }
+}

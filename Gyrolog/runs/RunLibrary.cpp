@@ -1,0 +1,153 @@
+#include "Gyrolog.h"
+
+#include <fmt/core.h>
+
+#include <fstream>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Names and paths use the file system's narrow code page both ways.
+fs::path RunFilePath(const fs::path& folder, const std::string& name) {
+    return folder / fs::path(name + ".data");
+}
+
+void LogLine(const std::string& text) {
+    if (GlobalCvarManager) {
+        GlobalCvarManager->log(text);
+    }
+}
+
+// Writes the run beside its file and renames it over the file only once every
+// byte is written: a failed save never touches the file it would replace.
+void WriteRunFileAtomically(const fs::path& target, const TasData& data) {
+    fs::path temporary = target;
+    temporary += ".saving";
+    try {
+        std::ofstream stream(temporary, std::ios::binary | std::ios::trunc);
+        if (!stream.is_open()) {
+            throw std::runtime_error("cannot create " + temporary.string());
+        }
+        WriteTas(stream, data);
+        stream.flush();
+        if (!stream.good()) {
+            throw std::runtime_error("cannot write every byte to " + temporary.string());
+        }
+        stream.close();
+        if (stream.fail()) {
+            throw std::runtime_error("cannot close " + temporary.string());
+        }
+        fs::rename(temporary, target);
+    } catch (...) {
+        std::error_code ignored;
+        fs::remove(temporary, ignored);
+        throw;
+    }
+}
+
+// Appends the folder's run files in enumeration order: regular files whose
+// last extension is exactly ".data".
+void ListRunFiles(const fs::path& folder, std::vector<TasFile>& files) {
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (!entry.is_regular_file()) {
+            continue;
+        }
+        const std::string fileName = entry.path().filename().string();
+        const auto dot = fileName.rfind('.');
+        if (dot == std::string::npos || fileName.compare(dot, std::string::npos, ".data") != 0) {
+            continue;
+        }
+        files.push_back(TasFile{fileName.substr(0, dot), entry.path()});
+    }
+}
+
+} // namespace
+
+void Gyrolog::PrepareRunFolder() {
+    try {
+        if (fs::exists(DataFolder)) {
+            RefreshTasFiles();
+        } else {
+            fs::create_directory(DataFolder);
+        }
+    } catch (const std::exception& e) {
+        LogLine(fmt::format("Error preparing the run folder: {}", e.what()));
+    }
+}
+
+void Gyrolog::RefreshTasFiles() {
+    TasFiles.clear();
+    try {
+        ListRunFiles(DataFolder, TasFiles);
+    } catch (const std::exception& e) {
+        // The list keeps what was gathered before the failure.
+        LogLine(fmt::format("Error listing files: {}", e.what()));
+    }
+}
+
+void Gyrolog::SaveTas() {
+    const std::string name = LoadedTas.Name;
+    if (name.empty()) {
+        ShowToast("TAS name can't be empty", 3);
+        return;
+    }
+    try {
+        const fs::path path = RunFilePath(DataFolder, name);
+        if (!fs::exists(DataFolder)) {
+            fs::create_directories(DataFolder);
+        }
+        WriteRunFileAtomically(path, LoadedTas.Data);
+    } catch (const std::exception& e) {
+        LogLine(fmt::format("Error saving file: {}", e.what()));
+        ShowToast("Error saving file, check logs", 3);
+        return;
+    }
+    ShowToast(name + " saved to file", 1);
+}
+
+void Gyrolog::LoadTas(int index) {
+    if (index < 0 || static_cast<size_t>(index) >= TasFiles.size()) {
+        return;
+    }
+    const TasFile file = TasFiles[index];
+    TasReadResult result;
+    try {
+        std::ifstream stream(file.Path, std::ios::binary);
+        result = ReadTas(LoadedTas, stream, file.Name);
+    } catch (const std::exception& e) {
+        LogLine(fmt::format("Error loading file: {}", e.what()));
+        ShowToast("Error loading file, check logs", 3);
+        return;
+    }
+    switch (result.outcome) {
+    case ReadOutcome::Loaded:
+        ShowToast(file.Name + " loaded", 1);
+        break;
+    case ReadOutcome::CutShort:
+        ShowToast(file.Name + " loaded, file was cut short", 2);
+        break;
+    case ReadOutcome::Rejected:
+        ShowToast("Error loading file, check logs", 3);
+        break;
+    case ReadOutcome::TooLarge:
+        LogLine(fmt::format("Error loading file: {}", result.error));
+        ShowToast("Error loading file, check logs", 3);
+        break;
+    }
+}
+
+void Gyrolog::DeleteTas(int index) {
+    if (index < 0 || static_cast<size_t>(index) >= TasFiles.size()) {
+        return;
+    }
+    try {
+        fs::remove(TasFiles[index].Path); // a file already gone is no failure
+        TasFiles.clear();
+        ListRunFiles(DataFolder, TasFiles);
+    } catch (const std::exception& e) {
+        LogLine(fmt::format("Error deleting file: {}", e.what()));
+        ShowToast("Error deleting file, check logs", 3);
+    }
+}

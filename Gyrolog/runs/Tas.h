@@ -1,0 +1,65 @@
+#pragma once
+
+#include "bakkesmod/wrappers/WrapperStructs.h"
+#include "runs/Hitbox.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The state of the loaded run.
+enum class TasState : int32_t {
+    Stopped = 0,
+    Replaying = 1,
+    Recording = 2,
+};
+
+// Where the car or the ball stands at the first tick of a run.
+struct StartingState {
+    Vector Location;
+    Rotator Rotation;
+    Vector Velocity;
+    Vector AngularVelocity;
+    bool Enabled = false;
+};
+
+// The saved part of a run: everything a run file holds.
+struct TasData {
+    std::vector<VehicleInput> Inputs;    // index = frame
+    std::vector<uint64_t> TeleportFrames; // ascending
+    StartingState CarStart;
+    StartingState BallStart;
+    HitboxType Hitbox = HitboxType::Other;
+    float AirSensitivity = 1.0f;
+    float SteerSensitivity = 1.0f;
+
+    TasData() = default;
+    TasData(TasData&& other) noexcept;
+    // Takes the other's arrays (releasing ours first) and leaves its arrays
+    // empty; moving onto itself changes nothing.
+    TasData& operator=(TasData&& other) noexcept;
+    TasData(const TasData&) = delete;
+    TasData& operator=(const TasData&) = delete;
+};
+
+// The one loaded run: its saved data, its name and the run engine's state.
+struct Tas {
+    TasData Data;
+    std::string Name; // also the file name without ".data"; empty = cannot be saved
+    std::vector<VehicleInput> PendingInputs;    // recorded since the take-over
+    std::vector<uint64_t> PendingTeleportFrames; // absolute frames of the merged run
+    uint64_t CurrentFrame = 0;
+    uint64_t NextTeleport = 0;
+    TasState State = TasState::Stopped;
+    std::string NameEdit; // rename popup buffer
+    bool NameEditInvalid = false;
+    bool InputsApplied = true;
+
+    // Back to an empty run under the same name.
+    void Reset();
+    // Splices the pending inputs and teleports in at CurrentFrame.
+    void MergePending();
+
+    // The run editor of the settings page.
+    void RenderDetails();
+};

@@ -1,0 +1,34 @@
+#include "runs/TasFile.h"
+#include "bakkesmod/wrappers/CVarManagerWrapper.h"
+
+#include <memory>
+
+extern std::shared_ptr<CVarManagerWrapper> GlobalCvarManager;
+
+bool IsValidTasName(const std::string& name) {
+    return !name.empty() && name.find_first_of("\\/:*?\"<>|.") == std::string::npos;
+}
+
+TasReadResult ReadTas(Tas& tas, std::istream& stream, const std::string& name) {
+    // Parse aside: a file that fails to load must not cost the run in memory.
+    TasData fresh;
+    TasReadResult result = ReadTasData(stream, fresh);
+    switch (result.outcome) {
+    case ReadOutcome::Rejected:
+        tas.Name.clear();
+        if (GlobalCvarManager) {
+            GlobalCvarManager->log("Not a recognized tas, make sure your plugin is up to date and "
+                                   "file is a tas file");
+        }
+        break;
+    case ReadOutcome::TooLarge:
+        break;
+    case ReadOutcome::Loaded:
+    case ReadOutcome::CutShort:
+        tas.Reset();
+        tas.Name = name;
+        tas.Data = std::move(fresh);
+        break;
+    }
+    return result;
+}

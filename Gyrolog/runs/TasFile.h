@@ -1,0 +1,24 @@
+#pragma once
+
+#include "runs/Tas.h"
+#include "runs/TasFormat.h"
+
+#include <filesystem>
+#include <iosfwd>
+#include <string>
+
+// One run file of the run folder.
+struct TasFile {
+    std::string Name; // file name without its last extension
+    std::filesystem::path Path;
+};
+
+// Not empty, and none of the characters a file name may not hold: \/:*?"<>|.
+bool IsValidTasName(const std::string& name);
+
+inline const char* const InvalidNameMessage = "Name can't contain these charaters \\/:*?\"<>|.";
+inline const char* const EmptyNameMessage = "TAS name can't be empty";
+
+// Fills the loaded run from a run file. A rejected file logs and empties the
+// run's name; a file that fails to load in any other way changes nothing.
+TasReadResult ReadTas(Tas& tas, std::istream& stream, const std::string& name);

@@ -1,0 +1,130 @@
+#include "Gyrolog.h"
+#include "Guarded.h"
+#include "ui/Idioms.h"
+
+#include <imgui.h>
+#include <imgui_stdlib.h>
+
+namespace {
+
+constexpr const char* ControlsHint = "Enter freeplay and load a TAS for controls";
+
+bool HoldsForbiddenCharacter(const std::string& name) {
+    return name.find_first_of("\\/:*?\"<>|.") != std::string::npos;
+}
+
+} // namespace
+
+void Gyrolog::RenderTasControls() {
+    NotInFreeplay = !gameWrapper->IsInFreeplay();
+    ControlsDisabled = NotInFreeplay || LoadedTas.Data.Hitbox == HitboxType::Other;
+    const bool stopped = LoadedTas.State == TasState::Stopped;
+    StopDisabled = !ControlsDisabled && stopped;
+    UpdateDisabled = !ControlsDisabled && (!stopped || LoadedTas.InputsApplied);
+
+    auto defer = [this](const char* what, void (Gyrolog::*action)()) {
+        gameWrapper->Execute(
+            [this, what, action](GameWrapper*) { Guarded(what, [&] { (this->*action)(); }); });
+    };
+
+    if (ControlsDisabled) {
+        ui::PushDisabled();
+    }
+    if (ImGui::Button("Start##Gyrolog")) {
+        defer("start", &Gyrolog::Start);
+    }
+    ui::TooltipWhenDisabled(ControlsDisabled, ControlsHint);
+
+    ImGui::SameLine(0, -1);
+    if (StopDisabled) {
+        ui::PushDisabled();
+    }
+    if (ImGui::Button("Stop##Gyrolog")) {
+        defer("stop", &Gyrolog::Stop);
+    }
+    ui::TooltipWhenDisabled(StopDisabled, "TAS is already stopped");
+    if (StopDisabled) {
+        ui::PopDisabled();
+    }
+    ui::TooltipWhenDisabled(ControlsDisabled, ControlsHint);
+
+    if (UpdateDisabled) {
+        ui::PushDisabled();
+    }
+    ImGui::SameLine(0, -1);
+    if (ImGui::Button("Update##Gyrolog")) {
+        defer("update", &Gyrolog::UpdateInputs);
+    }
+    ui::TooltipWhenDisabled(UpdateDisabled, LoadedTas.State == TasState::Stopped
+                                                ? "Inputs already updated"
+                                                : "Stop the TAS to update inputs");
+    if (UpdateDisabled) {
+        ui::PopDisabled();
+    }
+    ui::TooltipWhenDisabled(ControlsDisabled, ControlsHint);
+    if (ControlsDisabled) {
+        ui::PopDisabled();
+    }
+
+    ImGui::SameLine(0, -1);
+    if (NotInFreeplay) {
+        ui::PushDisabled();
+    }
+    if (ImGui::Button("New TAS##Gyrolog")) {
+        NewTasWarningPending = !LoadedTas.Name.empty();
+        NewTasName.clear();
+        ImGui::OpenPopup("New Tas##Gyrologpopup2");
+    }
+    ui::TooltipWhenDisabled(NotInFreeplay, "Enter freeplay to create a new TAS");
+    if (NotInFreeplay) {
+        ui::PopDisabled();
+    }
+
+    RenderFloatCvar("tas_replayspeed", "Replaying Speed##Gyrolog", 0.05f, 5.0f);
+    RenderFloatCvar("tas_recordspeed", "Recording Speed##Gyrolog", 0.05f, 5.0f);
+
+    if (!ImGui::BeginPopupModal("New Tas##Gyrologpopup2", nullptr,
+                                ImGuiWindowFlags_AlwaysAutoResize)) {
+        return;
+    }
+    const ImVec2 buttonSize(ui::PopupButtonWidth, 0);
+    // The step is chosen anew each frame, so switching the confirmation off
+    // while the warning shows moves straight on to the name.
+    if (NewTasWarningPending && *ConfirmOverwriteLoadedTas) {
+        ImGui::TextUnformatted(
+            "There is a TAS already loaded. Creating a new one will overwrite the existing one");
+        ImGui::TextUnformatted("Make sure to save it to a file if you would like to keep it.");
+        if (ImGui::Button("Create##Gyrologpopup2", buttonSize)) {
+            NewTasName.clear();
+            NewTasWarningPending = false;
+        }
+        ImGui::SameLine(0, -1);
+        if (ImGui::Button("Cancel##Gyrologpopup2", buttonSize)) {
+            ImGui::CloseCurrentPopup();
+        }
+    } else {
+        ImGui::TextUnformatted("TAS Name:");
+        ImGui::SameLine(0, -1);
+        ImGui::InputText("TAS Name##Gyrologpopup3", &NewTasName);
+        if (ImGui::IsItemHovered() && NewTasName.empty()) {
+            ImGui::SetTooltip("%s", "Make sure to give your TAS a name");
+        } else if (ImGui::IsAnyItemHovered() && HoldsForbiddenCharacter(NewTasName)) {
+            ImGui::SetTooltip("%s", InvalidNameMessage);
+        }
+        if (ImGui::Button("Create##Gyrologpopup3", buttonSize) && IsValidTasName(NewTasName)) {
+            gameWrapper->Execute([this](GameWrapper*) {
+                Guarded("new TAS", [&] {
+                    CreateNewTas();
+                    NewTasName.clear();
+                });
+            });
+            ImGui::CloseCurrentPopup();
+        }
+        ImGui::SameLine(0, -1);
+        if (ImGui::Button("Cancel##Gyrologpopup3", buttonSize)) {
+            NewTasName.clear();
+            ImGui::CloseCurrentPopup();
+        }
+    }
+    ImGui::EndPopup();
+}

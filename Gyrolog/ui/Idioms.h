@@ -1,0 +1,19 @@
+#pragma once
+
+// Small Dear ImGui helpers shared by the tabs of the settings page.
+namespace ui {
+
+// Half alpha and no clicks for the items drawn until PopDisabled.
+void PushDisabled();
+void PopDisabled();
+
+// A tooltip for the last item while it is disabled, drawn at full alpha.
+void TooltipWhenDisabled(bool disabled, const char* text);
+
+// A red button; the colours and the ID scope are popped before it returns.
+bool RedButton(const char* label, float width = 0.0f, float height = 0.0f);
+
+// Two dialog buttons on one line use this size.
+constexpr float PopupButtonWidth = 120.0f;
+
+} // namespace ui

@@ -1,0 +1,141 @@
+#include "Gyrolog.h"
+#include "Guarded.h"
+#include "ui/Idioms.h"
+
+#include <fmt/core.h>
+#include <imgui.h>
+#include <imgui_stdlib.h>
+
+#include <string>
+#include <system_error>
+
+namespace {
+
+void FloatInput(const char* label, float& value) {
+    char format[16];
+    std::snprintf(format, sizeof format, "%%.%df", 5);
+    ImGui::InputFloat(label, &value, 1.0f, 10.0f, format);
+}
+
+void IntInput(const char* label, int32_t& value) { ImGui::InputInt(label, &value, 1, 100); }
+
+void VectorInputs(const char* node, const std::string& prefix, Vector& value) {
+    if (ImGui::TreeNode(node)) {
+        FloatInput(("X##" + prefix).c_str(), value.X);
+        FloatInput(("Y##" + prefix).c_str(), value.Y);
+        FloatInput(("Z##" + prefix).c_str(), value.Z);
+        ImGui::TreePop();
+    }
+}
+
+// One starting-state block; actor is "car" or "ball".
+void StartingStateEditor(const char* title, const std::string& actor, StartingState& state) {
+    if (!ImGui::TreeNode(title)) {
+        return;
+    }
+    ImGui::Checkbox(("Enabled##" + actor + "enabled").c_str(), &state.Enabled);
+    VectorInputs(("Location##" + actor).c_str(), actor + "loc", state.Location);
+    if (ImGui::TreeNode(("Rotation##" + actor).c_str())) {
+        IntInput(("Pitch##" + actor + "rot").c_str(), state.Rotation.Pitch);
+        IntInput(("Yaw##" + actor + "rot").c_str(), state.Rotation.Yaw);
+        IntInput(("Roll##" + actor + "rot").c_str(), state.Rotation.Roll);
+        ImGui::TreePop();
+    }
+    VectorInputs(("Velocity##" + actor).c_str(), actor + "vel", state.Velocity);
+    VectorInputs(("Angular Velocity##" + actor).c_str(), actor + "ang", state.AngularVelocity);
+    ImGui::TreePop();
+}
+
+} // namespace
+
+void Tas::RenderDetails() {
+    ImGui::TextUnformatted(("TAS Name: " + Name).c_str());
+    ImGui::SameLine(0, -1);
+    if (ImGui::Button("Change Name##Gyrologname", ImVec2(ui::PopupButtonWidth, 0))) {
+        NameEdit = Name;
+        ImGui::OpenPopup("Change TAS Name##Gyrologpopup4");
+    }
+    StartingStateEditor("Car Starting State", "car", Data.CarStart);
+    StartingStateEditor("Ball Starting State", "ball", Data.BallStart);
+
+    ImGui::Text("%s", ("Hitbox type: " + std::string(HitboxName(Data.Hitbox))).c_str());
+    ImGui::Text("%s", ("Air Sensitivity: " + std::to_string(Data.AirSensitivity)).c_str());
+    ImGui::Text("%s", ("Steer Sensitivity: " + std::to_string(Data.SteerSensitivity)).c_str());
+
+    if (ImGui::BeginPopupModal("Change TAS Name##Gyrologpopup4", nullptr,
+                               ImGuiWindowFlags_AlwaysAutoResize)) {
+        ImGui::TextUnformatted("Name:");
+        ImGui::SameLine(0, -1);
+        ImGui::InputText("TAS Name##Gyrologpopup4", &NameEdit);
+        NameEditInvalid = !IsValidTasName(NameEdit);
+        const bool invalid = NameEditInvalid;
+        if (invalid) {
+            ui::PushDisabled();
+        }
+        if (ImGui::Button("Update##Gyrologpopup4", ImVec2(ui::PopupButtonWidth, 0)) && !invalid) {
+            Name = NameEdit;
+            NameEdit.clear();
+            ImGui::CloseCurrentPopup();
+        }
+        if (invalid) {
+            ui::TooltipWhenDisabled(true, NameEdit.empty() ? EmptyNameMessage : InvalidNameMessage);
+            ui::PopDisabled();
+        }
+        ImGui::SameLine(0, -1);
+        if (ImGui::Button("Cancel##Gyrologpopup4", ImVec2(ui::PopupButtonWidth, 0))) {
+            NameEdit.clear();
+            ImGui::CloseCurrentPopup();
+        }
+        ImGui::EndPopup();
+    }
+}
+
+void Gyrolog::RenderLoadedTas() {
+    if (LoadedTas.Data.Hitbox == HitboxType::Other) {
+        ImGui::TextUnformatted("Load/Create a TAS to get going!");
+        return;
+    }
+    LoadedTas.RenderDetails();
+
+    auto deferSave = [this] {
+        gameWrapper->Execute([this](GameWrapper*) {
+            Guarded("save", [&] {
+                SaveTas();
+                RefreshTasFiles();
+            });
+        });
+    };
+    if (ImGui::Button("Save TAS##Gyrolog")) {
+        const std::string name = LoadedTas.Name;
+        if (name.empty()) {
+            ShowToast("TAS name can't be empty", 3);
+        } else {
+            std::error_code error;
+            const bool exists = std::filesystem::exists(DataFolder / (name + ".data"), error);
+            if (error) {
+                if (GlobalCvarManager) {
+                    GlobalCvarManager->log(fmt::format("Error saving file: {}", error.message()));
+                }
+                ShowToast("Error saving file, check logs", 3);
+            } else if (exists && *ConfirmOverwriteFile) {
+                ImGui::OpenPopup("Overwrite Confirm##Gyrolog");
+            } else {
+                deferSave();
+            }
+        }
+    }
+
+    if (ImGui::BeginPopupModal("Overwrite Confirm##Gyrolog", nullptr,
+                               ImGuiWindowFlags_AlwaysAutoResize)) {
+        ImGui::TextUnformatted("TAS file already exisits, would you like to overwrite it?");
+        if (ImGui::Button("Overwrite##Gyrologpopup", ImVec2(ui::PopupButtonWidth, 0))) {
+            deferSave();
+            ImGui::CloseCurrentPopup();
+        }
+        ImGui::SameLine(0, -1);
+        if (ImGui::Button("Cancel##Gyrologpopup", ImVec2(ui::PopupButtonWidth, 0))) {
+            ImGui::CloseCurrentPopup();
+        }
+        ImGui::EndPopup();
+    }
+}

@@ -1,0 +1,26 @@
+#include "Gyrolog.h"
+
+namespace {
+
+const char* StatusText(TasState state) {
+    switch (state) {
+    case TasState::Replaying:
+        return "Replaying";
+    case TasState::Recording:
+        return "Recording";
+    default:
+        return "Stopped";
+    }
+}
+
+} // namespace
+
+// Both lines start 55 pixels left of the screen centre, unmeasured.
+void Gyrolog::DrawStatusOverlay(CanvasWrapper canvas) {
+    const float x = static_cast<float>(canvas.GetScreenSize().X) * 0.5f - 55.0f;
+    canvas.SetColor(255, 255, 255, 255);
+    canvas.SetPosition(Vector2F{x, 80.0f});
+    canvas.DrawString("Gyrolog", 3.0f, 3.0f, false, false);
+    canvas.SetPosition(Vector2F{x, 118.0f});
+    canvas.DrawString(StatusText(LoadedTas.State), 3.0f, 3.0f, false, false);
+}

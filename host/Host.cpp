@@ -1,0 +1,379 @@
+#include "Host.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <dlfcn.h>
+#include <stdexcept>
+
+namespace sim {
+namespace {
+
+Host* currentHost = nullptr;
+
+constexpr double TickSeconds = 1.0 / 120.0;
+// Timers due within this of the clock count as due: sums of tick lengths
+// carry rounding that must not push a timer one tick late.
+constexpr double ClockSlack = 1e-9;
+
+} // namespace
+
+Host::Host(std::filesystem::path dataFolder)
+    : dataFolder_(std::move(dataFolder)),
+      console_(Console::Output{
+          [this](const std::string& line) { Print(line); },
+          [this](const std::string& text) { Error(text); },
+          [this](const std::function<void()>& call) { Guard(call); },
+      }) {
+    currentHost = this;
+    console_.Register(Variable{.name = "sv_soccar_gamespeed",
+                               .defaultValue = "1",
+                               .description = "Game speed",
+                               .saveToConfig = false,
+                               .value = {},
+                               .listeners = {}});
+}
+
+Host::~Host() {
+    UnloadPlugin();
+    if (currentHost == this) {
+        currentHost = nullptr;
+    }
+}
+
+Host* Host::Current() { return currentHost; }
+
+void Host::ClearRecords() {
+    transcript_.clear();
+    toasts_.clear();
+    logs_.clear();
+    executed_.clear();
+    errors_.clear();
+}
+
+void Host::Print(const std::string& line) {
+    transcript_.push_back(line);
+    if (Output) {
+        Output(line);
+    }
+}
+
+void Host::Log(const std::string& text) {
+    logs_.push_back(text);
+    Print("log: " + text);
+}
+
+void Host::Exec(const std::string& command, bool log) {
+    executed_.push_back(command);
+    if (log) {
+        Print("exec: " + command);
+    }
+    console_.Run(command);
+}
+
+void Host::Error(const std::string& text) {
+    errors_.push_back(text);
+    Print("error: " + text);
+}
+
+void Host::AddToast(ToastRecord toast) {
+    Print("toast " + std::to_string(toast.type) + ": " + toast.title + ": " + toast.text);
+    toasts_.push_back(std::move(toast));
+}
+
+void Host::Guard(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const std::exception& e) {
+        Error(std::string("exception escaped a plugin callback: ") + e.what());
+    } catch (...) {
+        Error("exception escaped a plugin callback");
+    }
+}
+
+bool Host::LoadPluginLibrary(const std::filesystem::path& path) {
+    if (record_) {
+        Error("a plugin is loaded already");
+        return false;
+    }
+    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!library) {
+        Error(std::string("cannot load plugin library: ") + dlerror());
+        return false;
+    }
+    auto* record = static_cast<const BakkesMod::Plugin::PluginInfo*>(dlsym(library, "exports"));
+    if (!record) {
+        Error("plugin library " + path.string() + " has no exports record");
+        dlclose(library);
+        return false;
+    }
+    library_ = library;
+    if (!LoadPlugin(*record)) {
+        dlclose(library_);
+        library_ = nullptr;
+        return false;
+    }
+    return true;
+}
+
+bool Host::LoadPlugin(const BakkesMod::Plugin::PluginInfo& info) {
+    if (record_) {
+        Error("a plugin is loaded already");
+        return false;
+    }
+    if (info.apiBuildVersion != BakkesMod::Plugin::BAKKESMOD_PLUGIN_API_VERSION) {
+        Error("plugin API version " + std::to_string(info.apiBuildVersion) +
+              " is not supported (host API version " +
+              std::to_string(BakkesMod::Plugin::BAKKESMOD_PLUGIN_API_VERSION) + ")");
+        return false;
+    }
+    if (!info.initializeFunc || !info.deleteFunc) {
+        Error("plugin record lacks its factory or teardown");
+        return false;
+    }
+    uintptr_t ownerAddress = 0;
+    Guard([&] { ownerAddress = info.initializeFunc(); });
+    owner_ = reinterpret_cast<std::shared_ptr<BakkesMod::Plugin::BakkesModPlugin>*>(ownerAddress);
+    if (!owner_ || !*owner_) {
+        Error("plugin factory returned no plugin");
+        owner_ = nullptr;
+        return false;
+    }
+    record_ = &info;
+    auto context = std::make_unique<PluginContext>(
+        PluginContext{this, static_cast<OwnerId>(contexts_.size() + 1)});
+    loadedOwner_ = context->owner;
+    auto address = reinterpret_cast<uintptr_t>(context.get());
+    contexts_.push_back(std::move(context));
+
+    auto& plugin = **owner_;
+    plugin.cvarManager = std::make_shared<CVarManagerWrapper>(address);
+    plugin.gameWrapper = std::make_shared<GameWrapper>(address);
+    Guard([&] { plugin.onLoad(); });
+    return true;
+}
+
+void Host::UnloadPlugin() {
+    if (!record_) {
+        return;
+    }
+    Guard([&] { (**owner_).onUnload(); });
+    // Callbacks hold code of the plugin's library: drop them before it closes.
+    DropOwner(loadedOwner_);
+    (**owner_).cvarManager.reset();
+    (**owner_).gameWrapper.reset();
+    Guard([&] { record_->deleteFunc(); });
+    record_ = nullptr;
+    owner_ = nullptr;
+    loadedOwner_ = HostOwner;
+    if (library_) {
+        dlclose(library_);
+        library_ = nullptr;
+    }
+}
+
+BakkesMod::Plugin::BakkesModPlugin* Host::Plugin() const {
+    return owner_ ? owner_->get() : nullptr;
+}
+
+BakkesMod::Plugin::PluginSettingsWindow* Host::SettingsWindow() const {
+    return dynamic_cast<BakkesMod::Plugin::PluginSettingsWindow*>(Plugin());
+}
+
+void Host::DropOwner(OwnerId owner) {
+    console_.DropOwner(owner);
+    for (auto& [event, entries] : hooks_) {
+        std::erase_if(entries, [owner](const HookEntry& e) { return e.owner == owner; });
+    }
+    std::erase_if(timers_, [owner](const Timer& t) { return t.owner == owner; });
+    std::erase_if(executeQueue_, [owner](const Queued& q) { return q.owner == owner; });
+    RemoveDrawables(owner);
+}
+
+void Host::RunLine(const std::string& line) { console_.Run(line); }
+
+void Host::AddHostCommand(const std::string& name,
+                          std::function<void(const std::vector<std::string>&)> run) {
+    console_.AddCommand(Command{.name = name,
+                                .description = "simulated host command",
+                                .permissions = 0,
+                                .owner = HostOwner,
+                                .run = [run](std::vector<std::string> args) { run(args); }});
+}
+
+float Host::GameSpeed() {
+    auto* speed = console_.FindVariable("sv_soccar_gamespeed");
+    return speed ? ParseFloat(speed->value) : 1.0f;
+}
+
+void Host::Hook(OwnerId owner, const std::string& event, bool post,
+                std::function<void(std::string)> run) {
+    hooks_[event].push_back(HookEntry{owner, post, std::move(run), nullptr});
+}
+
+void Host::HookWithCaller(OwnerId owner, const std::string& event,
+                          std::function<void(uintptr_t, void*, std::string)> run) {
+    hooks_[event].push_back(HookEntry{owner, false, nullptr, std::move(run)});
+}
+
+void Host::AddTimer(OwnerId owner, double seconds, std::function<void()> run) {
+    timers_.push_back(Timer{clock_ + seconds, timerOrder_++, owner, std::move(run)});
+}
+
+void Host::AddHostTimer(double seconds, std::function<void()> run) {
+    AddTimer(HostOwner, seconds, std::move(run));
+}
+
+void Host::AddExecute(OwnerId owner, std::function<void()> run) {
+    executeQueue_.push_back(Queued{owner, std::move(run)});
+}
+
+void Host::AddDrawable(OwnerId owner, std::function<void(CanvasWrapper)> run) {
+    drawables_.push_back(Drawable{owner, std::move(run)});
+}
+
+void Host::RemoveDrawables(OwnerId owner) {
+    std::erase_if(drawables_, [owner](const Drawable& d) { return d.owner == owner; });
+}
+
+void Host::RunExecuteQueue() {
+    // Functions queued while the queue runs wait for the next turn.
+    auto queue = std::move(executeQueue_);
+    executeQueue_.clear();
+    for (auto& queued : queue) {
+        Guard(queued.run);
+    }
+}
+
+void Host::FireEvent(const std::string& event, bool post) {
+    auto found = hooks_.find(event);
+    if (found == hooks_.end()) {
+        return;
+    }
+    auto entries = found->second;
+    for (auto& entry : entries) {
+        if (entry.run && entry.post == post) {
+            Guard([&] { entry.run(event); });
+        }
+    }
+}
+
+void Host::FireVehicleInput(Car& car, VehicleInput& input) {
+    auto found = hooks_.find(Events::SetVehicleInput);
+    if (found == hooks_.end()) {
+        return;
+    }
+    // The game's parameter block is larger than the input at its front.
+    unsigned char params[48] = {};
+    std::memcpy(params, &input, sizeof input);
+    auto entries = found->second;
+    for (auto& entry : entries) {
+        if (entry.runWithCaller) {
+            Guard([&] {
+                entry.runWithCaller(reinterpret_cast<uintptr_t>(&car), params,
+                                    Events::SetVehicleInput);
+            });
+        } else if (entry.run && !entry.post) {
+            Guard([&] { entry.run(Events::SetVehicleInput); });
+        }
+    }
+    std::memcpy(&input, params, sizeof input);
+}
+
+void Host::Tick(int count, const VehicleInput& live) {
+    for (int i = 0; i < count; ++i) {
+        const float speed = GameSpeed();
+        if (!(speed > 0.0f)) {
+            Error("game paused at speed " + FloatText(speed) + ": no ticks run");
+            return;
+        }
+        RunExecuteQueue();
+        ++tickCount_;
+        VehicleInput used = live;
+        if (Car* car = world_.LocalCar()) {
+            FireVehicleInput(*car, used);
+        }
+        VehicleInput otherUsed{};
+        otherUsed.Throttle = 1.0f;
+        if (Car* other = world_.OtherCar()) {
+            FireVehicleInput(*other, otherUsed);
+        }
+        // Hooks may have taken objects away; move what is still there.
+        if (Car* car = world_.LocalCar()) {
+            car->lastInput = used;
+            World::StepCar(*car, used);
+        }
+        if (Car* other = world_.OtherCar()) {
+            other->lastInput = otherUsed;
+            World::StepCar(*other, otherUsed);
+        }
+        if (Ball* ball = world_.GetBall()) {
+            World::StepBall(*ball);
+        }
+        if (world_.LocalCar() && OnLocalTick) {
+            OnLocalTick(tickCount_, used);
+        }
+        AdvanceClockTo(clock_ + TickSeconds / speed);
+    }
+}
+
+bool Host::Teleport(const Vector& location) {
+    Car* car = world_.LocalCar();
+    if (!car) {
+        Error("no car to teleport");
+        return false;
+    }
+    car->location = location;
+    car->velocity = {};
+    car->angularVelocity = {};
+    FireEvent(Events::Teleport, true);
+    return true;
+}
+
+bool Host::RoundStart() {
+    if (!world_.HasGame()) {
+        Error("no game to start a round in");
+        return false;
+    }
+    world_.PlaceAtKickoff();
+    FireEvent(Events::StartRound, true);
+    return true;
+}
+
+void Host::DestroyGameEvent() {
+    FireEvent(Events::Destroyed, false);
+    world_.SetGame(false);
+}
+
+void Host::Wait(double seconds) {
+    RunExecuteQueue();
+    AdvanceClockTo(clock_ + seconds);
+}
+
+void Host::AdvanceClockTo(double target) {
+    for (;;) {
+        auto next = std::min_element(timers_.begin(), timers_.end(), [](auto& a, auto& b) {
+            return a.due != b.due ? a.due < b.due : a.order < b.order;
+        });
+        if (next == timers_.end() || next->due > target + ClockSlack) {
+            break;
+        }
+        clock_ = std::max(clock_, next->due);
+        auto run = std::move(next->run);
+        timers_.erase(next);
+        Guard(run);
+    }
+    clock_ = std::max(clock_, target);
+}
+
+std::vector<CanvasString> Host::DrawCanvas() {
+    Canvas canvas;
+    canvas.screen = screen;
+    auto drawables = drawables_;
+    for (auto& drawable : drawables) {
+        Guard([&] { drawable.run(CanvasWrapper(reinterpret_cast<uintptr_t>(&canvas))); });
+    }
+    return canvas.strings;
+}
+
+} // namespace sim

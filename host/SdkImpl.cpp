@@ -1,0 +1,251 @@
+// The SDK's wrapper classes, implemented on the simulated host and world.
+#include "Host.h"
+
+namespace {
+
+sim::PluginContext& ContextOf(uintptr_t context) {
+    return *reinterpret_cast<sim::PluginContext*>(context);
+}
+
+template <typename T> T* ObjectAt(uintptr_t address) {
+    auto* object = reinterpret_cast<sim::Object*>(address);
+    return object && object->alive ? dynamic_cast<T*>(object) : nullptr;
+}
+
+sim::Actor& ActorAt(uintptr_t address) {
+    auto* actor = ObjectAt<sim::Actor>(address);
+    if (!actor) {
+        throw std::runtime_error("use of a null actor wrapper");
+    }
+    return *actor;
+}
+
+sim::Variable& VariableAt(uintptr_t address) {
+    if (!address) {
+        throw std::runtime_error("use of a null variable wrapper");
+    }
+    return *reinterpret_cast<sim::Variable*>(address);
+}
+
+sim::Canvas& CanvasAt(uintptr_t address) { return *reinterpret_cast<sim::Canvas*>(address); }
+
+} // namespace
+
+// Objects.
+
+ObjectWrapper::operator bool() const { return ObjectAt<sim::Object>(memory_address) != nullptr; }
+
+Vector ActorWrapper::GetLocation() const { return ActorAt(memory_address).location; }
+void ActorWrapper::SetLocation(Vector location) { ActorAt(memory_address).location = location; }
+Rotator ActorWrapper::GetRotation() const { return ActorAt(memory_address).rotation; }
+void ActorWrapper::SetRotation(Rotator rotation) { ActorAt(memory_address).rotation = rotation; }
+Vector ActorWrapper::GetVelocity() const { return ActorAt(memory_address).velocity; }
+void ActorWrapper::SetVelocity(Vector velocity) { ActorAt(memory_address).velocity = velocity; }
+Vector ActorWrapper::GetAngularVelocity() const { return ActorAt(memory_address).angularVelocity; }
+
+void ActorWrapper::SetAngularVelocity(Vector angularVelocity, bool addToCurrent) {
+    auto& actor = ActorAt(memory_address);
+    if (addToCurrent) {
+        actor.angularVelocity.X += angularVelocity.X;
+        actor.angularVelocity.Y += angularVelocity.Y;
+        actor.angularVelocity.Z += angularVelocity.Z;
+    } else {
+        actor.angularVelocity = angularVelocity;
+    }
+}
+
+Vector VehicleWrapper::GetLocalCollisionExtent() const {
+    auto* car = ObjectAt<sim::Car>(memory_address);
+    if (!car) {
+        throw std::runtime_error("use of a null vehicle wrapper");
+    }
+    return Vector{car->extentX, 42.0f, 18.0f};
+}
+
+BallWrapper ServerWrapper::GetBall() const {
+    auto* host = sim::Host::Current();
+    if (!ObjectAt<sim::GameState>(memory_address) || !host) {
+        return BallWrapper(0);
+    }
+    return BallWrapper(reinterpret_cast<uintptr_t>(host->GetWorld().GetBall()));
+}
+
+GamepadSettings SettingsWrapper::GetGamepadSettings() const {
+    auto* settings = ObjectAt<sim::Settings>(memory_address);
+    return settings ? settings->gamepad : GamepadSettings{};
+}
+
+// Canvas.
+
+Vector2 CanvasWrapper::GetScreenSize() const { return CanvasAt(memory_address).screen; }
+
+void CanvasWrapper::SetColor(unsigned char red, unsigned char green, unsigned char blue,
+                             unsigned char alpha) {
+    auto& canvas = CanvasAt(memory_address);
+    canvas.color[0] = red;
+    canvas.color[1] = green;
+    canvas.color[2] = blue;
+    canvas.color[3] = alpha;
+}
+
+void CanvasWrapper::SetPosition(Vector2F position) { CanvasAt(memory_address).position = position; }
+
+void CanvasWrapper::DrawString(std::string text, float xScale, float yScale, bool dropShadow,
+                               bool wrapText) {
+    auto& canvas = CanvasAt(memory_address);
+    sim::CanvasString drawn{std::move(text), canvas.position, xScale, yScale, dropShadow, wrapText,
+                            {canvas.color[0], canvas.color[1], canvas.color[2], canvas.color[3]}};
+    canvas.strings.push_back(std::move(drawn));
+}
+
+// Console variables.
+
+std::string CVarWrapper::getCVarName() const { return VariableAt(memory_address).name; }
+std::string CVarWrapper::getDescription() const { return VariableAt(memory_address).description; }
+std::string CVarWrapper::getStringValue() const { return VariableAt(memory_address).value; }
+int CVarWrapper::getIntValue() const { return sim::ParseInt(VariableAt(memory_address).value); }
+float CVarWrapper::getFloatValue() const {
+    return sim::ParseFloat(VariableAt(memory_address).value);
+}
+bool CVarWrapper::getBoolValue() const { return sim::ParseBool(VariableAt(memory_address).value); }
+
+void CVarWrapper::setValue(std::string value) {
+    sim::Host::Current()->GetConsole().SetValue(VariableAt(memory_address), value);
+}
+void CVarWrapper::setValue(int value) { setValue(std::to_string(value)); }
+void CVarWrapper::setValue(float value) { setValue(sim::FloatText(value)); }
+
+void CVarWrapper::bindTo(std::shared_ptr<bool> target) {
+    auto& variable = VariableAt(memory_address);
+    *target = sim::ParseBool(variable.value);
+    variable.listeners.push_back(
+        {static_cast<sim::OwnerId>(owner_), [target, &variable](const std::string&) {
+             *target = sim::ParseBool(variable.value);
+         }});
+}
+
+void CVarWrapper::addOnValueChanged(std::function<void(std::string, CVarWrapper)> callback) {
+    auto& variable = VariableAt(memory_address);
+    CVarWrapper self = *this;
+    variable.listeners.push_back({static_cast<sim::OwnerId>(owner_),
+                                  [callback, self](const std::string& oldValue) {
+                                      callback(oldValue, self);
+                                  }});
+}
+
+// Console manager.
+
+CVarWrapper CVarManagerWrapper::registerCvar(std::string name, std::string defaultValue,
+                                             std::string desc, bool searchAble, bool hasMin,
+                                             float min, bool hasMax, float max, bool saveToCfg) {
+    auto& context = ContextOf(context_);
+    auto& variable = context.host->GetConsole().Register(sim::Variable{
+        .name = std::move(name),
+        .defaultValue = std::move(defaultValue),
+        .description = std::move(desc),
+        .searchable = searchAble,
+        .hasMin = hasMin,
+        .min = min,
+        .hasMax = hasMax,
+        .max = max,
+        .saveToConfig = saveToCfg,
+        .value = {},
+        .listeners = {},
+    });
+    return CVarWrapper(reinterpret_cast<uintptr_t>(&variable),
+                       static_cast<uintptr_t>(context.owner));
+}
+
+CVarWrapper CVarManagerWrapper::getCvar(std::string name) {
+    auto& context = ContextOf(context_);
+    auto* variable = context.host->GetConsole().FindVariable(name);
+    return CVarWrapper(reinterpret_cast<uintptr_t>(variable),
+                       static_cast<uintptr_t>(context.owner));
+}
+
+void CVarManagerWrapper::registerNotifier(std::string name,
+                                          std::function<void(std::vector<std::string>)> callback,
+                                          std::string description, unsigned char permissions) {
+    auto& context = ContextOf(context_);
+    context.host->GetConsole().AddCommand(sim::Command{
+        .name = std::move(name),
+        .description = std::move(description),
+        .permissions = permissions,
+        .owner = context.owner,
+        .run = std::move(callback),
+    });
+}
+
+void CVarManagerWrapper::executeCommand(std::string command, bool log) {
+    ContextOf(context_).host->Exec(command, log);
+}
+
+void CVarManagerWrapper::log(std::string text) { ContextOf(context_).host->Log(text); }
+
+// Game.
+
+bool GameWrapper::IsInFreeplay() {
+    auto& world = ContextOf(context_).host->GetWorld();
+    return world.HasGame() && world.freeplay;
+}
+
+CarWrapper GameWrapper::GetLocalCar() {
+    return CarWrapper(reinterpret_cast<uintptr_t>(ContextOf(context_).host->GetWorld().LocalCar()));
+}
+
+ServerWrapper GameWrapper::GetCurrentGameState() {
+    return ServerWrapper(reinterpret_cast<uintptr_t>(ContextOf(context_).host->GetWorld().Game()));
+}
+
+SettingsWrapper GameWrapper::GetSettings() {
+    return SettingsWrapper(
+        reinterpret_cast<uintptr_t>(&ContextOf(context_).host->GetWorld().settings));
+}
+
+std::filesystem::path GameWrapper::GetDataFolder() {
+    auto* host = sim::Host::Current();
+    return host ? host->DataFolder() : std::filesystem::path();
+}
+
+void GameWrapper::HookEvent(std::string eventName, std::function<void(std::string)> callback) {
+    auto& context = ContextOf(context_);
+    context.host->Hook(context.owner, eventName, false, std::move(callback));
+}
+
+void GameWrapper::HookEventPost(std::string eventName, std::function<void(std::string)> callback) {
+    auto& context = ContextOf(context_);
+    context.host->Hook(context.owner, eventName, true, std::move(callback));
+}
+
+void GameWrapper::HookEventWithCallerAddress(
+    std::string eventName, std::function<void(uintptr_t, void*, std::string)> callback) {
+    auto& context = ContextOf(context_);
+    context.host->HookWithCaller(context.owner, eventName, std::move(callback));
+}
+
+void GameWrapper::SetTimeout(std::function<void(GameWrapper*)> callback, float seconds) {
+    auto& context = ContextOf(context_);
+    context.host->AddTimer(context.owner, seconds, [callback, this] { callback(this); });
+}
+
+void GameWrapper::Execute(std::function<void(GameWrapper*)> callback) {
+    auto& context = ContextOf(context_);
+    context.host->AddExecute(context.owner, [callback, this] { callback(this); });
+}
+
+void GameWrapper::RegisterDrawable(std::function<void(CanvasWrapper)> callback) {
+    auto& context = ContextOf(context_);
+    context.host->AddDrawable(context.owner, std::move(callback));
+}
+
+void GameWrapper::UnregisterDrawables() {
+    auto& context = ContextOf(context_);
+    context.host->RemoveDrawables(context.owner);
+}
+
+void GameWrapper::Toast(std::string title, std::string text, std::string texture, float timeout,
+                        uint8_t toastType, float width, float height) {
+    ContextOf(context_).host->AddToast(sim::ToastRecord{std::move(title), std::move(text),
+                                                        std::move(texture), timeout, toastType,
+                                                        width, height});
+}

@@ -1,0 +1,279 @@
+#include "Session.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <istream>
+#include <iostream>
+
+namespace sim {
+namespace {
+
+bool ParseNumber(const std::string& text, double& value) {
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    return !text.empty() && end && *end == '\0';
+}
+
+bool ParseFlag(const std::string& text, bool& value) {
+    if (text == "0" || text == "1") {
+        value = text == "1";
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+Session::Session(Host& host, std::filesystem::path pluginPath)
+    : host_(host), pluginPath_(std::move(pluginPath)) {
+    RegisterCommands();
+}
+
+bool Session::LoadPlugin() { return host_.LoadPluginLibrary(pluginPath_); }
+
+void Session::Run(std::istream& lines, bool prompt) {
+    std::string line;
+    for (;;) {
+        if (prompt) {
+            std::cout << "gyrolog-sim> " << std::flush;
+        }
+        if (!std::getline(lines, line)) {
+            break;
+        }
+        RunLine(line);
+    }
+}
+
+void Session::RunLine(const std::string& line) {
+    const auto start = line.find_first_not_of(" \t\r");
+    if (start == std::string::npos) {
+        return;
+    }
+    host_.Print("> " + line);
+    if (line[start] == '#') {
+        return;
+    }
+    host_.RunLine(line);
+}
+
+std::string Session::FormatFloat(float value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
+    return text;
+}
+
+std::string Session::TraceLine(uint64_t tick, const VehicleInput& input) {
+    char flags[16];
+    std::snprintf(flags, sizeof flags, "0x%X", input.Flags);
+    return "tick " + std::to_string(tick) + ": throttle=" + FormatFloat(input.Throttle) +
+           " steer=" + FormatFloat(input.Steer) + " pitch=" + FormatFloat(input.Pitch) +
+           " yaw=" + FormatFloat(input.Yaw) + " roll=" + FormatFloat(input.Roll) +
+           " flipforward=" + FormatFloat(input.FlipForward) +
+           " flipsideways=" + FormatFloat(input.FlipSideways) + " flags=" + flags;
+}
+
+std::string Session::StateLine(const char* what, const Actor* actor) {
+    if (!actor) {
+        return std::string(what) + ": none";
+    }
+    auto vector = [](const Vector& v) {
+        return FormatFloat(v.X) + " " + FormatFloat(v.Y) + " " + FormatFloat(v.Z);
+    };
+    const auto& r = actor->rotation;
+    return std::string(what) + ": location=" + vector(actor->location) + " rotation=" +
+           std::to_string(r.Pitch) + " " + std::to_string(r.Yaw) + " " + std::to_string(r.Roll) +
+           " velocity=" + vector(actor->velocity) +
+           " angularvelocity=" + vector(actor->angularVelocity);
+}
+
+void Session::Command(const std::string& name, size_t minArgs, size_t maxArgs, const char* usage,
+                      std::function<void(const std::vector<std::string>&)> run) {
+    host_.AddHostCommand(name, [this, name, minArgs, maxArgs, usage,
+                                run](const std::vector<std::string>& words) {
+        const size_t args = words.size() - 1;
+        if (args < minArgs || args > maxArgs) {
+            host_.Error("usage: " + name + " " + usage);
+            return;
+        }
+        run(words);
+    });
+}
+
+bool Session::ParseControls(const std::vector<std::string>& args, size_t from,
+                            VehicleInput& input) {
+    struct FloatControl {
+        const char* name;
+        float VehicleInput::*field;
+    };
+    static const FloatControl floats[] = {
+        {"throttle", &VehicleInput::Throttle},         {"steer", &VehicleInput::Steer},
+        {"pitch", &VehicleInput::Pitch},               {"yaw", &VehicleInput::Yaw},
+        {"roll", &VehicleInput::Roll},                 {"flipforward", &VehicleInput::FlipForward},
+        {"flipsideways", &VehicleInput::FlipSideways},
+    };
+    struct FlagControl {
+        const char* name;
+        uint32_t bit;
+    };
+    static const FlagControl flags[] = {
+        {"handbrake", VehicleInputFlag::Handbrake}, {"jump", VehicleInputFlag::Jump},
+        {"boost", VehicleInputFlag::ActivateBoost}, {"boostheld", VehicleInputFlag::BoostHeld},
+        {"jumpheld", VehicleInputFlag::JumpHeld},
+    };
+    for (size_t i = from; i < args.size(); ++i) {
+        const auto equals = args[i].find('=');
+        const std::string key = args[i].substr(0, equals);
+        const std::string value = equals == std::string::npos ? "1" : args[i].substr(equals + 1);
+        bool known = false;
+        for (const auto& control : floats) {
+            if (key == control.name) {
+                input.*control.field = std::strtof(value.c_str(), nullptr);
+                known = true;
+            }
+        }
+        for (const auto& control : flags) {
+            bool on = false;
+            if (key == control.name) {
+                if (!ParseFlag(value, on)) {
+                    host_.Error("flag " + key + " takes 0 or 1");
+                    return false;
+                }
+                input.Flags = on ? (input.Flags | control.bit) : (input.Flags & ~control.bit);
+                known = true;
+            }
+        }
+        if (key == "flags") {
+            input.Flags = static_cast<uint32_t>(std::strtoul(value.c_str(), nullptr, 0));
+            known = true;
+        }
+        if (!known) {
+            host_.Error("unknown control '" + key + "'");
+            return false;
+        }
+    }
+    return true;
+}
+
+void Session::RegisterCommands() {
+    World& world = host_.GetWorld();
+    auto onOff = [this](const std::string& name, std::function<void(bool)> set) {
+        Command(name, 1, 1, "0|1", [this, name, set](const std::vector<std::string>& words) {
+            bool on = false;
+            if (!ParseFlag(words[1], on)) {
+                host_.Error("usage: " + name + " 0|1");
+                return;
+            }
+            set(on);
+        });
+    };
+    onOff("sim_freeplay", [&world](bool on) { world.freeplay = on; });
+    onOff("sim_game", [&world](bool on) { world.SetGame(on); });
+    onOff("sim_othercar", [&world](bool on) { world.SetOtherCar(on); });
+    onOff("sim_ball", [&world](bool on) { world.SetBall(on); });
+    onOff("sim_trace", [this](bool on) {
+        if (on) {
+            host_.OnLocalTick = [this](uint64_t tick, const VehicleInput& used) {
+                host_.Print(TraceLine(tick, used));
+            };
+        } else {
+            host_.OnLocalTick = nullptr;
+        }
+    });
+
+    Command("sim_car", 1, 2, "octane|dominus|breakout|plank|hybrid|merc|none | extent X",
+            [this, &world](const std::vector<std::string>& words) {
+                double extent = 0;
+                if (words[1] == "none" && words.size() == 2) {
+                    world.SetLocalCar(std::nullopt);
+                } else if (auto kind = FindCarKind(words[1]); kind && words.size() == 2) {
+                    world.SetLocalCar(kind->extentX);
+                } else if (words[1] == "extent" && words.size() == 3 &&
+                           ParseNumber(words[2], extent)) {
+                    if (Car* car = world.LocalCar()) {
+                        car->extentX = std::strtof(words[2].c_str(), nullptr);
+                    } else {
+                        world.SetLocalCar(std::strtof(words[2].c_str(), nullptr));
+                    }
+                } else {
+                    host_.Error("usage: sim_car octane|dominus|breakout|plank|hybrid|merc|none | "
+                                "extent X");
+                }
+            });
+
+    Command("sim_sensitivity", 2, 2, "STEER AIR", [&world](const std::vector<std::string>& words) {
+        world.settings.gamepad.SteeringSensitivity = std::strtof(words[1].c_str(), nullptr);
+        world.settings.gamepad.AirControlSensitivity = std::strtof(words[2].c_str(), nullptr);
+    });
+
+    Command("sim_screen", 2, 2, "WIDTH HEIGHT", [this](const std::vector<std::string>& words) {
+        host_.screen = Vector2{std::atoi(words[1].c_str()), std::atoi(words[2].c_str())};
+    });
+
+    Command("sim_tick", 1, 64, "N [control=value ...]",
+            [this](const std::vector<std::string>& words) {
+                double count = 0;
+                if (!ParseNumber(words[1], count) || count < 0) {
+                    host_.Error("usage: sim_tick N [control=value ...]");
+                    return;
+                }
+                VehicleInput live;
+                if (ParseControls(words, 2, live)) {
+                    host_.Tick(static_cast<int>(count), live);
+                }
+            });
+
+    Command("sim_teleport", 3, 3, "X Y Z", [this](const std::vector<std::string>& words) {
+        host_.Teleport(Vector{std::strtof(words[1].c_str(), nullptr),
+                              std::strtof(words[2].c_str(), nullptr),
+                              std::strtof(words[3].c_str(), nullptr)});
+    });
+    Command("sim_roundstart", 0, 0, "", [this](const std::vector<std::string>&) {
+        host_.RoundStart();
+    });
+    Command("sim_destroy", 0, 0, "", [this](const std::vector<std::string>&) {
+        host_.DestroyGameEvent();
+    });
+    Command("sim_wait", 1, 1, "SECONDS", [this](const std::vector<std::string>& words) {
+        double seconds = 0;
+        if (!ParseNumber(words[1], seconds) || seconds < 0) {
+            host_.Error("usage: sim_wait SECONDS");
+            return;
+        }
+        host_.Wait(seconds);
+    });
+    Command("sim_after", 2, 2, "SECONDS \"LINE\"", [this](const std::vector<std::string>& words) {
+        double seconds = 0;
+        if (!ParseNumber(words[1], seconds) || seconds < 0) {
+            host_.Error("usage: sim_after SECONDS \"LINE\"");
+            return;
+        }
+        const std::string line = words[2];
+        host_.AddHostTimer(seconds, [this, line] { host_.RunLine(line); });
+    });
+
+    Command("sim_state", 0, 0, "", [this, &world](const std::vector<std::string>&) {
+        host_.Print(StateLine("car", world.LocalCar()));
+        host_.Print(StateLine("ball", world.GetBall()));
+        host_.Print("speed: " + FormatFloat(host_.GameSpeed()));
+    });
+    Command("sim_canvas", 0, 0, "", [this](const std::vector<std::string>&) {
+        for (const auto& drawn : host_.DrawCanvas()) {
+            host_.Print("canvas: \"" + drawn.text + "\" at " + FormatFloat(drawn.position.X) +
+                        " " + FormatFloat(drawn.position.Y) + " scale " +
+                        FormatFloat(drawn.xScale) + " " + FormatFloat(drawn.yScale) + " color " +
+                        std::to_string(drawn.color[0]) + " " + std::to_string(drawn.color[1]) +
+                        " " + std::to_string(drawn.color[2]) + " " +
+                        std::to_string(drawn.color[3]));
+        }
+    });
+    Command("sim_unload", 0, 0, "", [this](const std::vector<std::string>&) {
+        if (!host_.Plugin()) {
+            host_.Error("no plugin is loaded");
+            return;
+        }
+        host_.UnloadPlugin();
+    });
+    Command("sim_load", 0, 0, "", [this](const std::vector<std::string>&) { LoadPlugin(); });
+}
+
+} // namespace sim

@@ -1,0 +1,201 @@
+#include "World.h"
+
+#include <cmath>
+
+namespace sim {
+namespace {
+
+constexpr float TickSeconds = 1.0f / 120.0f;
+constexpr float FloorZ = 17.0f;
+constexpr float BallRadius = 92.75f;
+constexpr float Gravity = -650.0f;
+constexpr float RotationUnitsPerRadian = 32768.0f / 3.14159265f;
+
+// Extents as the game reports them; the first is the float with bits 0x427103C7.
+constexpr CarKind CarKinds[] = {
+    {"octane", 60.2536888f}, {"dominus", 65.2133942f}, {"breakout", 66.9961777f},
+    {"plank", 65.6598892f},  {"hybrid", 64.7595978f},  {"merc", 61.6101151f},
+};
+
+float Radians(int32_t units) { return static_cast<float>(units) / RotationUnitsPerRadian; }
+
+int32_t Turn(int32_t units, float radiansPerSecond) {
+    return units + static_cast<int32_t>(std::lround(radiansPerSecond * TickSeconds *
+                                                    RotationUnitsPerRadian));
+}
+
+bool Has(const VehicleInput& input, uint32_t flag) { return (input.Flags & flag) != 0; }
+
+} // namespace
+
+std::optional<CarKind> FindCarKind(const std::string& name) {
+    for (const auto& kind : CarKinds) {
+        if (name == kind.name) {
+            return kind;
+        }
+    }
+    return std::nullopt;
+}
+
+World::World() {
+    SetGame(true);
+    SetLocalCar(CarKinds[0].extentX);
+    SetBall(true);
+}
+
+template <typename T> T* World::Make() {
+    objects_.push_back(std::make_unique<T>());
+    return static_cast<T*>(objects_.back().get());
+}
+
+void World::Kill(Object* object) {
+    if (object) {
+        object->alive = false;
+    }
+}
+
+void World::SetGame(bool present) {
+    if (present && !game_) {
+        game_ = Make<GameState>();
+    } else if (!present && game_) {
+        Kill(game_);
+        game_ = nullptr;
+    }
+}
+
+void World::SetLocalCar(std::optional<float> extentX) {
+    Kill(car_);
+    car_ = nullptr;
+    if (extentX) {
+        car_ = Make<Car>();
+        car_->extentX = *extentX;
+        car_->location = {0.0f, -4608.0f, FloorZ};
+        car_->rotation = {0, 16384, 0};
+    }
+}
+
+void World::SetOtherCar(bool present) {
+    if (present && !otherCar_) {
+        otherCar_ = Make<Car>();
+        otherCar_->extentX = CarKinds[1].extentX;
+        otherCar_->location = {0.0f, 4608.0f, FloorZ};
+        otherCar_->rotation = {0, -16384, 0};
+    } else if (!present && otherCar_) {
+        Kill(otherCar_);
+        otherCar_ = nullptr;
+    }
+}
+
+void World::SetBall(bool present) {
+    if (present && !ball_) {
+        ball_ = Make<Ball>();
+        ball_->location = {0.0f, 0.0f, BallRadius};
+    } else if (!present && ball_) {
+        Kill(ball_);
+        ball_ = nullptr;
+    }
+}
+
+void World::PlaceAtKickoff() {
+    if (car_) {
+        car_->location = {0.0f, -4608.0f, FloorZ};
+        car_->rotation = {0, 16384, 0};
+        car_->velocity = {};
+        car_->angularVelocity = {};
+    }
+    if (ball_) {
+        ball_->location = {0.0f, 0.0f, BallRadius};
+        ball_->velocity = {};
+        ball_->angularVelocity = {};
+    }
+}
+
+// Everything the next tick depends on is in the car's four public values, so
+// placing a car at a state and feeding it inputs always gives the same path.
+void World::StepCar(Car& car, const VehicleInput& input) {
+    const bool onGround = car.location.Z <= FloorZ;
+    const float yaw = Radians(car.rotation.Yaw);
+    const float pitch = Radians(car.rotation.Pitch);
+    const Vector forward{std::cos(yaw) * std::cos(pitch), std::sin(yaw) * std::cos(pitch),
+                         std::sin(pitch)};
+    const Vector right{-std::sin(yaw), std::cos(yaw), 0.0f};
+
+    float push = 0.0f;
+    if (onGround) {
+        push += input.Throttle * 1600.0f;
+    }
+    if (Has(input, VehicleInputFlag::ActivateBoost)) {
+        push += 991.666f;
+    }
+    if (Has(input, VehicleInputFlag::BoostHeld)) {
+        push += 16.0f;
+    }
+    car.velocity.X += forward.X * push * TickSeconds;
+    car.velocity.Y += forward.Y * push * TickSeconds;
+    car.velocity.Z += forward.Z * push * TickSeconds;
+
+    // Flips push along and across the car; the sideways part also tilts it.
+    car.velocity.X += (forward.X * input.FlipForward + right.X * input.FlipSideways) * 500.0f *
+                      TickSeconds;
+    car.velocity.Y += (forward.Y * input.FlipForward + right.Y * input.FlipSideways) * 500.0f *
+                      TickSeconds;
+
+    if (onGround && Has(input, VehicleInputFlag::Jump)) {
+        car.velocity.Z += 292.0f;
+    }
+    if (Has(input, VehicleInputFlag::JumpHeld)) {
+        car.velocity.Z += 4.0f;
+    }
+    car.velocity.Z += Gravity * TickSeconds;
+
+    const float grip = Has(input, VehicleInputFlag::Handbrake) ? 0.999f : 0.98f;
+    if (onGround) {
+        const float sideways = car.velocity.X * right.X + car.velocity.Y * right.Y;
+        car.velocity.X -= right.X * sideways * (1.0f - grip);
+        car.velocity.Y -= right.Y * sideways * (1.0f - grip);
+        car.angularVelocity.Z = input.Steer * 2.5f;
+    } else {
+        car.angularVelocity.Z += (input.Yaw + input.Steer * 0.5f) * 9.0f * TickSeconds;
+    }
+    car.angularVelocity.Y += input.Pitch * 12.0f * TickSeconds;
+    car.angularVelocity.X += (input.Roll + input.FlipSideways) * 12.0f * TickSeconds;
+
+    car.location.X += car.velocity.X * TickSeconds;
+    car.location.Y += car.velocity.Y * TickSeconds;
+    car.location.Z += car.velocity.Z * TickSeconds;
+    if (car.location.Z < FloorZ) {
+        car.location.Z = FloorZ;
+        car.velocity.Z = 0.0f;
+        car.angularVelocity.X = 0.0f;
+        car.angularVelocity.Y = 0.0f;
+        car.rotation.Pitch = 0;
+        car.rotation.Roll = 0;
+    }
+    car.rotation.Yaw = Turn(car.rotation.Yaw, car.angularVelocity.Z);
+    car.rotation.Pitch = Turn(car.rotation.Pitch, car.angularVelocity.Y);
+    car.rotation.Roll = Turn(car.rotation.Roll, car.angularVelocity.X);
+}
+
+void World::StepBall(Ball& ball) {
+    ball.velocity.Z += Gravity * TickSeconds;
+    ball.location.X += ball.velocity.X * TickSeconds;
+    ball.location.Y += ball.velocity.Y * TickSeconds;
+    ball.location.Z += ball.velocity.Z * TickSeconds;
+    if (ball.location.Z < BallRadius) {
+        ball.location.Z = BallRadius;
+        ball.velocity.Z = -ball.velocity.Z * 0.6f;
+        ball.velocity.X *= 0.95f;
+        ball.velocity.Y *= 0.95f;
+    }
+    const float walls[2] = {4096.0f - BallRadius, 5120.0f - BallRadius};
+    float* position[2] = {&ball.location.X, &ball.location.Y};
+    float* speed[2] = {&ball.velocity.X, &ball.velocity.Y};
+    for (int axis = 0; axis < 2; ++axis) {
+        if (std::fabs(*position[axis]) > walls[axis]) {
+            *position[axis] = std::copysign(walls[axis], *position[axis]);
+            *speed[axis] = -*speed[axis] * 0.6f;
+        }
+    }
+}
+
+} // namespace sim

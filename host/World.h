@@ -1,0 +1,82 @@
+#pragma once
+
+#include "bakkesmod/wrappers/WrapperStructs.h"
+
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace sim {
+
+// Every game object a wrapper can point at. Objects are never freed while the
+// host lives, so a stale wrapper stays safe and merely tests false.
+struct Object {
+    virtual ~Object() = default;
+    bool alive = true;
+};
+
+struct Actor : Object {
+    Vector location;
+    Rotator rotation;
+    Vector velocity;
+    Vector angularVelocity;
+};
+
+struct Car : Actor {
+    float extentX = 0;
+    VehicleInput lastInput; // the input the car used on its last tick
+};
+
+struct Ball : Actor {};
+
+struct GameState : Object {};
+
+struct Settings : Object {
+    GamepadSettings gamepad;
+};
+
+// The six hitbox families and the X extent the game reports for each.
+struct CarKind {
+    const char* name;
+    float extentX;
+};
+std::optional<CarKind> FindCarKind(const std::string& name);
+
+// The simulated game: which objects exist and how they move. The model is
+// simple and deterministic: the same state and inputs give the same bits.
+class World {
+public:
+    World();
+
+    bool freeplay = true;
+    Settings settings;
+
+    bool HasGame() const { return game_ != nullptr; }
+    void SetGame(bool present);
+    GameState* Game() const { return game_; }
+
+    Car* LocalCar() const { return car_; }
+    Car* OtherCar() const { return otherCar_; }
+    Ball* GetBall() const { return ball_; }
+
+    void SetLocalCar(std::optional<float> extentX); // nullopt removes it
+    void SetOtherCar(bool present);
+    void SetBall(bool present);
+    void PlaceAtKickoff();
+
+    static void StepCar(Car& car, const VehicleInput& input);
+    static void StepBall(Ball& ball);
+
+private:
+    template <typename T> T* Make();
+    static void Kill(Object* object);
+
+    std::deque<std::unique_ptr<Object>> objects_;
+    GameState* game_ = nullptr;
+    Car* car_ = nullptr;
+    Car* otherCar_ = nullptr;
+    Ball* ball_ = nullptr;
+};
+
+} // namespace sim

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "bakkesmod/SdkApi.h"
+#include "bakkesmod/wrappers/CVarWrapper.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// The host console as one plugin sees it; everything registered through it is
+// owned by that plugin and removed when the plugin unloads.
+class BAKKESMOD_SDK_API CVarManagerWrapper {
+public:
+    explicit CVarManagerWrapper(uintptr_t context) : context_(context) {}
+
+    CVarWrapper registerCvar(std::string name, std::string defaultValue, std::string desc = "",
+                             bool searchAble = true, bool hasMin = false, float min = 0,
+                             bool hasMax = false, float max = 0, bool saveToCfg = true);
+    CVarWrapper getCvar(std::string name);
+    // The callback receives the whole argument list, command name first.
+    void registerNotifier(std::string name, std::function<void(std::vector<std::string>)> callback,
+                          std::string description, unsigned char permissions);
+    void executeCommand(std::string command, bool log = true);
+    void log(std::string text);
+
+private:
+    uintptr_t context_;
+};
