@@ -10,7 +10,12 @@ Gyrolog::Gyrolog() {
     DataFolder = GameWrapper::GetDataFolder() / "Gyrolog";
 }
 
-Gyrolog::~Gyrolog() = default;
+Gyrolog::~Gyrolog() {
+    // The console handle belongs to the host that is letting us go.
+    if (GlobalCvarManager == cvarManager) {
+        GlobalCvarManager.reset();
+    }
+}
 
 void Gyrolog::onLoad() {
     GlobalCvarManager = cvarManager;

@@ -1,1 +1,157 @@
+#include "PluginHarness.h"
+
+#include <dlfcn.h>
+#include <fstream>
 #include <gtest/gtest.h>
+
+namespace {
+
+using BakkesMod::Plugin::PluginInfo;
+
+class PluginLibraryTest : public ::testing::Test {
+protected:
+    PluginLibraryTest() : host(data.path()) {}
+    TempFolder data;
+    sim::Host host;
+};
+
+TEST_F(PluginLibraryTest, ExportsDescribeThePlugin) {
+    ASSERT_TRUE(host.LoadPluginLibrary(GYROLOG_PLUGIN_PATH));
+    const PluginInfo* record = host.PluginRecord();
+    EXPECT_EQ(record->apiBuildVersion, 95);
+    EXPECT_STREQ(record->className, "Gyrolog");
+    EXPECT_STREQ(record->pluginName, "Gyrolog V1.1");
+    EXPECT_STREQ(record->pluginVersion, "1.0.0.4");
+    EXPECT_EQ(record->pluginType, 1);
+    EXPECT_TRUE(std::string(record->fileName).ends_with("Gyrolog.cpp"));
+    EXPECT_EQ(host.SettingsWindow()->GetPageName(), "Gyrolog");
+}
+
+TEST_F(PluginLibraryTest, SecondGetPluginReturnsTheSameOwner) {
+    ASSERT_TRUE(host.LoadPluginLibrary(GYROLOG_PLUGIN_PATH));
+    const PluginInfo* record = host.PluginRecord();
+    auto* before = host.Plugin();
+    EXPECT_EQ(record->initializeFunc(), record->initializeFunc());
+    EXPECT_EQ(host.Plugin(), before);
+}
+
+TEST_F(PluginLibraryTest, DeleteMeWithoutPluginOrTwiceDoesNothing) {
+    void* library = dlopen(GYROLOG_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(library, nullptr);
+    auto* record = static_cast<PluginInfo*>(dlsym(library, "exports"));
+    ASSERT_NE(record, nullptr);
+    record->deleteFunc();
+    auto* owner = reinterpret_cast<std::shared_ptr<BakkesMod::Plugin::BakkesModPlugin>*>(
+        record->initializeFunc());
+    ASSERT_TRUE(*owner);
+    record->deleteFunc();
+    EXPECT_FALSE(*owner);
+    record->deleteFunc();
+    EXPECT_FALSE(*owner);
+    dlclose(library);
+}
+
+TEST_F(PluginLibraryTest, LoadCreatesTheRunFolder) {
+    ASSERT_TRUE(host.LoadPluginLibrary(GYROLOG_PLUGIN_PATH));
+    EXPECT_TRUE(std::filesystem::is_directory(data.path() / "Gyrolog"));
+}
+
+TEST_F(PluginLibraryTest, UnloadRemovesEverythingThePluginRegistered) {
+    ASSERT_TRUE(host.LoadPluginLibrary(GYROLOG_PLUGIN_PATH));
+    EXPECT_EQ(host.DrawCanvas().size(), 2u);
+    host.UnloadPlugin();
+    EXPECT_TRUE(host.DrawCanvas().empty());
+    host.RunLine("tas_start");
+    EXPECT_EQ(host.Errors().back(), "unknown command or variable 'tas_start'");
+    host.Tick(3, {});
+    host.Teleport({});
+    host.RoundStart();
+    EXPECT_EQ(host.TickCount(), 3u);
+    // The variables stay with the host, as they do in a real console.
+    host.RunLine("tas_replayspeed 0.5");
+    ASSERT_TRUE(host.LoadPluginLibrary(GYROLOG_PLUGIN_PATH));
+    host.RunLine("tas_replayspeed");
+    EXPECT_EQ(host.Transcript().back(), "tas_replayspeed = 0.5");
+}
+
+TEST_F(PluginLibraryTest, RunFolderFailureAtLoadIsLoggedAndLoadGoesOn) {
+    std::ofstream(data.path() / "Gyrolog") << "a file where the folder should be";
+    ASSERT_TRUE(host.LoadPluginLibrary(GYROLOG_PLUGIN_PATH));
+    ASSERT_FALSE(host.Logs().empty());
+    EXPECT_TRUE(host.Logs().back().starts_with("Error listing files: ")) << host.Logs().back();
+    host.RunLine("tas_stop");
+    EXPECT_TRUE(host.Errors().empty());
+}
+
+using PluginLifecycleTest = PluginTest;
+
+TEST_F(PluginLifecycleTest, FreshPluginState) {
+    auto plugin = Plugin();
+    EXPECT_EQ(plugin.DataFolder(), data.path() / "Gyrolog");
+    EXPECT_EQ(plugin.SpeedMode(), 0);
+    EXPECT_FALSE(plugin.TeleportCooldown());
+    EXPECT_EQ(plugin.SelectedFile(), -1);
+    EXPECT_TRUE(plugin.Files().empty());
+    EXPECT_TRUE(Run().Name.empty());
+    EXPECT_EQ(Run().Data.Hitbox, HitboxType::Other);
+}
+
+TEST_F(PluginLifecycleTest, FreshDefaultsOfAllVariables) {
+    const std::pair<const char*, const char*> expected[] = {
+        {"tas_autoreplay", "0"},        {"tas_recordspeed", "1"},
+        {"tas_replayspeed", "1"},       {"tas_checkthrottle", "0"},
+        {"tas_checksteer", "0"},        {"tas_checkairroll", "0"},
+        {"tas_checkhandbrake", "0"},    {"tas_checkjump", "0"},
+        {"tas_checkboost", "1"},        {"tas_confirmfiledelete", "1"},
+        {"tas_confirmoverwritefile", "1"}, {"tas_confirmoverwriteloadedtas", "1"},
+    };
+    for (auto [name, value] : expected) {
+        auto* variable = host.GetConsole().FindVariable(name);
+        ASSERT_NE(variable, nullptr) << name;
+        EXPECT_EQ(variable->value, value) << name;
+        EXPECT_TRUE(variable->searchable && variable->saveToConfig) << name;
+        EXPECT_FALSE(variable->hasMin || variable->hasMax) << name;
+    }
+    EXPECT_EQ(host.GetConsole().FindVariable("tas_checkboost")->description,
+              "Check Activate Boost");
+    for (auto command : {"tas_start", "tas_stop", "tas_update", "tas_stopandupdate",
+                         "tas_changespeed"}) {
+        EXPECT_TRUE(host.GetConsole().HasCommand(command)) << command;
+    }
+}
+
+TEST_F(PluginLifecycleTest, OverlayShowsNameAndStateAtTheTopCentre) {
+    host.screen = {1920, 1080};
+    auto strings = host.DrawCanvas();
+    ASSERT_EQ(strings.size(), 2u);
+    EXPECT_EQ(strings[0].text, "Gyrolog");
+    EXPECT_EQ(strings[0].position.X, 905.0f);
+    EXPECT_EQ(strings[0].position.Y, 80.0f);
+    EXPECT_EQ(strings[1].text, "Stopped");
+    EXPECT_EQ(strings[1].position.Y, 118.0f);
+    EXPECT_EQ(strings[1].xScale, 3.0f);
+    EXPECT_EQ(strings[1].color[3], 255);
+
+    host.screen = {1921, 1080};
+    EXPECT_EQ(host.DrawCanvas()[0].position.X, 905.5f);
+    host.screen = {0, 0};
+    EXPECT_EQ(host.DrawCanvas()[1].position.X, -55.0f);
+    Run().State = static_cast<TasState>(7);
+    EXPECT_EQ(host.DrawCanvas()[1].text, "Stopped");
+    Run().State = TasState::Recording;
+    EXPECT_EQ(host.DrawCanvas()[1].text, "Recording");
+}
+
+} // namespace
+
+
+TEST(PluginFolderListing, ExistingFolderIsListedRightAfterLoad) {
+    TempFolder data;
+    std::filesystem::create_directories(data.path() / "Gyrolog");
+    std::ofstream(data.path() / "Gyrolog" / "kept.data") << "x";
+    sim::Host host(data.path());
+    ASSERT_TRUE(host.LoadPlugin(exports));
+    GyrologTestAccess plugin{*static_cast<Gyrolog*>(host.Plugin())};
+    ASSERT_EQ(plugin.Files().size(), 1u);
+    EXPECT_EQ(plugin.Files()[0].Name, "kept");
+}

@@ -1,1 +1,139 @@
+#include "runs/Tas.h"
+
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+VehicleInput Frame(float throttle) {
+    VehicleInput input;
+    input.Throttle = throttle;
+    return input;
+}
+
+TEST(TasTest, FreshRunIsEmptyAndUnnamed) {
+    Tas tas;
+    tas.Reset();
+    EXPECT_TRUE(tas.Name.empty());
+    EXPECT_TRUE(tas.Data.Inputs.empty());
+    EXPECT_TRUE(tas.Data.TeleportFrames.empty());
+    EXPECT_FALSE(tas.Data.CarStart.Enabled);
+    EXPECT_FALSE(tas.Data.BallStart.Enabled);
+    EXPECT_EQ(tas.Data.CarStart.Location.X, 0.0f);
+    EXPECT_EQ(tas.Data.Hitbox, HitboxType::Other);
+    EXPECT_STREQ(HitboxName(tas.Data.Hitbox), "Other");
+    EXPECT_EQ(tas.Data.AirSensitivity, 1.0f);
+    EXPECT_EQ(tas.Data.SteerSensitivity, 1.0f);
+    EXPECT_EQ(tas.State, TasState::Stopped);
+    EXPECT_TRUE(tas.InputsApplied);
+}
+
+TEST(TasTest, ResetKeepsTheNameAndEmptiesTheRest) {
+    Tas tas;
+    tas.Name = "kept";
+    tas.NameEdit = "edit";
+    tas.Data.Inputs.assign(5, Frame(1));
+    tas.Data.TeleportFrames = {2};
+    tas.Data.CarStart.Enabled = true;
+    tas.Data.Hitbox = HitboxType::Merc;
+    tas.PendingInputs.assign(3, Frame(1));
+    tas.PendingTeleportFrames = {4};
+    tas.CurrentFrame = 4;
+    tas.NextTeleport = 1;
+    tas.State = TasState::Recording;
+    tas.InputsApplied = false;
+    tas.Reset();
+    EXPECT_EQ(tas.Name, "kept");
+    EXPECT_EQ(tas.NameEdit, "edit");
+    EXPECT_TRUE(tas.Data.Inputs.empty());
+    EXPECT_TRUE(tas.Data.TeleportFrames.empty());
+    EXPECT_FALSE(tas.Data.CarStart.Enabled);
+    EXPECT_EQ(tas.Data.Hitbox, HitboxType::Other);
+    EXPECT_TRUE(tas.PendingInputs.empty());
+    EXPECT_TRUE(tas.PendingTeleportFrames.empty());
+    EXPECT_EQ(tas.CurrentFrame, 0u);
+    EXPECT_EQ(tas.NextTeleport, 0u);
+    EXPECT_EQ(tas.State, TasState::Stopped);
+    EXPECT_TRUE(tas.InputsApplied);
+}
+
+TEST(TasTest, MoveTakesArraysAndLeavesSourceEmpty) {
+    TasData source;
+    source.Inputs.assign(3, Frame(0.5f));
+    source.TeleportFrames = {1, 2};
+    source.Hitbox = HitboxType::Plank;
+    source.AirSensitivity = 1.5f;
+    source.BallStart.Enabled = true;
+    TasData target;
+    target.Inputs.assign(10, Frame(1));
+    target = std::move(source);
+    EXPECT_EQ(target.Inputs.size(), 3u);
+    EXPECT_EQ(target.TeleportFrames, (std::vector<uint64_t>{1, 2}));
+    EXPECT_EQ(target.Hitbox, HitboxType::Plank);
+    EXPECT_EQ(target.AirSensitivity, 1.5f);
+    EXPECT_TRUE(target.BallStart.Enabled);
+    EXPECT_TRUE(source.Inputs.empty());
+    EXPECT_TRUE(source.TeleportFrames.empty());
+}
+
+TEST(TasTest, MoveOntoItselfChangesNothing) {
+    TasData data;
+    data.Inputs.assign(4, Frame(0.25f));
+    data.TeleportFrames = {3};
+    TasData& alias = data;
+    data = std::move(alias);
+    EXPECT_EQ(data.Inputs.size(), 4u);
+    EXPECT_EQ(data.Inputs[3].Throttle, 0.25f);
+    EXPECT_EQ(data.TeleportFrames, (std::vector<uint64_t>{3}));
+}
+
+TEST(TasTest, MergeSplicesPendingAtCurrentFrame) {
+    Tas tas;
+    for (int i = 0; i < 150; ++i) {
+        tas.Data.Inputs.push_back(Frame(static_cast<float>(i)));
+    }
+    tas.Data.TeleportFrames = {40, 100, 120};
+    tas.CurrentFrame = 100;
+    tas.PendingInputs.assign(30, Frame(-1));
+    tas.PendingTeleportFrames = {110};
+    tas.InputsApplied = false;
+    tas.MergePending();
+    ASSERT_EQ(tas.Data.Inputs.size(), 130u);
+    EXPECT_EQ(tas.Data.Inputs[99].Throttle, 99.0f);
+    EXPECT_EQ(tas.Data.Inputs[100].Throttle, -1.0f);
+    EXPECT_EQ(tas.Data.TeleportFrames, (std::vector<uint64_t>{40, 100, 110}));
+    EXPECT_TRUE(tas.PendingInputs.empty());
+    EXPECT_TRUE(tas.PendingTeleportFrames.empty());
+    EXPECT_TRUE(tas.InputsApplied);
+    EXPECT_EQ(tas.CurrentFrame, 100u);
+}
+
+TEST(TasTest, MergeBeyondTheEndFillsTheGapWithZeroInputs) {
+    Tas tas;
+    tas.Data.Inputs.assign(2, Frame(1));
+    tas.CurrentFrame = 4;
+    tas.PendingInputs = {Frame(3)};
+    tas.MergePending();
+    ASSERT_EQ(tas.Data.Inputs.size(), 5u);
+    EXPECT_EQ(tas.Data.Inputs[2].Throttle, 0.0f);
+    EXPECT_EQ(tas.Data.Inputs[4].Throttle, 3.0f);
+}
+
+TEST(TasTest, HitboxNamesAndExactExtents) {
+    EXPECT_STREQ(HitboxName(HitboxType::Octane), "Octane");
+    EXPECT_STREQ(HitboxName(HitboxType::Merc), "Merc");
+    for (int value : {6, 7, -1}) {
+        EXPECT_STREQ(HitboxName(static_cast<HitboxType>(value)), "Other");
+    }
+    uint32_t octaneBits = 0x427103C7;
+    float octane;
+    std::memcpy(&octane, &octaneBits, sizeof octane);
+    EXPECT_EQ(HitboxFromExtent(octane), HitboxType::Octane);
+    EXPECT_EQ(HitboxFromExtent(std::nextafter(octane, 100.0f)), std::nullopt);
+    EXPECT_EQ(HitboxFromExtent(std::nanf("")), std::nullopt);
+    EXPECT_EQ(HitboxFromExtent(61.6101151f), HitboxType::Merc);
+}
+
+} // namespace

@@ -1,0 +1,100 @@
+#pragma once
+
+#include "Gyrolog.h"
+#include "Host.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <string>
+
+// Reaches the plugin's private members for checks and set-up.
+struct GyrologTestAccess {
+    Gyrolog& plugin;
+
+    Tas& Run() { return plugin.LoadedTas; }
+    int32_t& SpeedMode() { return plugin.SpeedMode; }
+    bool& TeleportCooldown() { return plugin.TeleportCooldown; }
+    std::vector<TasFile>& Files() { return plugin.TasFiles; }
+    int32_t& SelectedFile() { return plugin.SelectedFile; }
+    std::string& NewTasName() { return plugin.NewTasName; }
+    const std::filesystem::path& DataFolder() { return plugin.DataFolder; }
+    bool ReplaySpeedMirror() { return static_cast<bool>(plugin.ReplaySpeed); }
+
+    void CreateNewTas(const std::string& name) {
+        plugin.NewTasName = name;
+        plugin.CreateNewTas();
+        plugin.NewTasName.clear();
+    }
+    bool CheckCarSettings() { return plugin.CheckCarSettings(); }
+    void SaveTas() { plugin.SaveTas(); }
+    void LoadTas(int index) { plugin.LoadTas(index); }
+    void DeleteTas(int index) { plugin.DeleteTas(index); }
+    void RefreshTasFiles() { plugin.RefreshTasFiles(); }
+    int FileIndex(const std::string& name) {
+        for (size_t i = 0; i < plugin.TasFiles.size(); ++i) {
+            if (plugin.TasFiles[i].Name == name) {
+                return static_cast<int>(i);
+            }
+        }
+        return -1;
+    }
+};
+
+// A fresh folder under the system's temporary folder, removed afterwards.
+class TempFolder {
+public:
+    TempFolder() {
+        static std::atomic<int> counter{0};
+        path_ = std::filesystem::temp_directory_path() /
+                ("gyrolog-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                 "-" + std::to_string(counter++) + "-" + std::to_string(std::rand()));
+        std::filesystem::remove_all(path_);
+        std::filesystem::create_directories(path_);
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// The plugin linked into the test, loaded by the simulated host from its
+// exported record the way the host loads a library's record.
+class PluginTest : public ::testing::Test {
+protected:
+    PluginTest() : host(data.path()) {}
+
+    void SetUp() override { ASSERT_TRUE(host.LoadPlugin(exports)); }
+    void TearDown() override { host.UnloadPlugin(); }
+
+    GyrologTestAccess Plugin() { return {*static_cast<Gyrolog*>(host.Plugin())}; }
+    Tas& Run() { return Plugin().Run(); }
+    sim::World& World() { return host.GetWorld(); }
+    std::filesystem::path RunFolder() { return data.path() / "Gyrolog"; }
+
+    // A freshly captured run named "run", its toasts cleared.
+    void CaptureRun(const std::string& name = "run") {
+        Plugin().CreateNewTas(name);
+        ASSERT_EQ(Run().Name, name);
+        host.ClearRecords();
+    }
+
+    void Tick(int count, VehicleInput live = {}) { host.Tick(count, live); }
+
+    static VehicleInput Input(float throttle, uint32_t flags = 0) {
+        VehicleInput input;
+        input.Throttle = throttle;
+        input.Flags = flags;
+        return input;
+    }
+
+    std::string LastToast() { return host.Toasts().empty() ? "" : host.Toasts().back().text; }
+
+    TempFolder data;
+    sim::Host host;
+};

@@ -1,0 +1,161 @@
+#include "runs/TasFormat.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <sstream>
+
+namespace {
+
+std::string Bytes(const TasData& data) {
+    std::ostringstream stream;
+    WriteTas(stream, data);
+    return stream.str();
+}
+
+TasReadResult Read(const std::string& bytes, TasData& data) {
+    std::istringstream stream(bytes);
+    return ReadTasData(stream, data);
+}
+
+uint32_t Bits(float value) {
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+TEST(TasFormatTest, ResetRunIsTheExact136Bytes) {
+    const std::string bytes = Bytes(TasData());
+    std::string expected("\x01\x00\x00\x00", 4);
+    expected += std::string(16, '\0') + std::string(104, '\0');
+    expected += std::string("\x06\x00\x00\x00\x00\x00\x80\x3F\x00\x00\x80\x3F", 12);
+    EXPECT_EQ(bytes, expected);
+    EXPECT_EQ(bytes.size(), TasFileSize(0, 0));
+}
+
+TEST(TasFormatTest, RoundTripKeepsEveryBit) {
+    TasData data;
+    VehicleInput odd;
+    odd.Throttle = std::nanf("0x123");
+    odd.Steer = -0.0f;
+    odd.Pitch = 1e-40f;
+    odd.Roll = -INFINITY;
+    odd.Flags = 0xFFFFFFE5;
+    data.Inputs = {odd, VehicleInput{}, odd};
+    data.TeleportFrames = {1, 2, 0xFFFFFFFFFFull};
+    data.CarStart = {{1.5f, -2.0f, 17.0f}, {-100, 16384, 65535}, {3, 4, 5}, {6, 7, -0.0f}, true};
+    data.BallStart = {{0, 0, 92.75f}, {1, 2, 3}, {}, {}, false};
+    data.Hitbox = HitboxType::Hybrid;
+    data.AirSensitivity = 1.3f;
+    data.SteerSensitivity = std::nanf("7");
+    const std::string bytes = Bytes(data);
+    ASSERT_EQ(bytes.size(), TasFileSize(3, 3));
+
+    TasData back;
+    auto result = Read(bytes, back);
+    EXPECT_EQ(result.outcome, ReadOutcome::Loaded);
+    EXPECT_EQ(result.extraBytes, 0u);
+    ASSERT_EQ(back.Inputs.size(), 3u);
+    EXPECT_EQ(std::memcmp(back.Inputs.data(), data.Inputs.data(), 3 * sizeof(VehicleInput)), 0);
+    EXPECT_EQ(back.TeleportFrames, data.TeleportFrames);
+    EXPECT_EQ(back.CarStart.Rotation.Roll, 65535);
+    EXPECT_EQ(Bits(back.CarStart.AngularVelocity.Z), Bits(-0.0f));
+    EXPECT_TRUE(back.CarStart.Enabled);
+    EXPECT_FALSE(back.BallStart.Enabled);
+    EXPECT_EQ(back.BallStart.Location.Z, 92.75f);
+    EXPECT_EQ(back.Hitbox, HitboxType::Hybrid);
+    EXPECT_EQ(back.AirSensitivity, 1.3f);
+    EXPECT_EQ(Bits(back.SteerSensitivity), Bits(data.SteerSensitivity));
+    EXPECT_EQ(Bytes(back), bytes);
+}
+
+TEST(TasFormatTest, OtherVersionsAndEmptyInputAreRejected) {
+    TasData data;
+    auto two = Read(std::string("\x02\x00\x00\x00", 4) + std::string(132, '\0'), data);
+    EXPECT_EQ(two.outcome, ReadOutcome::Rejected);
+    EXPECT_EQ(two.version, 2);
+    auto empty = Read("", data);
+    EXPECT_EQ(empty.outcome, ReadOutcome::Rejected);
+    EXPECT_EQ(empty.version, 0);
+}
+
+TEST(TasFormatTest, FileCutShortAfterFrameCountLoadsZeroFrames) {
+    std::string bytes("\x01\x00\x00\x00\x03\x00\x00\x00\x00\x00\x00\x00", 12);
+    TasData data;
+    auto result = Read(bytes, data);
+    EXPECT_EQ(result.outcome, ReadOutcome::CutShort);
+    ASSERT_EQ(data.Inputs.size(), 3u);
+    EXPECT_EQ(data.Inputs[2].Throttle, 0.0f);
+    EXPECT_EQ(data.Inputs[2].Flags, 0u);
+    EXPECT_TRUE(data.TeleportFrames.empty());
+    EXPECT_FALSE(data.CarStart.Enabled);
+    EXPECT_EQ(data.Hitbox, HitboxType::Other);
+    EXPECT_EQ(data.AirSensitivity, 1.0f);
+    EXPECT_EQ(data.SteerSensitivity, 1.0f);
+}
+
+TEST(TasFormatTest, PartlyWrittenFrameKeepsItsDeliveredBytes) {
+    TasData full;
+    full.Inputs.assign(2, VehicleInput{});
+    full.Inputs[1].Throttle = 0.5f;
+    full.Inputs[1].Flags = 7;
+    const std::string bytes = Bytes(full).substr(0, 12 + 32 + 4);
+    TasData data;
+    EXPECT_EQ(Read(bytes, data).outcome, ReadOutcome::CutShort);
+    ASSERT_EQ(data.Inputs.size(), 2u);
+    EXPECT_EQ(data.Inputs[1].Throttle, 0.5f);
+    EXPECT_EQ(data.Inputs[1].Flags, 0u);
+}
+
+TEST(TasFormatTest, ExtraTrailingBytesChangeNothing) {
+    TasData source;
+    source.Hitbox = HitboxType::Dominus;
+    TasData data;
+    auto result = Read(Bytes(source) + "trailing", data);
+    EXPECT_EQ(result.outcome, ReadOutcome::Loaded);
+    EXPECT_EQ(result.extraBytes, 8u);
+    EXPECT_EQ(data.Hitbox, HitboxType::Dominus);
+}
+
+TEST(TasFormatTest, EnabledByteTwoReadsTrueAndAnyHitboxIsKept) {
+    std::string bytes = Bytes(TasData());
+    bytes[20 + 48] = 2;
+    const int32_t hitbox = 42;
+    std::memcpy(&bytes[20 + 104], &hitbox, 4);
+    TasData data;
+    ASSERT_EQ(Read(bytes, data).outcome, ReadOutcome::Loaded);
+    EXPECT_TRUE(data.CarStart.Enabled);
+    EXPECT_EQ(static_cast<int32_t>(data.Hitbox), 42);
+    EXPECT_STREQ(HitboxName(data.Hitbox), "Other");
+}
+
+TEST(TasFormatTest, CountsFarBeyondTheFileAreRefusedWithoutAllocating) {
+    std::string bytes("\x01\x00\x00\x00", 4);
+    const uint64_t huge = uint64_t{1} << 40;
+    bytes.append(reinterpret_cast<const char*>(&huge), 8);
+    TasData data;
+    auto result = Read(bytes, data);
+    EXPECT_EQ(result.outcome, ReadOutcome::TooLarge);
+    EXPECT_EQ(result.error, "frame count 1099511627776 is far more than the file holds");
+    EXPECT_TRUE(data.Inputs.empty());
+
+    std::string teleports = Bytes(TasData()).substr(0, 12);
+    teleports.append(reinterpret_cast<const char*>(&huge), 8);
+    EXPECT_EQ(Read(teleports, data).outcome, ReadOutcome::TooLarge);
+}
+
+TEST(TasFormatTest, CutShortWithinTheAllowanceLoads) {
+    std::string bytes("\x01\x00\x00\x00", 4);
+    const uint64_t frames = CutShortRecordAllowance;
+    bytes.append(reinterpret_cast<const char*>(&frames), 8);
+    TasData data;
+    EXPECT_EQ(Read(bytes, data).outcome, ReadOutcome::CutShort);
+    EXPECT_EQ(data.Inputs.size(), CutShortRecordAllowance);
+    const uint64_t tooMany = CutShortRecordAllowance + 1;
+    std::memcpy(&bytes[4], &tooMany, 8);
+    TasData refused;
+    EXPECT_EQ(Read(bytes, refused).outcome, ReadOutcome::TooLarge);
+}
+
+} // namespace
