@@ -1,0 +1,262 @@
+#include "PluginHarness.h"
+
+#include <fstream>
+#include <cstring>
+#include <iterator>
+#include <sys/mount.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string FileBytes(const fs::path& path) {
+    std::ifstream stream(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(stream), {});
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+class RunLibraryTest : public PluginTest {
+protected:
+    // Writes a run with the given number of frames as name.data.
+    void SaveRun(const std::string& name, size_t frames) {
+        Run().Name = name;
+        Run().Data.Hitbox = HitboxType::Octane;
+        Run().Data.Inputs.assign(frames, Input(0.5f));
+        Plugin().SaveTas();
+    }
+    std::vector<std::string> ListedNames() {
+        std::vector<std::string> names;
+        for (auto& file : Plugin().Files()) {
+            names.push_back(file.Name);
+        }
+        return names;
+    }
+};
+
+TEST_F(RunLibraryTest, SaveWritesTheFileAndListsIt) {
+    SaveRun("abc", 3);
+    EXPECT_EQ(LastToast(), "abc saved to file");
+    EXPECT_EQ(host.Toasts().back().type, 1);
+    EXPECT_EQ(fs::file_size(RunFolder() / "abc.data"), TasFileSize(3, 0));
+    Plugin().RefreshTasFiles();
+    EXPECT_EQ(ListedNames(), std::vector<std::string>{"abc"});
+    EXPECT_FALSE(fs::exists(RunFolder() / "abc.data.saving"));
+}
+
+TEST_F(RunLibraryTest, SaveWithoutNameWritesNothing) {
+    fs::remove_all(RunFolder());
+    Plugin().SaveTas();
+    EXPECT_EQ(LastToast(), "TAS name can't be empty");
+    EXPECT_EQ(host.Toasts().back().type, 3);
+    EXPECT_FALSE(fs::exists(RunFolder()));
+}
+
+TEST_F(RunLibraryTest, SaveRecreatesARemovedFolderWithParents) {
+    fs::remove_all(data.path());
+    SaveRun("again", 1);
+    EXPECT_TRUE(fs::exists(RunFolder() / "again.data"));
+    EXPECT_EQ(LastToast(), "again saved to file");
+}
+
+TEST_F(RunLibraryTest, RenamedRunIsSavedBesideTheOldFile) {
+    SaveRun("old", 1);
+    Run().Name = "new";
+    Plugin().SaveTas();
+    Plugin().RefreshTasFiles();
+    auto names = ListedNames();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"new", "old"}));
+}
+
+TEST_F(RunLibraryTest, FailedSaveReportsAndKeepsTheOldFile) {
+    SaveRun("keep", 2);
+    const std::string before = FileBytes(RunFolder() / "keep.data");
+    // A folder where the temporary file would go makes the write fail.
+    fs::create_directory(RunFolder() / "keep.data.saving");
+    SaveRun("keep", 5);
+    EXPECT_EQ(LastToast(), "Error saving file, check logs");
+    EXPECT_EQ(host.Toasts().back().type, 3);
+    ASSERT_FALSE(host.Logs().empty());
+    EXPECT_TRUE(host.Logs().back().starts_with("Error saving file: cannot create ")) << host.Logs().back();
+    EXPECT_EQ(FileBytes(RunFolder() / "keep.data"), before);
+}
+
+TEST_F(RunLibraryTest, SaveOverAFolderOfThatNameFails) {
+    fs::create_directory(RunFolder() / "dir.data");
+    SaveRun("dir", 1);
+    EXPECT_EQ(LastToast(), "Error saving file, check logs");
+    EXPECT_TRUE(host.Logs().back().starts_with("Error saving file: ")) << host.Logs().back();
+    EXPECT_TRUE(fs::is_directory(RunFolder() / "dir.data"));
+    EXPECT_FALSE(fs::exists(RunFolder() / "dir.data.saving"));
+}
+
+TEST_F(RunLibraryTest, SaveWhereTheFolderIsAFileFails) {
+    fs::remove_all(RunFolder());
+    WriteFile(RunFolder(), "not a folder");
+    SaveRun("x", 1);
+    EXPECT_EQ(LastToast(), "Error saving file, check logs");
+    EXPECT_EQ(FileBytes(RunFolder()), "not a folder");
+}
+
+TEST_F(RunLibraryTest, FullDiskKeepsTheOlderFileByteForByte) {
+    const fs::path small = data.path() / "small";
+    fs::create_directory(small);
+    if (mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") != 0) {
+        GTEST_SKIP() << "cannot mount a small tmpfs here: " << std::strerror(errno);
+    }
+    struct Unmount {
+        fs::path path;
+        ~Unmount() { umount(path.c_str()); }
+    } unmount{small};
+    fs::create_directory(small / "Gyrolog");
+    fs::remove_all(RunFolder());
+    fs::create_directory_symlink(small / "Gyrolog", RunFolder());
+
+    SaveRun("full", 100);
+    const std::string before = FileBytes(RunFolder() / "full.data");
+    ASSERT_EQ(before.size(), TasFileSize(100, 0));
+    SaveRun("full", 10000); // 320 kB do not fit
+    EXPECT_EQ(LastToast(), "Error saving file, check logs");
+    EXPECT_EQ(FileBytes(RunFolder() / "full.data"), before);
+    EXPECT_FALSE(fs::exists(RunFolder() / "full.data.saving"));
+}
+
+TEST_F(RunLibraryTest, ListingTakesOnlyRegularDotDataFiles) {
+    for (auto name : {"a.data", "b.DATA", "c.data.bak", "d", "e.f.data"}) {
+        WriteFile(RunFolder() / name, "x");
+    }
+    fs::create_directory(RunFolder() / "g.data");
+    Plugin().RefreshTasFiles();
+    auto names = ListedNames();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"a", "e.f"}));
+}
+
+TEST_F(RunLibraryTest, ListingAVanishedFolderLeavesAnEmptyList) {
+    SaveRun("gone", 1);
+    Plugin().RefreshTasFiles();
+    fs::remove_all(RunFolder());
+    Plugin().RefreshTasFiles();
+    EXPECT_TRUE(Plugin().Files().empty());
+    EXPECT_TRUE(host.Logs().back().starts_with("Error listing files: "));
+    EXPECT_TRUE(host.Errors().empty());
+}
+
+TEST_F(RunLibraryTest, LoadReadsTheRunAndStops) {
+    SaveRun("r", 4);
+    Run().Data.Inputs.clear();
+    Run().Name = "other";
+    Run().State = TasState::Replaying;
+    Plugin().RefreshTasFiles();
+    Plugin().LoadTas(0);
+    EXPECT_EQ(LastToast(), "r loaded");
+    EXPECT_EQ(host.Toasts().back().type, 1);
+    EXPECT_EQ(Run().Name, "r");
+    EXPECT_EQ(Run().Data.Inputs.size(), 4u);
+    EXPECT_EQ(Run().State, TasState::Stopped);
+}
+
+TEST_F(RunLibraryTest, LoadOutsideTheListDoesNothing) {
+    SaveRun("r", 1);
+    Plugin().RefreshTasFiles();
+    host.ClearRecords();
+    Plugin().LoadTas(-1);
+    Plugin().LoadTas(1);
+    EXPECT_TRUE(host.Toasts().empty());
+    EXPECT_TRUE(host.Logs().empty());
+}
+
+TEST_F(RunLibraryTest, RejectedFileKeepsTheRunUnderAnEmptyName) {
+    SaveRun("mine", 7);
+    WriteFile(RunFolder() / "x.data", std::string("\x02\x00\x00\x00", 4) + std::string(132, '\0'));
+    WriteFile(RunFolder() / "empty.data", "");
+    Plugin().RefreshTasFiles();
+    for (auto name : {"x", "empty"}) {
+        Run().Name = "mine";
+        host.ClearRecords();
+        Plugin().LoadTas(Plugin().FileIndex(name));
+        EXPECT_EQ(host.Logs().back(), "Not a recognized tas, make sure your plugin is up to date "
+                                      "and file is a tas file");
+        EXPECT_EQ(LastToast(), "Error loading file, check logs");
+        EXPECT_EQ(host.Toasts().back().type, 3);
+        EXPECT_EQ(Run().Name, "");
+        EXPECT_EQ(Run().Data.Inputs.size(), 7u);
+    }
+}
+
+TEST_F(RunLibraryTest, DamagedCountIsRefusedAndKeepsTheRun) {
+    SaveRun("mine", 7);
+    std::string bytes("\x01\x00\x00\x00", 4);
+    const uint64_t huge = uint64_t{1} << 50;
+    bytes.append(reinterpret_cast<const char*>(&huge), 8);
+    WriteFile(RunFolder() / "bad.data", bytes);
+    Plugin().RefreshTasFiles();
+    Plugin().LoadTas(Plugin().FileIndex("bad"));
+    EXPECT_EQ(host.Logs().back(),
+              "Error loading file: frame count 1125899906842624 is far more than the file holds");
+    EXPECT_EQ(LastToast(), "Error loading file, check logs");
+    EXPECT_EQ(Run().Name, "mine");
+    EXPECT_EQ(Run().Data.Inputs.size(), 7u);
+}
+
+TEST_F(RunLibraryTest, CutShortFileLoadsWithAWarning) {
+    SaveRun("short", 3);
+    const std::string whole = FileBytes(RunFolder() / "short.data");
+    WriteFile(RunFolder() / "short.data", whole.substr(0, 12));
+    Plugin().RefreshTasFiles();
+    Plugin().LoadTas(0);
+    EXPECT_EQ(LastToast(), "short loaded, file was cut short");
+    EXPECT_EQ(host.Toasts().back().type, 2);
+    ASSERT_EQ(Run().Data.Inputs.size(), 3u);
+    EXPECT_EQ(Run().Data.Inputs[0].Throttle, 0.0f);
+    EXPECT_EQ(Run().Data.Hitbox, HitboxType::Other);
+}
+
+TEST_F(RunLibraryTest, DeleteRemovesTheFileAndRelists) {
+    SaveRun("a", 1);
+    SaveRun("b", 1);
+    Plugin().RefreshTasFiles();
+    host.ClearRecords();
+    Plugin().DeleteTas(Plugin().FileIndex("a"));
+    EXPECT_FALSE(fs::exists(RunFolder() / "a.data"));
+    EXPECT_EQ(ListedNames(), std::vector<std::string>{"b"});
+    EXPECT_TRUE(host.Toasts().empty());
+    EXPECT_EQ(Run().Name, "b");
+}
+
+TEST_F(RunLibraryTest, DeleteOfAFileAlreadyGoneIsQuiet) {
+    SaveRun("a", 1);
+    SaveRun("b", 1);
+    Plugin().RefreshTasFiles();
+    fs::remove(RunFolder() / "a.data");
+    host.ClearRecords();
+    Plugin().DeleteTas(Plugin().FileIndex("a"));
+    EXPECT_TRUE(host.Toasts().empty());
+    EXPECT_EQ(ListedNames(), std::vector<std::string>{"b"});
+    Plugin().DeleteTas(-1);
+    Plugin().DeleteTas(5);
+    EXPECT_TRUE(host.Toasts().empty());
+}
+
+TEST_F(RunLibraryTest, DeleteWhoseRelistFailsIsReported) {
+    SaveRun("a", 1);
+    Plugin().RefreshTasFiles();
+    fs::remove_all(RunFolder());
+    Plugin().DeleteTas(0);
+    EXPECT_EQ(LastToast(), "Error deleting file, check logs");
+    EXPECT_TRUE(host.Logs().back().starts_with("Error deleting file: "));
+}
+
+TEST(NameRule, RefusesEmptyAndForbiddenCharacters) {
+    EXPECT_FALSE(IsValidTasName(""));
+    for (auto name : {"run.2", "a/b", "a\\b", "a:b", "a*", "?", "\"", "<", ">", "|"}) {
+        EXPECT_FALSE(IsValidTasName(name)) << name;
+    }
+    EXPECT_TRUE(IsValidTasName("my run"));
+    EXPECT_TRUE(IsValidTasName("\xC3\xA9t\xC3\xA9"));
+}
+
+} // namespace
