@@ -12,9 +12,10 @@ namespace {
 Host* currentHost = nullptr;
 
 constexpr double TickSeconds = 1.0 / 120.0;
-// Timers due within this of the clock count as due: sums of tick lengths
-// carry rounding that must not push a timer one tick late.
-constexpr double ClockSlack = 1e-9;
+// Timers due within this of the clock count as due: delays arrive as floats
+// (0.2f is a little over 0.2) and sums of tick lengths carry rounding, neither
+// of which may push a timer one tick late. A tick is 8333 microseconds.
+constexpr double ClockSlack = 1e-6;
 
 } // namespace
 

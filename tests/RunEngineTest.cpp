@@ -1,0 +1,476 @@
+#include "PluginHarness.h"
+
+#include <cmath>
+
+namespace {
+
+class RunEngineTest : public PluginTest {
+protected:
+    // A captured run with `frames` inputs whose throttle is the frame number.
+    void RunWithInputs(size_t frames, std::vector<uint64_t> teleports = {}) {
+        CaptureRun();
+        for (size_t i = 0; i < frames; ++i) {
+            Run().Data.Inputs.push_back(Input(static_cast<float>(i)));
+        }
+        Run().Data.TeleportFrames = std::move(teleports);
+    }
+    void StartReplay() {
+        host.RunLine("tas_start");
+        host.Wait(0.2);
+        ASSERT_EQ(Run().State, TasState::Replaying);
+        host.ClearRecords();
+    }
+    float UsedThrottle() { return World().LocalCar()->lastInput.Throttle; }
+    const std::vector<std::string>& Executed() { return host.ExecutedCommands(); }
+};
+
+TEST_F(RunEngineTest, EmptyRunTakesOverOnItsFirstTickAtRecordSpeed) {
+    RunWithInputs(0);
+    host.RunLine("tas_recordspeed 0.5");
+    host.RunLine("tas_start");
+    EXPECT_EQ(Run().State, TasState::Stopped);
+    host.Wait(0.2);
+    EXPECT_EQ(Executed(), std::vector<std::string>{"sv_soccar_gamespeed 1.000000"});
+    EXPECT_EQ(Plugin().SpeedMode(), 1);
+    Tick(1, Input(0.25f));
+    EXPECT_EQ(Run().State, TasState::Recording);
+    ASSERT_EQ(Run().PendingInputs.size(), 1u);
+    EXPECT_EQ(Run().PendingInputs[0].Throttle, 0.25f);
+    EXPECT_EQ(Executed().back(), "sv_soccar_gamespeed 0.500000");
+    EXPECT_EQ(Plugin().SpeedMode(), 2);
+    EXPECT_FALSE(Run().InputsApplied);
+    EXPECT_EQ(UsedThrottle(), 0.25f);
+}
+
+TEST_F(RunEngineTest, ReplayRunsOutOnTheTickAfterTheLastInput) {
+    RunWithInputs(3);
+    StartReplay();
+    for (float frame : {0.0f, 1.0f, 2.0f}) {
+        Tick(1, Input(-1));
+        EXPECT_EQ(UsedThrottle(), frame);
+        EXPECT_EQ(Run().State, TasState::Replaying);
+    }
+    Tick(1, Input(-1));
+    EXPECT_EQ(Run().State, TasState::Recording);
+    EXPECT_EQ(Run().CurrentFrame, 3u);
+    EXPECT_EQ(UsedThrottle(), -1.0f);
+    Tick(5, Input(-1));
+    EXPECT_EQ(Run().CurrentFrame, 3u);
+    EXPECT_EQ(Run().PendingInputs.size(), 6u);
+}
+
+TEST_F(RunEngineTest, WatchedControlTakesOverWithoutReplayingThatTick) {
+    RunWithInputs(10);
+    StartReplay();
+    Tick(4);
+    Tick(1, Input(0.75f, VehicleInputFlag::ActivateBoost));
+    EXPECT_EQ(Run().State, TasState::Recording);
+    EXPECT_EQ(Run().CurrentFrame, 4u);
+    ASSERT_EQ(Run().PendingInputs.size(), 1u);
+    EXPECT_EQ(Run().PendingInputs[0].Flags, VehicleInputFlag::ActivateBoost);
+    EXPECT_EQ(UsedThrottle(), 0.75f);
+}
+
+TEST_F(RunEngineTest, EveryWatchedFieldFiresOnlyWithItsSwitch) {
+    struct Case {
+        const char* variable;
+        void (*touch)(VehicleInput&);
+    };
+    const Case cases[] = {
+        {"tas_checkthrottle", [](VehicleInput& i) { i.Throttle = 1e-30f; }},
+        {"tas_checksteer", [](VehicleInput& i) { i.Steer = -0.01f; }},
+        {"tas_checksteer", [](VehicleInput& i) { i.Pitch = 1; }},
+        {"tas_checksteer", [](VehicleInput& i) { i.Yaw = 1; }},
+        {"tas_checkairroll", [](VehicleInput& i) { i.Roll = 1; }},
+        {"tas_checkhandbrake", [](VehicleInput& i) { i.Flags = VehicleInputFlag::Handbrake; }},
+        {"tas_checkjump", [](VehicleInput& i) { i.FlipForward = 1; }},
+        {"tas_checkjump", [](VehicleInput& i) { i.FlipSideways = 1; }},
+        {"tas_checkjump", [](VehicleInput& i) { i.Flags = VehicleInputFlag::Jump; }},
+        {"tas_checkjump", [](VehicleInput& i) { i.Flags = VehicleInputFlag::JumpHeld; }},
+        {"tas_checkboost", [](VehicleInput& i) { i.Flags = VehicleInputFlag::BoostHeld; }},
+    };
+    RunWithInputs(100);
+    host.RunLine("tas_checkboost 0");
+    for (const auto& test : cases) {
+        VehicleInput live;
+        test.touch(live);
+        StartReplay();
+        Tick(1, live);
+        EXPECT_EQ(Run().State, TasState::Replaying) << test.variable << " is off";
+        host.RunLine(std::string(test.variable) + " 1");
+        Tick(1, live);
+        EXPECT_EQ(Run().State, TasState::Recording) << test.variable;
+        host.RunLine(std::string(test.variable) + " 0");
+    }
+    VehicleInput unwatched;
+    unwatched.Flags = 1u << 7;
+    for (auto name : {"tas_checkthrottle", "tas_checksteer", "tas_checkairroll",
+                      "tas_checkhandbrake", "tas_checkjump", "tas_checkboost"}) {
+        host.RunLine(std::string(name) + " 1");
+    }
+    StartReplay();
+    Tick(1, unwatched);
+    EXPECT_EQ(Run().State, TasState::Replaying);
+}
+
+TEST_F(RunEngineTest, NegativeZeroDoesNotFireAndNanDoes) {
+    RunWithInputs(10);
+    host.RunLine("tas_checkthrottle 1");
+    StartReplay();
+    Tick(2, Input(-0.0f));
+    EXPECT_EQ(Run().State, TasState::Replaying);
+    Tick(1, Input(std::nanf("")));
+    EXPECT_EQ(Run().State, TasState::Recording);
+}
+
+TEST_F(RunEngineTest, UnwatchedControlIsOverriddenByTheRun) {
+    RunWithInputs(10);
+    StartReplay();
+    Tick(3, Input(1.0f));
+    EXPECT_EQ(Run().State, TasState::Replaying);
+    EXPECT_EQ(UsedThrottle(), 2.0f);
+}
+
+TEST_F(RunEngineTest, OtherCarsAndTicksOutsideFreeplayAreUntouched) {
+    RunWithInputs(10);
+    World().SetOtherCar(true);
+    StartReplay();
+    Tick(2, Input(0.5f));
+    EXPECT_EQ(World().OtherCar()->lastInput.Throttle, 1.0f);
+    EXPECT_EQ(Run().CurrentFrame, 2u);
+    World().freeplay = false;
+    Tick(3, Input(0.5f, VehicleInputFlag::ActivateBoost));
+    EXPECT_EQ(UsedThrottle(), 0.5f);
+    EXPECT_EQ(Run().CurrentFrame, 2u);
+    EXPECT_EQ(Run().State, TasState::Replaying);
+}
+
+TEST_F(RunEngineTest, TeleportFrameIsHeldUntilTheTeleportArrives) {
+    RunWithInputs(6, {2});
+    StartReplay();
+    Tick(2);
+    for (int i = 0; i < 3; ++i) {
+        Tick(1);
+        EXPECT_EQ(UsedThrottle(), 2.0f);
+        EXPECT_EQ(Run().CurrentFrame, 2u);
+    }
+    host.Teleport({0, 0, 17});
+    EXPECT_EQ(Run().NextTeleport, 1u);
+    Tick(1);
+    EXPECT_EQ(UsedThrottle(), 2.0f);
+    Tick(1);
+    EXPECT_EQ(UsedThrottle(), 3.0f);
+    EXPECT_EQ(Run().CurrentFrame, 4u);
+}
+
+TEST_F(RunEngineTest, TakeOverWorksDuringATeleportHold) {
+    RunWithInputs(6, {2});
+    StartReplay();
+    Tick(4);
+    Tick(1, Input(0, VehicleInputFlag::ActivateBoost));
+    EXPECT_EQ(Run().State, TasState::Recording);
+    EXPECT_EQ(Run().CurrentFrame, 2u);
+}
+
+TEST_F(RunEngineTest, EarlyTeleportSkipsToItsFrame) {
+    RunWithInputs(10, {6});
+    StartReplay();
+    Tick(2);
+    host.Teleport({});
+    EXPECT_EQ(Run().CurrentFrame, 6u);
+    Tick(1);
+    EXPECT_EQ(UsedThrottle(), 6.0f);
+}
+
+TEST_F(RunEngineTest, RecordingNotesTeleportsOutsideTheCooldown) {
+    RunWithInputs(0);
+    StartReplay();
+    Tick(10);
+    host.Teleport({});
+    host.Wait(0.05);
+    host.Teleport({});
+    EXPECT_EQ(Run().PendingTeleportFrames, std::vector<uint64_t>{10});
+    host.Wait(0.2);
+    Tick(5);
+    host.Teleport({});
+    host.Wait(0.15);
+    host.Teleport({});
+    EXPECT_EQ(Run().PendingTeleportFrames, (std::vector<uint64_t>{10, 15, 15}));
+}
+
+TEST_F(RunEngineTest, FirstTeleportAfterATakeOverAt120With30PendingIs150) {
+    RunWithInputs(300);
+    StartReplay();
+    Tick(120);
+    Tick(30, Input(0, VehicleInputFlag::ActivateBoost));
+    ASSERT_EQ(Run().CurrentFrame, 120u);
+    host.Teleport({});
+    EXPECT_EQ(Run().PendingTeleportFrames, std::vector<uint64_t>{150});
+}
+
+TEST_F(RunEngineTest, ReplayTeleportWithinTheCooldownGoesBackToTheConsumedFrame) {
+    RunWithInputs(20, {2, 8});
+    StartReplay();
+    Tick(1);
+    host.Teleport({});
+    EXPECT_EQ(Run().CurrentFrame, 2u);
+    Tick(3);
+    EXPECT_EQ(Run().CurrentFrame, 5u);
+    host.Teleport({});
+    EXPECT_EQ(Run().CurrentFrame, 2u);
+    EXPECT_EQ(Run().NextTeleport, 1u);
+}
+
+TEST_F(RunEngineTest, TeleportWithNoFrameLeftStillStartsTheCooldown) {
+    RunWithInputs(20, {1});
+    StartReplay();
+    host.Teleport({});
+    host.Wait(0.2);
+    Tick(3);
+    EXPECT_EQ(Run().CurrentFrame, 4u);
+    host.Teleport({});
+    EXPECT_EQ(Run().CurrentFrame, 4u);
+    EXPECT_TRUE(Plugin().TeleportCooldown());
+    Tick(1);
+    host.Teleport({});
+    EXPECT_EQ(Run().CurrentFrame, 1u);
+
+    host.RunLine("tas_stop");
+    host.Wait(0.2);
+    host.Teleport({});
+    EXPECT_TRUE(Plugin().TeleportCooldown());
+    host.Wait(0.1);
+    EXPECT_FALSE(Plugin().TeleportCooldown());
+}
+
+TEST_F(RunEngineTest, StartPlacesCarAndBallFiveTimesThenReplays) {
+    RunWithInputs(5);
+    Run().Data.CarStart.Location = {100, 200, 17};
+    Run().Data.CarStart.AngularVelocity = {0, 0, 1};
+    Run().Data.BallStart.Location = {0, 300, 500};
+    int placements = 0;
+    auto displaced = [&] {
+        World().LocalCar()->location = {};
+        World().GetBall()->location = {};
+    };
+    displaced();
+    host.RunLine("tas_start");
+    for (double at : {0.0, 0.05, 0.10, 0.15, 0.20}) {
+        host.Wait(at == 0.0 ? 0.0 : 0.05);
+        placements += World().LocalCar()->location.X == 100.0f &&
+                      World().GetBall()->location.Y == 300.0f;
+        displaced();
+    }
+    EXPECT_EQ(placements, 5);
+    EXPECT_EQ(Run().State, TasState::Replaying);
+    EXPECT_EQ(World().LocalCar()->angularVelocity.Z, 1.0f);
+}
+
+TEST_F(RunEngineTest, DisabledStartingStatesAreNotApplied) {
+    RunWithInputs(5);
+    Run().Data.CarStart.Enabled = false;
+    Run().Data.BallStart.Enabled = false;
+    World().LocalCar()->location = {7, 8, 17};
+    World().GetBall()->location = {1, 2, 300};
+    host.RunLine("tas_start");
+    host.Wait(0.2);
+    EXPECT_EQ(World().LocalCar()->location.X, 7.0f);
+    EXPECT_EQ(World().GetBall()->location.Z, 300.0f);
+    EXPECT_EQ(Run().State, TasState::Replaying);
+}
+
+TEST_F(RunEngineTest, RefusedStartChangesNothing) {
+    RunWithInputs(5);
+    Run().State = TasState::Recording;
+    World().settings.gamepad.SteeringSensitivity = 2.0f;
+    World().LocalCar()->location = {1, 1, 17};
+    host.RunLine("tas_start");
+    host.Wait(0.3);
+    EXPECT_EQ(Run().State, TasState::Recording);
+    EXPECT_EQ(World().LocalCar()->location.X, 1.0f);
+    EXPECT_TRUE(Executed().empty());
+    EXPECT_EQ(host.Toasts().size(), 1u);
+}
+
+TEST_F(RunEngineTest, StartTwiceWithinTheStartRestartsTheReplay) {
+    RunWithInputs(50);
+    host.RunLine("tas_start");
+    host.Wait(0.1);
+    host.RunLine("tas_start");
+    host.Wait(0.1);
+    ASSERT_EQ(Run().State, TasState::Replaying);
+    Tick(3);
+    EXPECT_EQ(Run().CurrentFrame, 3u);
+    host.Wait(0.1);
+    EXPECT_EQ(Run().CurrentFrame, 0u);
+    EXPECT_EQ(Run().State, TasState::Replaying);
+}
+
+TEST_F(RunEngineTest, LeavingFreeplayDuringTheStartLeavesTheRunStopped) {
+    RunWithInputs(5);
+    host.RunLine("tas_start");
+    host.Wait(0.1);
+    World().freeplay = false;
+    host.Wait(0.1);
+    EXPECT_EQ(Run().State, TasState::Stopped);
+    EXPECT_TRUE(Executed().empty());
+}
+
+TEST_F(RunEngineTest, CarGoneInsideATimerSkipsThatPlacement) {
+    RunWithInputs(5);
+    host.RunLine("tas_start");
+    host.AddHostTimer(0.12, [&] { World().SetLocalCar(std::nullopt); });
+    host.Wait(0.2);
+    EXPECT_EQ(Run().State, TasState::Stopped);
+    EXPECT_TRUE(host.Errors().empty());
+}
+
+TEST_F(RunEngineTest, StartDiscardsUnmergedInputs) {
+    RunWithInputs(5);
+    StartReplay();
+    Tick(1, Input(0, VehicleInputFlag::ActivateBoost));
+    host.RunLine("tas_start");
+    EXPECT_EQ(Run().State, TasState::Stopped);
+    EXPECT_EQ(Run().PendingInputs.size(), 1u);
+    host.Wait(0.2);
+    EXPECT_TRUE(Run().PendingInputs.empty());
+    EXPECT_TRUE(Run().InputsApplied);
+}
+
+TEST_F(RunEngineTest, TakeOverAt120With50RecordedGives170Inputs) {
+    RunWithInputs(300, {50, 120, 200});
+    StartReplay();
+    Tick(50);
+    host.Teleport({});
+    host.Wait(0.2);
+    Tick(70);
+    ASSERT_EQ(Run().CurrentFrame, 120u);
+    Tick(50, Input(-5, VehicleInputFlag::ActivateBoost));
+    host.Teleport({});
+    host.RunLine("tas_stop");
+    EXPECT_EQ(Executed().back(), "sv_soccar_gamespeed 1");
+    EXPECT_EQ(Plugin().SpeedMode(), 0);
+    host.RunLine("tas_update");
+    ASSERT_EQ(Run().Data.Inputs.size(), 170u);
+    EXPECT_EQ(Run().Data.Inputs[119].Throttle, 119.0f);
+    EXPECT_EQ(Run().Data.Inputs[120].Throttle, -5.0f);
+    EXPECT_EQ(Run().Data.TeleportFrames, (std::vector<uint64_t>{50, 120, 170}));
+    EXPECT_EQ(LastToast(), "New inputs applied");
+    EXPECT_EQ(host.Toasts().back().type, 0);
+
+    host.ClearRecords();
+    host.RunLine("tas_update");
+    EXPECT_TRUE(host.Toasts().empty());
+}
+
+TEST_F(RunEngineTest, RunningOutAt300AndRecording40Gives340Inputs) {
+    RunWithInputs(300);
+    StartReplay();
+    Tick(300);
+    Tick(40, Input(-1));
+    host.RunLine("tas_stopandupdate");
+    ASSERT_EQ(Run().Data.Inputs.size(), 340u);
+    EXPECT_EQ(Run().Data.Inputs[299].Throttle, 299.0f);
+    EXPECT_EQ(Run().Data.Inputs[300].Throttle, -1.0f);
+    EXPECT_TRUE(Run().InputsApplied);
+}
+
+TEST_F(RunEngineTest, CommandsThatDoNotApplyDoNothing) {
+    RunWithInputs(5);
+    host.RunLine("tas_stopandupdate; tas_update; tas_stop; tas_changespeed extra args");
+    EXPECT_TRUE(host.Transcript().empty());
+    StartReplay();
+    host.RunLine("tas_update");
+    EXPECT_TRUE(host.Toasts().empty());
+    EXPECT_EQ(Run().State, TasState::Replaying);
+}
+
+TEST_F(RunEngineTest, ChangeSpeedTogglesOnlyTheSpeed) {
+    RunWithInputs(50);
+    host.RunLine("tas_recordspeed 0.25; tas_replayspeed 0.75");
+    EXPECT_TRUE(Executed().empty());
+    StartReplay();
+    host.RunLine("tas_changespeed");
+    EXPECT_EQ(Executed().back(), "sv_soccar_gamespeed 0.250000");
+    EXPECT_EQ(Plugin().SpeedMode(), 2);
+    EXPECT_EQ(Run().State, TasState::Replaying);
+    host.RunLine("tas_changespeed");
+    EXPECT_EQ(Executed().back(), "sv_soccar_gamespeed 0.750000");
+    EXPECT_EQ(Plugin().SpeedMode(), 1);
+    host.RunLine("tas_stop");
+    host.ClearRecords();
+    host.RunLine("tas_changespeed");
+    EXPECT_TRUE(Executed().empty());
+}
+
+TEST_F(RunEngineTest, SpeedChangesApplyAtOnceOnlyForTheSpeedInForce) {
+    RunWithInputs(50);
+    StartReplay();
+    host.RunLine("tas_recordspeed 0.5");
+    EXPECT_TRUE(Executed().empty());
+    host.RunLine("tas_replayspeed 2");
+    EXPECT_EQ(Executed().back(), "sv_soccar_gamespeed 2.000000");
+    Tick(1, Input(0, VehicleInputFlag::ActivateBoost));
+    EXPECT_EQ(Executed().back(), "sv_soccar_gamespeed 0.500000");
+    host.RunLine("tas_recordspeed -1");
+    EXPECT_EQ(Executed().back(), "sv_soccar_gamespeed -1.000000");
+    EXPECT_EQ(host.GameSpeed(), -1.0f);
+}
+
+TEST_F(RunEngineTest, RoundStartStopsAndRestartsWithAutoReplay) {
+    RunWithInputs(50);
+    StartReplay();
+    Tick(5);
+    host.RoundStart();
+    EXPECT_EQ(Run().State, TasState::Stopped);
+    host.Wait(0.2);
+    EXPECT_EQ(Run().State, TasState::Stopped);
+
+    host.RunLine("tas_autoreplay 1");
+    StartReplay();
+    Tick(5);
+    host.RoundStart();
+    host.Wait(0.2);
+    EXPECT_EQ(Run().State, TasState::Replaying);
+    EXPECT_EQ(Run().CurrentFrame, 0u);
+
+    World().freeplay = false;
+    host.RoundStart();
+    EXPECT_EQ(Run().State, TasState::Replaying);
+}
+
+TEST_F(RunEngineTest, TeardownWhileReplayingRestoresNormalSpeed) {
+    RunWithInputs(50);
+    StartReplay();
+    World().freeplay = false;
+    host.DestroyGameEvent();
+    EXPECT_EQ(Run().State, TasState::Stopped);
+    EXPECT_EQ(Executed(), std::vector<std::string>{"sv_soccar_gamespeed 1"});
+}
+
+TEST_F(RunEngineTest, UnloadWhileReplayingRestoresSpeedOne) {
+    RunWithInputs(50);
+    host.RunLine("tas_replayspeed 0.5");
+    StartReplay();
+    EXPECT_EQ(host.GameSpeed(), 0.5f);
+    host.UnloadPlugin();
+    EXPECT_EQ(Executed(), std::vector<std::string>{"sv_soccar_gamespeed 1"});
+    EXPECT_EQ(host.GameSpeed(), 1.0f);
+    ASSERT_TRUE(host.LoadPlugin(exports));
+    host.ClearRecords();
+    host.UnloadPlugin();
+    EXPECT_TRUE(Executed().empty());
+    ASSERT_TRUE(host.LoadPlugin(exports));
+}
+
+TEST_F(RunEngineTest, DamagedTeleportBeyondTheEndLeavesTicksUntouched) {
+    RunWithInputs(3, {9});
+    StartReplay();
+    host.Teleport({});
+    EXPECT_EQ(Run().CurrentFrame, 9u);
+    Tick(4, Input(0.5f, VehicleInputFlag::ActivateBoost));
+    EXPECT_EQ(UsedThrottle(), 0.5f);
+    EXPECT_EQ(Run().State, TasState::Replaying);
+}
+
+} // namespace
