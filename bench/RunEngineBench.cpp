@@ -1,0 +1,102 @@
+// The vehicle-input handler per call in each state, and the merge of an
+// hour of new inputs, each against a baseline doing the bare minimum.
+#include "BenchSupport.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <memory>
+
+namespace {
+
+struct LoadedPlugin {
+    LoadedPlugin() : host(BenchFolder()) {
+        host.LoadPlugin(exports);
+        access = std::make_unique<GyrologTestAccess>(
+            GyrologTestAccess{*static_cast<Gyrolog*>(host.Plugin())});
+        access->Run().Data = HourLongRun();
+    }
+    ~LoadedPlugin() { host.UnloadPlugin(); }
+    CarWrapper Car() { return CarWrapper(reinterpret_cast<uintptr_t>(host.GetWorld().LocalCar())); }
+
+    sim::Host host;
+    std::unique_ptr<GyrologTestAccess> access;
+};
+
+void Handler(benchmark::State& state, TasState runState) {
+    LoadedPlugin loaded;
+    auto& run = loaded.access->Run();
+    run.State = runState;
+    CarWrapper car = loaded.Car();
+    unsigned char params[48] = {};
+    for (auto _ : state) {
+        if (run.CurrentFrame + 1 >= HourOfFrames) {
+            run.CurrentFrame = 0;
+            run.NextTeleport = 0;
+        }
+        if (run.PendingInputs.size() >= HourOfFrames) {
+            run.PendingInputs.clear();
+        }
+        loaded.access->OnSetVehicleInput(car, params);
+        benchmark::DoNotOptimize(params);
+    }
+}
+BENCHMARK_CAPTURE(Handler, Stopped, TasState::Stopped);
+BENCHMARK_CAPTURE(Handler, Replaying, TasState::Replaying);
+BENCHMARK_CAPTURE(Handler, Recording, TasState::Recording);
+
+// The same host queries as the handler, then one 32-byte copy.
+void HandlerBaseline(benchmark::State& state) {
+    LoadedPlugin loaded;
+    auto& game = loaded.access->Game();
+    auto& run = loaded.access->Run();
+    CarWrapper car = loaded.Car();
+    unsigned char params[48] = {};
+    uint64_t frame = 0;
+    for (auto _ : state) {
+        if (frame + 1 >= HourOfFrames) {
+            frame = 0;
+        }
+        if (car && game.IsInFreeplay()) {
+            CarWrapper local = game.GetLocalCar();
+            if (local && local == car) {
+                std::memcpy(params, &run.Data.Inputs[frame++], sizeof(VehicleInput));
+            }
+        }
+        benchmark::DoNotOptimize(params);
+    }
+}
+BENCHMARK(HandlerBaseline);
+
+void Merge(benchmark::State& state) {
+    LoadedPlugin loaded;
+    auto& run = loaded.access->Run();
+    const TasData hour = HourLongRun();
+    for (auto _ : state) {
+        state.PauseTiming();
+        run.Data.Inputs = hour.Inputs;
+        run.PendingInputs = hour.Inputs;
+        run.CurrentFrame = HourOfFrames / 2;
+        run.State = TasState::Stopped;
+        run.InputsApplied = false;
+        state.ResumeTiming();
+        loaded.access->UpdateInputs();
+        benchmark::DoNotOptimize(run.Data.Inputs.data());
+    }
+}
+BENCHMARK(Merge)->Unit(benchmark::kMillisecond);
+
+// A plain copy of the bytes the merge moves: the kept half and the new hour.
+void MergeBaseline(benchmark::State& state) {
+    const TasData hour = HourLongRun();
+    const size_t kept = HourOfFrames / 2;
+    for (auto _ : state) {
+        std::vector<VehicleInput> merged(kept + HourOfFrames);
+        std::memcpy(merged.data(), hour.Inputs.data(), kept * sizeof(VehicleInput));
+        std::memcpy(merged.data() + kept, hour.Inputs.data(), HourOfFrames * sizeof(VehicleInput));
+        benchmark::DoNotOptimize(merged.data());
+    }
+}
+BENCHMARK(MergeBaseline)->Unit(benchmark::kMillisecond);
+
+} // namespace
