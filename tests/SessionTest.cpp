@@ -1,0 +1,81 @@
+// The session runner's transcript forms, which acceptance scripts parse.
+#include "PluginHarness.h"
+#include "Session.h"
+
+#include <sstream>
+
+namespace {
+
+class SessionTest : public ::testing::Test {
+protected:
+    SessionTest() : host(data.path()), session(host, GYROLOG_PLUGIN_PATH) {}
+
+    std::vector<std::string> Run(const std::string& script) {
+        host.ClearRecords();
+        std::istringstream lines(script);
+        session.Run(lines, false);
+        return host.Transcript();
+    }
+
+    TempFolder data;
+    sim::Host host;
+    sim::Session session;
+};
+
+TEST_F(SessionTest, TranscriptForms) {
+    ASSERT_TRUE(session.LoadPlugin());
+    auto lines = Run("sim_trace 1\n"
+                     "sim_tick 1 throttle=0.5 steer=-1 jump flags=0x20\n"
+                     "sim_tick 1 throttle=1 boost handbrake=1\n"
+                     "tas_checkjump\n"
+                     "tas_start\n"
+                     "nope\n");
+    const std::vector<std::string> expected = {
+        "> sim_trace 1",
+        "> sim_tick 1 throttle=0.5 steer=-1 jump flags=0x20",
+        "tick 1: throttle=0.5 steer=-1 pitch=0 yaw=0 roll=0 flipforward=0 flipsideways=0 "
+        "flags=0x20",
+        "> sim_tick 1 throttle=1 boost handbrake=1",
+        "tick 2: throttle=1 steer=0 pitch=0 yaw=0 roll=0 flipforward=0 flipsideways=0 flags=0x5",
+        "> tas_checkjump",
+        "tas_checkjump = 0",
+        "> tas_start",
+        "toast 3: Gyrolog: Other hitbox expected, Octane hitbox detected",
+        "> nope",
+        "error: unknown command or variable 'nope'",
+    };
+    EXPECT_EQ(lines, expected);
+}
+
+TEST_F(SessionTest, StateAndCanvasLines) {
+    ASSERT_TRUE(session.LoadPlugin());
+    auto lines = Run("sim_car none\nsim_state\nsim_canvas\n");
+    ASSERT_EQ(lines.size(), 8u);
+    EXPECT_EQ(lines[2], "car: none");
+    EXPECT_EQ(lines[3], "ball: location=0 0 92.75 rotation=0 0 0 velocity=0 0 0 "
+                        "angularvelocity=0 0 0");
+    EXPECT_EQ(lines[4], "speed: 1");
+    EXPECT_EQ(lines[6], "canvas: \"Gyrolog\" at 905 80 scale 3 3 color 255 255 255 255");
+}
+
+TEST_F(SessionTest, ReloadedPluginIssuesNoSpeedCommandWhileStopped) {
+    ASSERT_TRUE(session.LoadPlugin());
+    auto lines = Run("sim_unload\nsim_load\ntas_replayspeed 0.5\n");
+    EXPECT_EQ(lines.back(), "> tas_replayspeed 0.5");
+    EXPECT_TRUE(host.ExecutedCommands().empty());
+    EXPECT_TRUE(host.Errors().empty());
+    ASSERT_NE(host.Plugin(), nullptr);
+}
+
+TEST_F(SessionTest, BadUsageIsAnErrorAndTheSessionGoesOn) {
+    ASSERT_TRUE(session.LoadPlugin());
+    auto lines = Run("sim_tick x\nsim_freeplay 2\nsim_tick 1 warp=1\nsim_after 0 \"sim_freeplay 0\"\n"
+                     "sim_wait 0\ntas_start\n");
+    EXPECT_EQ(host.Errors(), (std::vector<std::string>{"usage: sim_tick N [control=value ...]",
+                                                       "usage: sim_freeplay 0|1",
+                                                       "unknown control 'warp'"}));
+    EXPECT_FALSE(host.GetWorld().freeplay);
+    EXPECT_TRUE(host.Toasts().empty()); // not in freeplay: the start is refused quietly
+}
+
+} // namespace
