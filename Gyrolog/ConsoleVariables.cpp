@@ -1,11 +1,11 @@
-#include "Gyrolog.h"
 #include "Guarded.h"
+#include "Gyrolog.h"
 
 void Gyrolog::RegisterBoolCvar(std::shared_ptr<bool>& mirror, bool initial, const char* name,
                                const char* defaultText, const char* description) {
     mirror = std::make_shared<bool>(initial);
-    auto variable = cvarManager->registerCvar(name, defaultText, description, true, false, 0,
-                                              false, 0, true);
+    auto variable =
+        cvarManager->registerCvar(name, defaultText, description, true, false, 0, false, 0, true);
     variable.bindTo(mirror);
 }
 
@@ -13,15 +13,17 @@ void Gyrolog::RegisterConsoleVariables() {
     RegisterBoolCvar(AutoReplay, false, "tas_autoreplay", "0", "Auto replay runs on reset");
 
     RecordSpeed = std::make_shared<float>(1.0f);
-    cvarManager->registerCvar("tas_recordspeed", "1", "Speed for recording", true, false, 0, false,
-                              0, true)
+    cvarManager
+        ->registerCvar("tas_recordspeed", "1", "Speed for recording", true, false, 0, false, 0,
+                       true)
         .addOnValueChanged([this](std::string oldValue, CVarWrapper variable) {
             Guarded("tas_recordspeed", [&] { OnRecordSpeedChanged(oldValue, variable); });
         });
 
     ReplaySpeed = std::make_shared<float>(1.0f);
-    cvarManager->registerCvar("tas_replayspeed", "1", "Speed for replaying", true, false, 0, false,
-                              0, true)
+    cvarManager
+        ->registerCvar("tas_replayspeed", "1", "Speed for replaying", true, false, 0, false, 0,
+                       true)
         .addOnValueChanged([this](std::string oldValue, CVarWrapper variable) {
             Guarded("tas_replayspeed", [&] { OnReplaySpeedChanged(oldValue, variable); });
         });
@@ -76,10 +78,9 @@ void Gyrolog::RegisterHooks() {
         [this](CarWrapper caller, void* params, std::string name) {
             Guarded("vehicle input", [&] { OnSetVehicleInput(caller, params, name); });
         });
-    gameWrapper->HookEventPost("Function GameEvent_Soccar_TA.Active.StartRound",
-                               [this](std::string name) {
-                                   Guarded("round start", [&] { OnRoundStarted(name); });
-                               });
+    gameWrapper->HookEventPost(
+        "Function GameEvent_Soccar_TA.Active.StartRound",
+        [this](std::string name) { Guarded("round start", [&] { OnRoundStarted(name); }); });
     gameWrapper->HookEventPost("Function TAGame.Car_TA.Teleport", [this](std::string name) {
         Guarded("teleport", [&] { OnTeleport(name); });
     });

@@ -14,7 +14,9 @@ uintptr_t getPlugin() {
     return reinterpret_cast<uintptr_t>(&Plugin);
 }
 
-void deleteMe() { Plugin.reset(); }
+void deleteMe() {
+    Plugin.reset();
+}
 
 BakkesMod::Plugin::PluginInfo exports = {
     BakkesMod::Plugin::BAKKESMOD_PLUGIN_API_VERSION,

@@ -33,7 +33,9 @@ void Gyrolog::onUnload() {
     Stop();
 }
 
-std::string Gyrolog::GetPageName() { return "Gyrolog"; }
+std::string Gyrolog::GetPageName() {
+    return "Gyrolog";
+}
 
 void Gyrolog::ShowToast(const std::string& text, uint8_t type) {
     gameWrapper->Toast("Gyrolog", text, "default", 3.5f, type, 290.0f, 60.0f);

@@ -5,9 +5,13 @@
 namespace {
 
 // No dead zone: any deflection counts, -0.0 does not, NaN does.
-bool Touched(float value) { return value != 0.0f; }
+bool Touched(float value) {
+    return value != 0.0f;
+}
 
-bool Touched(uint32_t flags, uint32_t mask) { return (flags & mask) != 0; }
+bool Touched(uint32_t flags, uint32_t mask) {
+    return (flags & mask) != 0;
+}
 
 } // namespace
 
@@ -42,8 +46,9 @@ void Gyrolog::OnSetVehicleInput(CarWrapper caller, void* params, std::string) {
         (*CheckSteer && (Touched(live->Steer) || Touched(live->Pitch) || Touched(live->Yaw))) ||
         (*CheckAirRoll && Touched(live->Roll)) ||
         (*CheckHandbrake && Touched(live->Flags, VehicleInputFlag::Handbrake)) ||
-        (*CheckJump && (Touched(live->FlipForward) || Touched(live->FlipSideways) ||
-                        Touched(live->Flags, VehicleInputFlag::Jump | VehicleInputFlag::JumpHeld))) ||
+        (*CheckJump &&
+         (Touched(live->FlipForward) || Touched(live->FlipSideways) ||
+          Touched(live->Flags, VehicleInputFlag::Jump | VehicleInputFlag::JumpHeld))) ||
         (*CheckBoost &&
          Touched(live->Flags, VehicleInputFlag::ActivateBoost | VehicleInputFlag::BoostHeld));
     if (takenOver) {

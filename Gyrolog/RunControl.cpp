@@ -59,4 +59,6 @@ void Gyrolog::OnRoundStarted(std::string) {
     }
 }
 
-void Gyrolog::OnGameEventDestroyed(std::string) { Stop(); }
+void Gyrolog::OnGameEventDestroyed(std::string) {
+    Stop();
+}

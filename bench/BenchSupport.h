@@ -9,8 +9,8 @@
 struct GyrologTestAccess {
     Gyrolog& plugin;
     Tas& Run() { return plugin.LoadedTas; }
-    void OnSetVehicleInput(CarWrapper car, void* params) {
-        plugin.OnSetVehicleInput(car, params, std::string());
+    void OnSetVehicleInput(CarWrapper car, void* params, std::string eventName) {
+        plugin.OnSetVehicleInput(car, params, std::move(eventName));
     }
     void UpdateInputs() { plugin.UpdateInputs(); }
     GameWrapper& Game() { return *plugin.gameWrapper; }

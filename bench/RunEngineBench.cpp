@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -23,12 +24,21 @@ struct LoadedPlugin {
     std::unique_ptr<GyrologTestAccess> access;
 };
 
+// Both the handler and its baseline are called the way the host calls a
+// caller hook: through a function object, with the event's name by value.
+using VehicleInputHook = std::function<void(CarWrapper, void*, std::string)>;
+const std::string EventName = "Function TAGame.Car_TA.SetVehicleInput";
+
 void Handler(benchmark::State& state, TasState runState) {
     LoadedPlugin loaded;
     auto& run = loaded.access->Run();
     run.State = runState;
+    run.Data.TeleportFrames.clear(); // replay frame after frame, no teleport hold
     CarWrapper car = loaded.Car();
     unsigned char params[48] = {};
+    VehicleInputHook hook = [&](CarWrapper caller, void* block, std::string name) {
+        loaded.access->OnSetVehicleInput(caller, block, std::move(name));
+    };
     for (auto _ : state) {
         if (run.CurrentFrame + 1 >= HourOfFrames) {
             run.CurrentFrame = 0;
@@ -37,7 +47,7 @@ void Handler(benchmark::State& state, TasState runState) {
         if (run.PendingInputs.size() >= HourOfFrames) {
             run.PendingInputs.clear();
         }
-        loaded.access->OnSetVehicleInput(car, params);
+        hook(car, params, EventName);
         benchmark::DoNotOptimize(params);
     }
 }
@@ -53,16 +63,19 @@ void HandlerBaseline(benchmark::State& state) {
     CarWrapper car = loaded.Car();
     unsigned char params[48] = {};
     uint64_t frame = 0;
+    VehicleInputHook hook = [&](CarWrapper caller, void* block, std::string) {
+        if (caller && game.IsInFreeplay()) {
+            CarWrapper local = game.GetLocalCar();
+            if (local && local == caller) {
+                std::memcpy(block, &run.Data.Inputs[frame++], sizeof(VehicleInput));
+            }
+        }
+    };
     for (auto _ : state) {
         if (frame + 1 >= HourOfFrames) {
             frame = 0;
         }
-        if (car && game.IsInFreeplay()) {
-            CarWrapper local = game.GetLocalCar();
-            if (local && local == car) {
-                std::memcpy(params, &run.Data.Inputs[frame++], sizeof(VehicleInput));
-            }
-        }
+        hook(car, params, EventName);
         benchmark::DoNotOptimize(params);
     }
 }

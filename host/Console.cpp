@@ -37,7 +37,9 @@ void Console::AddCommand(Command command) {
     commands_[name] = std::move(command);
 }
 
-bool Console::HasCommand(const std::string& name) const { return commands_.count(name) != 0; }
+bool Console::HasCommand(const std::string& name) const {
+    return commands_.count(name) != 0;
+}
 
 void Console::Run(const std::string& line) {
     for (auto& statement : SplitStatements(line)) {
@@ -123,9 +125,13 @@ bool ParseBool(const std::string& text) {
     return ParseFloat(text) != 0.0f;
 }
 
-int ParseInt(const std::string& text) { return static_cast<int>(std::strtol(text.c_str(), nullptr, 10)); }
+int ParseInt(const std::string& text) {
+    return static_cast<int>(std::strtol(text.c_str(), nullptr, 10));
+}
 
-float ParseFloat(const std::string& text) { return std::strtof(text.c_str(), nullptr); }
+float ParseFloat(const std::string& text) {
+    return std::strtof(text.c_str(), nullptr);
+}
 
 std::string FloatText(float value) {
     char buffer[64];

@@ -42,7 +42,9 @@ Host::~Host() {
     }
 }
 
-Host* Host::Current() { return currentHost; }
+Host* Host::Current() {
+    return currentHost;
+}
 
 void Host::ClearRecords() {
     transcript_.clear();
@@ -191,7 +193,9 @@ void Host::DropOwner(OwnerId owner) {
     RemoveDrawables(owner);
 }
 
-void Host::RunLine(const std::string& line) { console_.Run(line); }
+void Host::RunLine(const std::string& line) {
+    console_.Run(line);
+}
 
 void Host::AddHostCommand(const std::string& name,
                           std::function<void(const std::vector<std::string>&)> run) {
@@ -199,7 +203,9 @@ void Host::AddHostCommand(const std::string& name,
                                 .description = "simulated host command",
                                 .permissions = 0,
                                 .owner = HostOwner,
-                                .run = [run](std::vector<std::string> args) { run(args); }});
+                                .run = [run](std::vector<std::string> args) {
+                                    run(args);
+                                }});
 }
 
 float Host::GameSpeed() {

@@ -27,21 +27,39 @@ sim::Variable& VariableAt(uintptr_t address) {
     return *reinterpret_cast<sim::Variable*>(address);
 }
 
-sim::Canvas& CanvasAt(uintptr_t address) { return *reinterpret_cast<sim::Canvas*>(address); }
+sim::Canvas& CanvasAt(uintptr_t address) {
+    return *reinterpret_cast<sim::Canvas*>(address);
+}
 
 } // namespace
 
 // Objects.
 
-ObjectWrapper::operator bool() const { return ObjectAt<sim::Object>(memory_address) != nullptr; }
+ObjectWrapper::operator bool() const {
+    return ObjectAt<sim::Object>(memory_address) != nullptr;
+}
 
-Vector ActorWrapper::GetLocation() const { return ActorAt(memory_address).location; }
-void ActorWrapper::SetLocation(Vector location) { ActorAt(memory_address).location = location; }
-Rotator ActorWrapper::GetRotation() const { return ActorAt(memory_address).rotation; }
-void ActorWrapper::SetRotation(Rotator rotation) { ActorAt(memory_address).rotation = rotation; }
-Vector ActorWrapper::GetVelocity() const { return ActorAt(memory_address).velocity; }
-void ActorWrapper::SetVelocity(Vector velocity) { ActorAt(memory_address).velocity = velocity; }
-Vector ActorWrapper::GetAngularVelocity() const { return ActorAt(memory_address).angularVelocity; }
+Vector ActorWrapper::GetLocation() const {
+    return ActorAt(memory_address).location;
+}
+void ActorWrapper::SetLocation(Vector location) {
+    ActorAt(memory_address).location = location;
+}
+Rotator ActorWrapper::GetRotation() const {
+    return ActorAt(memory_address).rotation;
+}
+void ActorWrapper::SetRotation(Rotator rotation) {
+    ActorAt(memory_address).rotation = rotation;
+}
+Vector ActorWrapper::GetVelocity() const {
+    return ActorAt(memory_address).velocity;
+}
+void ActorWrapper::SetVelocity(Vector velocity) {
+    ActorAt(memory_address).velocity = velocity;
+}
+Vector ActorWrapper::GetAngularVelocity() const {
+    return ActorAt(memory_address).angularVelocity;
+}
 
 void ActorWrapper::SetAngularVelocity(Vector angularVelocity, bool addToCurrent) {
     auto& actor = ActorAt(memory_address);
@@ -77,7 +95,9 @@ GamepadSettings SettingsWrapper::GetGamepadSettings() const {
 
 // Canvas.
 
-Vector2 CanvasWrapper::GetScreenSize() const { return CanvasAt(memory_address).screen; }
+Vector2 CanvasWrapper::GetScreenSize() const {
+    return CanvasAt(memory_address).screen;
+}
 
 void CanvasWrapper::SetColor(unsigned char red, unsigned char green, unsigned char blue,
                              unsigned char alpha) {
@@ -88,32 +108,53 @@ void CanvasWrapper::SetColor(unsigned char red, unsigned char green, unsigned ch
     canvas.color[3] = alpha;
 }
 
-void CanvasWrapper::SetPosition(Vector2F position) { CanvasAt(memory_address).position = position; }
+void CanvasWrapper::SetPosition(Vector2F position) {
+    CanvasAt(memory_address).position = position;
+}
 
 void CanvasWrapper::DrawString(std::string text, float xScale, float yScale, bool dropShadow,
                                bool wrapText) {
     auto& canvas = CanvasAt(memory_address);
-    sim::CanvasString drawn{std::move(text), canvas.position, xScale, yScale, dropShadow, wrapText,
+    sim::CanvasString drawn{std::move(text),
+                            canvas.position,
+                            xScale,
+                            yScale,
+                            dropShadow,
+                            wrapText,
                             {canvas.color[0], canvas.color[1], canvas.color[2], canvas.color[3]}};
     canvas.strings.push_back(std::move(drawn));
 }
 
 // Console variables.
 
-std::string CVarWrapper::getCVarName() const { return VariableAt(memory_address).name; }
-std::string CVarWrapper::getDescription() const { return VariableAt(memory_address).description; }
-std::string CVarWrapper::getStringValue() const { return VariableAt(memory_address).value; }
-int CVarWrapper::getIntValue() const { return sim::ParseInt(VariableAt(memory_address).value); }
+std::string CVarWrapper::getCVarName() const {
+    return VariableAt(memory_address).name;
+}
+std::string CVarWrapper::getDescription() const {
+    return VariableAt(memory_address).description;
+}
+std::string CVarWrapper::getStringValue() const {
+    return VariableAt(memory_address).value;
+}
+int CVarWrapper::getIntValue() const {
+    return sim::ParseInt(VariableAt(memory_address).value);
+}
 float CVarWrapper::getFloatValue() const {
     return sim::ParseFloat(VariableAt(memory_address).value);
 }
-bool CVarWrapper::getBoolValue() const { return sim::ParseBool(VariableAt(memory_address).value); }
+bool CVarWrapper::getBoolValue() const {
+    return sim::ParseBool(VariableAt(memory_address).value);
+}
 
 void CVarWrapper::setValue(std::string value) {
     sim::Host::Current()->GetConsole().SetValue(VariableAt(memory_address), value);
 }
-void CVarWrapper::setValue(int value) { setValue(std::to_string(value)); }
-void CVarWrapper::setValue(float value) { setValue(sim::FloatText(value)); }
+void CVarWrapper::setValue(int value) {
+    setValue(std::to_string(value));
+}
+void CVarWrapper::setValue(float value) {
+    setValue(sim::FloatText(value));
+}
 
 void CVarWrapper::bindTo(std::shared_ptr<bool> target) {
     auto& variable = VariableAt(memory_address);
@@ -127,10 +168,10 @@ void CVarWrapper::bindTo(std::shared_ptr<bool> target) {
 void CVarWrapper::addOnValueChanged(std::function<void(std::string, CVarWrapper)> callback) {
     auto& variable = VariableAt(memory_address);
     CVarWrapper self = *this;
-    variable.listeners.push_back({static_cast<sim::OwnerId>(owner_),
-                                  [callback, self](const std::string& oldValue) {
-                                      callback(oldValue, self);
-                                  }});
+    variable.listeners.push_back(
+        {static_cast<sim::OwnerId>(owner_), [callback, self](const std::string& oldValue) {
+             callback(oldValue, self);
+         }});
 }
 
 // Console manager.
@@ -180,7 +221,9 @@ void CVarManagerWrapper::executeCommand(std::string command, bool log) {
     ContextOf(context_).host->Exec(command, log);
 }
 
-void CVarManagerWrapper::log(std::string text) { ContextOf(context_).host->Log(text); }
+void CVarManagerWrapper::log(std::string text) {
+    ContextOf(context_).host->Log(text);
+}
 
 // Game.
 
@@ -245,7 +288,6 @@ void GameWrapper::UnregisterDrawables() {
 
 void GameWrapper::Toast(std::string title, std::string text, std::string texture, float timeout,
                         uint8_t toastType, float width, float height) {
-    ContextOf(context_).host->AddToast(sim::ToastRecord{std::move(title), std::move(text),
-                                                        std::move(texture), timeout, toastType,
-                                                        width, height});
+    ContextOf(context_).host->AddToast(sim::ToastRecord{
+        std::move(title), std::move(text), std::move(texture), timeout, toastType, width, height});
 }

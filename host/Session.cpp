@@ -2,8 +2,8 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <istream>
 #include <iostream>
+#include <istream>
 
 namespace sim {
 namespace {
@@ -29,7 +29,9 @@ Session::Session(Host& host, std::filesystem::path pluginPath)
     RegisterCommands();
 }
 
-bool Session::LoadPlugin() { return host_.LoadPluginLibrary(pluginPath_); }
+bool Session::LoadPlugin() {
+    return host_.LoadPluginLibrary(pluginPath_);
+}
 
 void Session::Run(std::istream& lines, bool prompt) {
     std::string line;
@@ -80,23 +82,23 @@ std::string Session::StateLine(const char* what, const Actor* actor) {
         return FormatFloat(v.X) + " " + FormatFloat(v.Y) + " " + FormatFloat(v.Z);
     };
     const auto& r = actor->rotation;
-    return std::string(what) + ": location=" + vector(actor->location) + " rotation=" +
-           std::to_string(r.Pitch) + " " + std::to_string(r.Yaw) + " " + std::to_string(r.Roll) +
-           " velocity=" + vector(actor->velocity) +
+    return std::string(what) + ": location=" + vector(actor->location) +
+           " rotation=" + std::to_string(r.Pitch) + " " + std::to_string(r.Yaw) + " " +
+           std::to_string(r.Roll) + " velocity=" + vector(actor->velocity) +
            " angularvelocity=" + vector(actor->angularVelocity);
 }
 
 void Session::Command(const std::string& name, size_t minArgs, size_t maxArgs, const char* usage,
                       std::function<void(const std::vector<std::string>&)> run) {
-    host_.AddHostCommand(name, [this, name, minArgs, maxArgs, usage,
-                                run](const std::vector<std::string>& words) {
-        const size_t args = words.size() - 1;
-        if (args < minArgs || args > maxArgs) {
-            host_.Error("usage: " + name + " " + usage);
-            return;
-        }
-        run(words);
-    });
+    host_.AddHostCommand(
+        name, [this, name, minArgs, maxArgs, usage, run](const std::vector<std::string>& words) {
+            const size_t args = words.size() - 1;
+            if (args < minArgs || args > maxArgs) {
+                host_.Error("usage: " + name + " " + usage);
+                return;
+            }
+            run(words);
+        });
 }
 
 bool Session::ParseControls(const std::vector<std::string>& args, size_t from,
@@ -106,9 +108,12 @@ bool Session::ParseControls(const std::vector<std::string>& args, size_t from,
         float VehicleInput::*field;
     };
     static const FloatControl floats[] = {
-        {"throttle", &VehicleInput::Throttle},         {"steer", &VehicleInput::Steer},
-        {"pitch", &VehicleInput::Pitch},               {"yaw", &VehicleInput::Yaw},
-        {"roll", &VehicleInput::Roll},                 {"flipforward", &VehicleInput::FlipForward},
+        {"throttle", &VehicleInput::Throttle},
+        {"steer", &VehicleInput::Steer},
+        {"pitch", &VehicleInput::Pitch},
+        {"yaw", &VehicleInput::Yaw},
+        {"roll", &VehicleInput::Roll},
+        {"flipforward", &VehicleInput::FlipForward},
         {"flipsideways", &VehicleInput::FlipSideways},
     };
     struct FlagControl {
@@ -227,12 +232,10 @@ void Session::RegisterCommands() {
                               std::strtof(words[2].c_str(), nullptr),
                               std::strtof(words[3].c_str(), nullptr)});
     });
-    Command("sim_roundstart", 0, 0, "", [this](const std::vector<std::string>&) {
-        host_.RoundStart();
-    });
-    Command("sim_destroy", 0, 0, "", [this](const std::vector<std::string>&) {
-        host_.DestroyGameEvent();
-    });
+    Command("sim_roundstart", 0, 0, "",
+            [this](const std::vector<std::string>&) { host_.RoundStart(); });
+    Command("sim_destroy", 0, 0, "",
+            [this](const std::vector<std::string>&) { host_.DestroyGameEvent(); });
     Command("sim_wait", 1, 1, "SECONDS", [this](const std::vector<std::string>& words) {
         double seconds = 0;
         if (!ParseNumber(words[1], seconds) || seconds < 0) {
@@ -258,9 +261,9 @@ void Session::RegisterCommands() {
     });
     Command("sim_canvas", 0, 0, "", [this](const std::vector<std::string>&) {
         for (const auto& drawn : host_.DrawCanvas()) {
-            host_.Print("canvas: \"" + drawn.text + "\" at " + FormatFloat(drawn.position.X) +
-                        " " + FormatFloat(drawn.position.Y) + " scale " +
-                        FormatFloat(drawn.xScale) + " " + FormatFloat(drawn.yScale) + " color " +
+            host_.Print("canvas: \"" + drawn.text + "\" at " + FormatFloat(drawn.position.X) + " " +
+                        FormatFloat(drawn.position.Y) + " scale " + FormatFloat(drawn.xScale) +
+                        " " + FormatFloat(drawn.yScale) + " color " +
                         std::to_string(drawn.color[0]) + " " + std::to_string(drawn.color[1]) +
                         " " + std::to_string(drawn.color[2]) + " " +
                         std::to_string(drawn.color[3]));

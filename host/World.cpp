@@ -17,14 +17,18 @@ constexpr CarKind CarKinds[] = {
     {"plank", 65.6598892f},  {"hybrid", 64.7595978f},  {"merc", 61.6101151f},
 };
 
-float Radians(int32_t units) { return static_cast<float>(units) / RotationUnitsPerRadian; }
-
-int32_t Turn(int32_t units, float radiansPerSecond) {
-    return units + static_cast<int32_t>(std::lround(radiansPerSecond * TickSeconds *
-                                                    RotationUnitsPerRadian));
+float Radians(int32_t units) {
+    return static_cast<float>(units) / RotationUnitsPerRadian;
 }
 
-bool Has(const VehicleInput& input, uint32_t flag) { return (input.Flags & flag) != 0; }
+int32_t Turn(int32_t units, float radiansPerSecond) {
+    return units + static_cast<int32_t>(
+                       std::lround(radiansPerSecond * TickSeconds * RotationUnitsPerRadian));
+}
+
+bool Has(const VehicleInput& input, uint32_t flag) {
+    return (input.Flags & flag) != 0;
+}
 
 } // namespace
 
@@ -135,10 +139,10 @@ void World::StepCar(Car& car, const VehicleInput& input) {
     car.velocity.Z += forward.Z * push * TickSeconds;
 
     // Flips push along and across the car; the sideways part also tilts it.
-    car.velocity.X += (forward.X * input.FlipForward + right.X * input.FlipSideways) * 500.0f *
-                      TickSeconds;
-    car.velocity.Y += (forward.Y * input.FlipForward + right.Y * input.FlipSideways) * 500.0f *
-                      TickSeconds;
+    car.velocity.X +=
+        (forward.X * input.FlipForward + right.X * input.FlipSideways) * 500.0f * TickSeconds;
+    car.velocity.Y +=
+        (forward.Y * input.FlipForward + right.Y * input.FlipSideways) * 500.0f * TickSeconds;
 
     if (onGround && Has(input, VehicleInputFlag::Jump)) {
         car.velocity.Z += 292.0f;

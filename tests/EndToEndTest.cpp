@@ -22,9 +22,8 @@ protected:
         host.OnLocalTick = [this](uint64_t, const VehicleInput& used) {
             TickRecord record{};
             unsigned char* at = record.bytes;
-            for (const sim::Actor* actor :
-                 {static_cast<const sim::Actor*>(World().LocalCar()),
-                  static_cast<const sim::Actor*>(World().GetBall())}) {
+            for (const sim::Actor* actor : {static_cast<const sim::Actor*>(World().LocalCar()),
+                                            static_cast<const sim::Actor*>(World().GetBall())}) {
                 for (const void* field : {static_cast<const void*>(&actor->location),
                                           static_cast<const void*>(&actor->rotation),
                                           static_cast<const void*>(&actor->velocity),

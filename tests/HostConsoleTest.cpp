@@ -9,11 +9,8 @@ protected:
     HostConsoleTest() : host(std::filesystem::temp_directory_path()) {}
 
     sim::Variable& Register(const std::string& name, const std::string& value) {
-        return host.GetConsole().Register(sim::Variable{.name = name,
-                                                        .defaultValue = value,
-                                                        .description = "",
-                                                        .value = {},
-                                                        .listeners = {}});
+        return host.GetConsole().Register(sim::Variable{
+            .name = name, .defaultValue = value, .description = "", .value = {}, .listeners = {}});
     }
 
     sim::Host host;
@@ -60,7 +57,9 @@ TEST_F(HostConsoleTest, ValueViews) {
 TEST_F(HostConsoleTest, ChangeListenersGetTheOldValueAfterTheChange) {
     auto& v = Register("v", "1");
     std::vector<std::string> seen;
-    v.listeners.push_back({1, [&](const std::string& old) { seen.push_back(old + "->" + v.value); }});
+    v.listeners.push_back({1, [&](const std::string& old) {
+                               seen.push_back(old + "->" + v.value);
+                           }});
     host.RunLine("v 2; v 3");
     EXPECT_EQ(seen, (std::vector<std::string>{"1->2", "2->3"}));
 }
@@ -68,9 +67,13 @@ TEST_F(HostConsoleTest, ChangeListenersGetTheOldValueAfterTheChange) {
 TEST_F(HostConsoleTest, DroppingAnOwnerRemovesItsListenersAndCommands) {
     auto& v = Register("v", "1");
     int calls = 0;
-    v.listeners.push_back({7, [&](const std::string&) { ++calls; }});
-    host.GetConsole().AddCommand(sim::Command{.name = "c", .description = "", .owner = 7,
-                                              .run = [&](std::vector<std::string>) { ++calls; }});
+    v.listeners.push_back({7, [&](const std::string&) {
+                               ++calls;
+                           }});
+    host.GetConsole().AddCommand(sim::Command{
+        .name = "c", .description = "", .owner = 7, .run = [&](std::vector<std::string>) {
+            ++calls;
+        }});
     host.GetConsole().DropOwner(7);
     host.RunLine("v 2");
     host.RunLine("c");

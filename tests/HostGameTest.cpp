@@ -125,8 +125,8 @@ TEST_F(HostGameTest, EveryControlChangesTheCarsMotion) {
         return sim::Session::StateLine("car", host.GetWorld().LocalCar());
     };
     const std::string idle = after({});
-    float VehicleInput::*floats[] = {&VehicleInput::Steer, &VehicleInput::Pitch,
-                                     &VehicleInput::Yaw, &VehicleInput::Roll,
+    float VehicleInput::*floats[] = {&VehicleInput::Steer,       &VehicleInput::Pitch,
+                                     &VehicleInput::Yaw,         &VehicleInput::Roll,
                                      &VehicleInput::FlipForward, &VehicleInput::FlipSideways};
     for (auto field : floats) {
         VehicleInput input;

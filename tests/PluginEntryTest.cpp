@@ -98,11 +98,11 @@ TEST_F(PluginLifecycleTest, FreshPluginState) {
 
 TEST_F(PluginLifecycleTest, FreshDefaultsOfAllVariables) {
     const std::pair<const char*, const char*> expected[] = {
-        {"tas_autoreplay", "0"},        {"tas_recordspeed", "1"},
-        {"tas_replayspeed", "1"},       {"tas_checkthrottle", "0"},
-        {"tas_checksteer", "0"},        {"tas_checkairroll", "0"},
-        {"tas_checkhandbrake", "0"},    {"tas_checkjump", "0"},
-        {"tas_checkboost", "1"},        {"tas_confirmfiledelete", "1"},
+        {"tas_autoreplay", "0"},           {"tas_recordspeed", "1"},
+        {"tas_replayspeed", "1"},          {"tas_checkthrottle", "0"},
+        {"tas_checksteer", "0"},           {"tas_checkairroll", "0"},
+        {"tas_checkhandbrake", "0"},       {"tas_checkjump", "0"},
+        {"tas_checkboost", "1"},           {"tas_confirmfiledelete", "1"},
         {"tas_confirmoverwritefile", "1"}, {"tas_confirmoverwriteloadedtas", "1"},
     };
     for (auto [name, value] : expected) {
@@ -114,8 +114,8 @@ TEST_F(PluginLifecycleTest, FreshDefaultsOfAllVariables) {
     }
     EXPECT_EQ(host.GetConsole().FindVariable("tas_checkboost")->description,
               "Check Activate Boost");
-    for (auto command : {"tas_start", "tas_stop", "tas_update", "tas_stopandupdate",
-                         "tas_changespeed"}) {
+    for (auto command :
+         {"tas_start", "tas_stop", "tas_update", "tas_stopandupdate", "tas_changespeed"}) {
         EXPECT_TRUE(host.GetConsole().HasCommand(command)) << command;
     }
 }
@@ -143,7 +143,6 @@ TEST_F(PluginLifecycleTest, OverlayShowsNameAndStateAtTheTopCentre) {
 }
 
 } // namespace
-
 
 TEST(PluginFolderListing, ExistingFolderIsListedRightAfterLoad) {
     TempFolder data;

@@ -47,9 +47,10 @@ class TempFolder {
 public:
     TempFolder() {
         static std::atomic<int> counter{0};
-        path_ = std::filesystem::temp_directory_path() /
-                ("gyrolog-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                 "-" + std::to_string(counter++) + "-" + std::to_string(std::rand()));
+        path_ =
+            std::filesystem::temp_directory_path() /
+            ("gyrolog-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+             "-" + std::to_string(counter++) + "-" + std::to_string(std::rand()));
         std::filesystem::remove_all(path_);
         std::filesystem::create_directories(path_);
     }

@@ -97,9 +97,9 @@ TEST_F(RunCaptureTest, RefusalsComeInOrderAndLeaveTheRun) {
 
 TEST_F(RunCaptureTest, DetectsEveryFamily) {
     const std::pair<const char*, HitboxType> kinds[] = {
-        {"octane", HitboxType::Octane}, {"dominus", HitboxType::Dominus},
+        {"octane", HitboxType::Octane},     {"dominus", HitboxType::Dominus},
         {"breakout", HitboxType::Breakout}, {"plank", HitboxType::Plank},
-        {"hybrid", HitboxType::Hybrid}, {"merc", HitboxType::Merc},
+        {"hybrid", HitboxType::Hybrid},     {"merc", HitboxType::Merc},
     };
     for (auto [kind, type] : kinds) {
         World().SetLocalCar(sim::FindCarKind(kind)->extentX);

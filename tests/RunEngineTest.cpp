@@ -77,17 +77,50 @@ TEST_F(RunEngineTest, EveryWatchedFieldFiresOnlyWithItsSwitch) {
         void (*touch)(VehicleInput&);
     };
     const Case cases[] = {
-        {"tas_checkthrottle", [](VehicleInput& i) { i.Throttle = 1e-30f; }},
-        {"tas_checksteer", [](VehicleInput& i) { i.Steer = -0.01f; }},
-        {"tas_checksteer", [](VehicleInput& i) { i.Pitch = 1; }},
-        {"tas_checksteer", [](VehicleInput& i) { i.Yaw = 1; }},
-        {"tas_checkairroll", [](VehicleInput& i) { i.Roll = 1; }},
-        {"tas_checkhandbrake", [](VehicleInput& i) { i.Flags = VehicleInputFlag::Handbrake; }},
-        {"tas_checkjump", [](VehicleInput& i) { i.FlipForward = 1; }},
-        {"tas_checkjump", [](VehicleInput& i) { i.FlipSideways = 1; }},
-        {"tas_checkjump", [](VehicleInput& i) { i.Flags = VehicleInputFlag::Jump; }},
-        {"tas_checkjump", [](VehicleInput& i) { i.Flags = VehicleInputFlag::JumpHeld; }},
-        {"tas_checkboost", [](VehicleInput& i) { i.Flags = VehicleInputFlag::BoostHeld; }},
+        {"tas_checkthrottle",
+         [](VehicleInput& i) {
+             i.Throttle = 1e-30f;
+         }},
+        {"tas_checksteer",
+         [](VehicleInput& i) {
+             i.Steer = -0.01f;
+         }},
+        {"tas_checksteer",
+         [](VehicleInput& i) {
+             i.Pitch = 1;
+         }},
+        {"tas_checksteer",
+         [](VehicleInput& i) {
+             i.Yaw = 1;
+         }},
+        {"tas_checkairroll",
+         [](VehicleInput& i) {
+             i.Roll = 1;
+         }},
+        {"tas_checkhandbrake",
+         [](VehicleInput& i) {
+             i.Flags = VehicleInputFlag::Handbrake;
+         }},
+        {"tas_checkjump",
+         [](VehicleInput& i) {
+             i.FlipForward = 1;
+         }},
+        {"tas_checkjump",
+         [](VehicleInput& i) {
+             i.FlipSideways = 1;
+         }},
+        {"tas_checkjump",
+         [](VehicleInput& i) {
+             i.Flags = VehicleInputFlag::Jump;
+         }},
+        {"tas_checkjump",
+         [](VehicleInput& i) {
+             i.Flags = VehicleInputFlag::JumpHeld;
+         }},
+        {"tas_checkboost",
+         [](VehicleInput& i) {
+             i.Flags = VehicleInputFlag::BoostHeld;
+         }},
     };
     RunWithInputs(100);
     host.RunLine("tas_checkboost 0");
@@ -257,8 +290,8 @@ TEST_F(RunEngineTest, StartPlacesCarAndBallFiveTimesThenReplays) {
     host.RunLine("tas_start");
     for (double at : {0.0, 0.05, 0.10, 0.15, 0.20}) {
         host.Wait(at == 0.0 ? 0.0 : 0.05);
-        placements += World().LocalCar()->location.X == 100.0f &&
-                      World().GetBall()->location.Y == 300.0f;
+        placements +=
+            World().LocalCar()->location.X == 100.0f && World().GetBall()->location.Y == 300.0f;
         displaced();
     }
     EXPECT_EQ(placements, 5);

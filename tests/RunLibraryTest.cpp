@@ -1,7 +1,7 @@
 #include "PluginHarness.h"
 
-#include <fstream>
 #include <cstring>
+#include <fstream>
 #include <iterator>
 #include <sys/mount.h>
 
@@ -80,7 +80,8 @@ TEST_F(RunLibraryTest, FailedSaveReportsAndKeepsTheOldFile) {
     EXPECT_EQ(LastToast(), "Error saving file, check logs");
     EXPECT_EQ(host.Toasts().back().type, 3);
     ASSERT_FALSE(host.Logs().empty());
-    EXPECT_TRUE(host.Logs().back().starts_with("Error saving file: cannot create ")) << host.Logs().back();
+    EXPECT_TRUE(host.Logs().back().starts_with("Error saving file: cannot create "))
+        << host.Logs().back();
     EXPECT_EQ(FileBytes(RunFolder() / "keep.data"), before);
 }
 

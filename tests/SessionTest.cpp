@@ -1,6 +1,6 @@
 // The session runner's transcript forms, which acceptance scripts parse.
-#include "PluginHarness.h"
 #include "Session.h"
+#include "PluginHarness.h"
 
 #include <sstream>
 
@@ -69,11 +69,12 @@ TEST_F(SessionTest, ReloadedPluginIssuesNoSpeedCommandWhileStopped) {
 
 TEST_F(SessionTest, BadUsageIsAnErrorAndTheSessionGoesOn) {
     ASSERT_TRUE(session.LoadPlugin());
-    auto lines = Run("sim_tick x\nsim_freeplay 2\nsim_tick 1 warp=1\nsim_after 0 \"sim_freeplay 0\"\n"
-                     "sim_wait 0\ntas_start\n");
-    EXPECT_EQ(host.Errors(), (std::vector<std::string>{"usage: sim_tick N [control=value ...]",
-                                                       "usage: sim_freeplay 0|1",
-                                                       "unknown control 'warp'"}));
+    auto lines =
+        Run("sim_tick x\nsim_freeplay 2\nsim_tick 1 warp=1\nsim_after 0 \"sim_freeplay 0\"\n"
+            "sim_wait 0\ntas_start\n");
+    EXPECT_EQ(host.Errors(),
+              (std::vector<std::string>{"usage: sim_tick N [control=value ...]",
+                                        "usage: sim_freeplay 0|1", "unknown control 'warp'"}));
     EXPECT_FALSE(host.GetWorld().freeplay);
     EXPECT_TRUE(host.Toasts().empty()); // not in freeplay: the start is refused quietly
 }

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
-TasData::TasData(TasData&& other) noexcept { *this = std::move(other); }
+TasData::TasData(TasData&& other) noexcept {
+    *this = std::move(other);
+}
 
 TasData& TasData::operator=(TasData&& other) noexcept {
     if (this == &other) {

@@ -25,7 +25,7 @@ struct StartingState {
 
 // The saved part of a run: everything a run file holds.
 struct TasData {
-    std::vector<VehicleInput> Inputs;    // index = frame
+    std::vector<VehicleInput> Inputs;     // index = frame
     std::vector<uint64_t> TeleportFrames; // ascending
     StartingState CarStart;
     StartingState BallStart;
@@ -46,7 +46,7 @@ struct TasData {
 struct Tas {
     TasData Data;
     std::string Name; // also the file name without ".data"; empty = cannot be saved
-    std::vector<VehicleInput> PendingInputs;    // recorded since the take-over
+    std::vector<VehicleInput> PendingInputs;     // recorded since the take-over
     std::vector<uint64_t> PendingTeleportFrames; // absolute frames of the merged run
     uint64_t CurrentFrame = 0;
     uint64_t NextTeleport = 0;

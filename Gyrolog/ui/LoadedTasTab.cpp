@@ -1,5 +1,5 @@
-#include "Gyrolog.h"
 #include "Guarded.h"
+#include "Gyrolog.h"
 #include "ui/Idioms.h"
 
 #include <fmt/core.h>
@@ -17,7 +17,9 @@ void FloatInput(const char* label, float& value) {
     ImGui::InputFloat(label, &value, 1.0f, 10.0f, format);
 }
 
-void IntInput(const char* label, int32_t& value) { ImGui::InputInt(label, &value, 1, 100); }
+void IntInput(const char* label, int32_t& value) {
+    ImGui::InputInt(label, &value, 1, 100);
+}
 
 void VectorInputs(const char* node, const std::string& prefix, Vector& value) {
     if (ImGui::TreeNode(node)) {

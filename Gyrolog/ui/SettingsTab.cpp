@@ -1,5 +1,5 @@
-#include "Gyrolog.h"
 #include "Guarded.h"
+#include "Gyrolog.h"
 
 #include <imgui.h>
 

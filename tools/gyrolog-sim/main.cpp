@@ -42,7 +42,9 @@ int main(int argc, char** argv) {
     std::error_code error;
     std::filesystem::create_directories(dataFolder, error);
     sim::Host host(dataFolder);
-    host.Output = [](const std::string& line) { std::cout << line << '\n'; };
+    host.Output = [](const std::string& line) {
+        std::cout << line << '\n';
+    };
     sim::Session session(host, pluginPath);
     if (!session.LoadPlugin()) {
         return 1;

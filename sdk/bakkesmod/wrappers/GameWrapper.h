@@ -27,8 +27,9 @@ public:
     void HookEventPost(std::string eventName, std::function<void(std::string eventName)> callback);
     // Runs before the event; params points at the event's parameter block.
     template <typename T>
-    void HookEventWithCaller(std::string eventName,
-                             std::function<void(T caller, void* params, std::string eventName)> callback) {
+    void HookEventWithCaller(
+        std::string eventName,
+        std::function<void(T caller, void* params, std::string eventName)> callback) {
         HookEventWithCallerAddress(std::move(eventName),
                                    [callback](uintptr_t caller, void* params, std::string name) {
                                        callback(T(caller), params, std::move(name));
