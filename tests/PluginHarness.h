@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <filesystem>
+#include <random>
 #include <string>
 
 // Reaches the plugin's private members for checks and set-up.
@@ -45,13 +45,11 @@ struct GyrologTestAccess {
 // A fresh folder under the system's temporary folder, removed afterwards.
 class TempFolder {
 public:
+    // Unique across the test processes that CTest runs side by side.
     TempFolder() {
-        static std::atomic<int> counter{0};
-        path_ =
-            std::filesystem::temp_directory_path() /
-            ("gyrolog-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-             "-" + std::to_string(counter++) + "-" + std::to_string(std::rand()));
-        std::filesystem::remove_all(path_);
+        path_ = std::filesystem::temp_directory_path() /
+                ("gyrolog-test-" + std::to_string(std::random_device{}()) + "-" +
+                 std::to_string(std::random_device{}()));
         std::filesystem::create_directories(path_);
     }
     ~TempFolder() {
@@ -94,6 +92,7 @@ protected:
         return input;
     }
 
+    std::string LastLog() { return host.Logs().empty() ? "" : host.Logs().back(); }
     std::string LastToast() { return host.Toasts().empty() ? "" : host.Toasts().back().text; }
 
     TempFolder data;

@@ -80,8 +80,7 @@ TEST_F(RunLibraryTest, FailedSaveReportsAndKeepsTheOldFile) {
     EXPECT_EQ(LastToast(), "Error saving file, check logs");
     EXPECT_EQ(host.Toasts().back().type, 3);
     ASSERT_FALSE(host.Logs().empty());
-    EXPECT_TRUE(host.Logs().back().starts_with("Error saving file: cannot create "))
-        << host.Logs().back();
+    EXPECT_TRUE(LastLog().starts_with("Error saving file: cannot create ")) << LastLog();
     EXPECT_EQ(FileBytes(RunFolder() / "keep.data"), before);
 }
 
@@ -89,7 +88,7 @@ TEST_F(RunLibraryTest, SaveOverAFolderOfThatNameFails) {
     fs::create_directory(RunFolder() / "dir.data");
     SaveRun("dir", 1);
     EXPECT_EQ(LastToast(), "Error saving file, check logs");
-    EXPECT_TRUE(host.Logs().back().starts_with("Error saving file: ")) << host.Logs().back();
+    EXPECT_TRUE(LastLog().starts_with("Error saving file: ")) << LastLog();
     EXPECT_TRUE(fs::is_directory(RunFolder() / "dir.data"));
     EXPECT_FALSE(fs::exists(RunFolder() / "dir.data.saving"));
 }
@@ -142,7 +141,7 @@ TEST_F(RunLibraryTest, ListingAVanishedFolderLeavesAnEmptyList) {
     fs::remove_all(RunFolder());
     Plugin().RefreshTasFiles();
     EXPECT_TRUE(Plugin().Files().empty());
-    EXPECT_TRUE(host.Logs().back().starts_with("Error listing files: "));
+    EXPECT_TRUE(LastLog().starts_with("Error listing files: "));
     EXPECT_TRUE(host.Errors().empty());
 }
 
@@ -179,8 +178,9 @@ TEST_F(RunLibraryTest, RejectedFileKeepsTheRunUnderAnEmptyName) {
         Run().Name = "mine";
         host.ClearRecords();
         Plugin().LoadTas(Plugin().FileIndex(name));
-        EXPECT_EQ(host.Logs().back(), "Not a recognized tas, make sure your plugin is up to date "
-                                      "and file is a tas file");
+        ASSERT_EQ(host.Logs().size(), 1u) << name;
+        EXPECT_EQ(LastLog(), "Not a recognized tas, make sure your plugin is up to date "
+                             "and file is a tas file");
         EXPECT_EQ(LastToast(), "Error loading file, check logs");
         EXPECT_EQ(host.Toasts().back().type, 3);
         EXPECT_EQ(Run().Name, "");
@@ -196,7 +196,7 @@ TEST_F(RunLibraryTest, DamagedCountIsRefusedAndKeepsTheRun) {
     WriteFile(RunFolder() / "bad.data", bytes);
     Plugin().RefreshTasFiles();
     Plugin().LoadTas(Plugin().FileIndex("bad"));
-    EXPECT_EQ(host.Logs().back(),
+    EXPECT_EQ(LastLog(),
               "Error loading file: frame count 1125899906842624 is far more than the file holds");
     EXPECT_EQ(LastToast(), "Error loading file, check logs");
     EXPECT_EQ(Run().Name, "mine");
@@ -248,7 +248,7 @@ TEST_F(RunLibraryTest, DeleteWhoseRelistFailsIsReported) {
     fs::remove_all(RunFolder());
     Plugin().DeleteTas(0);
     EXPECT_EQ(LastToast(), "Error deleting file, check logs");
-    EXPECT_TRUE(host.Logs().back().starts_with("Error deleting file: "));
+    EXPECT_TRUE(LastLog().starts_with("Error deleting file: "));
 }
 
 TEST(NameRule, RefusesEmptyAndForbiddenCharacters) {
