@@ -1,9 +1,9 @@
 #include "Gyrolog.h"
+#include "runs/RunFile.h"
 
 #include <fmt/core.h>
 
 #include <fstream>
-#include <system_error>
 
 namespace fs = std::filesystem;
 
@@ -17,33 +17,6 @@ fs::path RunFilePath(const fs::path& folder, const std::string& name) {
 void LogLine(const std::string& text) {
     if (GlobalCvarManager) {
         GlobalCvarManager->log(text);
-    }
-}
-
-// Writes the run beside its file and renames it over the file only once every
-// byte is written: a failed save never touches the file it would replace.
-void WriteRunFileAtomically(const fs::path& target, const TasData& data) {
-    fs::path temporary = target;
-    temporary += ".saving";
-    try {
-        std::ofstream stream(temporary, std::ios::binary | std::ios::trunc);
-        if (!stream.is_open()) {
-            throw std::runtime_error("cannot create " + temporary.string());
-        }
-        WriteTas(stream, data);
-        stream.flush();
-        if (!stream.good()) {
-            throw std::runtime_error("cannot write every byte to " + temporary.string());
-        }
-        stream.close();
-        if (stream.fail()) {
-            throw std::runtime_error("cannot close " + temporary.string());
-        }
-        fs::rename(temporary, target);
-    } catch (...) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        throw;
     }
 }
 
@@ -98,7 +71,7 @@ void Gyrolog::SaveTas() {
         if (!fs::exists(DataFolder)) {
             fs::create_directories(DataFolder);
         }
-        WriteRunFileAtomically(path, LoadedTas.Data);
+        SaveRunFile(path, LoadedTas.Data);
     } catch (const std::exception& e) {
         LogLine(fmt::format("Error saving file: {}", e.what()));
         ShowToast("Error saving file, check logs", 3);

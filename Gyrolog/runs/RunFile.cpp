@@ -1,0 +1,33 @@
+#include "runs/RunFile.h"
+#include "runs/TasFormat.h"
+
+#include <fstream>
+#include <stdexcept>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+void SaveRunFile(const fs::path& target, const TasData& data) {
+    fs::path temporary = target;
+    temporary += ".saving";
+    try {
+        std::ofstream stream(temporary, std::ios::binary | std::ios::trunc);
+        if (!stream.is_open()) {
+            throw std::runtime_error("cannot create " + temporary.string());
+        }
+        WriteTas(stream, data);
+        stream.flush();
+        if (!stream.good()) {
+            throw std::runtime_error("cannot write every byte to " + temporary.string());
+        }
+        stream.close();
+        if (stream.fail()) {
+            throw std::runtime_error("cannot close " + temporary.string());
+        }
+        fs::rename(temporary, target);
+    } catch (...) {
+        std::error_code ignored;
+        fs::remove(temporary, ignored);
+        throw;
+    }
+}
