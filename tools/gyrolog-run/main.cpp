@@ -1,0 +1,169 @@
+// gyrolog-run: inspect, check, export and import run files outside the game.
+#include "RunText.h"
+#include "runs/RunFile.h"
+
+#include <CLI/CLI.hpp>
+
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadText(const fs::path& path) {
+    std::ifstream stream(path, std::ios::binary);
+    if (!stream) {
+        throw std::runtime_error("cannot open " + path.string());
+    }
+    return std::string(std::istreambuf_iterator<char>(stream), {});
+}
+
+// Text files are written beside their target and renamed over it, too.
+void WriteText(const fs::path& path, const std::string& text) {
+    fs::path temporary = path;
+    temporary += ".saving";
+    {
+        std::ofstream stream(temporary, std::ios::binary | std::ios::trunc);
+        stream << text;
+        stream.close();
+        if (!stream) {
+            std::error_code ignored;
+            fs::remove(temporary, ignored);
+            throw std::runtime_error("cannot write " + path.string());
+        }
+    }
+    fs::rename(temporary, path);
+}
+
+int Info(const fs::path& file, bool json) {
+    const auto report = runtext::Inspect(file);
+    if (json) {
+        std::cout << runtext::InfoJson(report).dump(2) << "\n";
+    } else {
+        std::cout << "file: " << file.string() << "\n" << runtext::InfoText(report);
+    }
+    return 0;
+}
+
+int Check(const std::vector<fs::path>& files) {
+    int status = 0;
+    for (const auto& file : files) {
+        try {
+            const auto report = runtext::Inspect(file);
+            std::cout << file.string() << ": " << runtext::StatusName(report.status);
+            switch (report.status) {
+            case runtext::FileStatus::Complete:
+                break;
+            case runtext::FileStatus::CutShort:
+            case runtext::FileStatus::ExtraBytes:
+                std::cout << " (" << report.size << " bytes, expected " << report.expectedSize
+                          << ")";
+                status = std::max(status, 1);
+                break;
+            case runtext::FileStatus::Rejected:
+                std::cout << " (version " << report.version << ")";
+                status = 2;
+                break;
+            }
+            std::cout << "\n";
+        } catch (const std::exception& e) {
+            std::cout << file.string() << ": unreadable (" << e.what() << ")\n";
+            status = 2;
+        }
+    }
+    return status;
+}
+
+int Export(const fs::path& file, bool csv, bool json, const fs::path& out) {
+    const auto report = runtext::Inspect(file);
+    if (report.status == runtext::FileStatus::Rejected) {
+        throw std::runtime_error(file.string() + " is not a run file this version reads (version " +
+                                 std::to_string(report.version) + ")");
+    }
+    if (report.status == runtext::FileStatus::CutShort) {
+        std::cerr << "gyrolog-run: warning: " << file.string()
+                  << " is cut short; its missing bytes are exported as zero\n";
+    }
+    const bool asCsv = csv || (!json && out.extension() == ".csv");
+    if (asCsv) {
+        if (out.empty()) {
+            throw std::runtime_error("a CSV export needs -o OUT.csv for its side file");
+        }
+        WriteText(out, runtext::ExportCsv(report.data));
+        WriteText(runtext::SideFilePath(out), runtext::InfoJson(report).dump(2) + "\n");
+    } else if (out.empty()) {
+        std::cout << runtext::ExportJson(report) << "\n";
+    } else {
+        WriteText(out, runtext::ExportJson(report) + "\n");
+    }
+    return 0;
+}
+
+int Import(const fs::path& in, const fs::path& out) {
+    TasData data;
+    if (in.extension() == ".csv") {
+        const fs::path side = runtext::SideFilePath(in);
+        data = runtext::ImportCsv(ReadText(in), in.string(), ReadText(side), side.string());
+    } else {
+        data = runtext::ImportJson(ReadText(in), in.string());
+    }
+    SaveRunFile(out, data);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"Inspect, check, export and import Gyrolog run files."};
+    app.require_subcommand(1);
+
+    fs::path infoFile;
+    bool infoJson = false;
+    auto* info = app.add_subcommand("info", "What a run file holds and whether it is whole");
+    info->add_option("FILE", infoFile, "the run file")->required();
+    info->add_flag("--json", infoJson, "one JSON object instead of text");
+
+    std::vector<fs::path> checkFiles;
+    auto* check = app.add_subcommand(
+        "check", "One line per file; exit 0 all complete, 1 cut short or extra bytes, 2 rejected");
+    check->add_option("FILE", checkFiles, "run files")->required();
+
+    fs::path exportFile;
+    fs::path exportOut;
+    bool exportCsv = false;
+    bool exportJson = false;
+    auto* exporter =
+        app.add_subcommand("export", "The whole run as CSV (with a JSON side file) or JSON");
+    exporter->add_option("FILE", exportFile, "the run file")->required();
+    auto* csvFlag = exporter->add_flag("--csv", exportCsv, "CSV frames, the rest in OUT.json");
+    exporter->add_flag("--json", exportJson, "one JSON document")->excludes(csvFlag);
+    exporter->add_option("-o,--output", exportOut,
+                         "where to write (JSON goes to standard output without it)");
+
+    fs::path importIn;
+    fs::path importOut;
+    auto* importer = app.add_subcommand("import", "Build a run file from an export");
+    importer->add_option("IN", importIn, "a .csv (with its .json side file) or a .json export")
+        ->required();
+    importer->add_option("-o,--output", importOut, "the run file to write")->required();
+
+    CLI11_PARSE(app, argc, argv);
+    try {
+        if (*info) {
+            return Info(infoFile, infoJson);
+        }
+        if (*check) {
+            return Check(checkFiles);
+        }
+        if (*exporter) {
+            return Export(exportFile, exportCsv, exportJson, exportOut);
+        }
+        return Import(importIn, importOut);
+    } catch (const std::exception& e) {
+        std::cerr << "gyrolog-run: " << e.what() << "\n";
+        return 2;
+    }
+}
