@@ -27,6 +27,7 @@ Host::Host(std::filesystem::path dataFolder)
           [this](const std::function<void()>& call) { Guard(call); },
       }) {
     currentHost = this;
+    ui_ = std::make_unique<Ui>(*this);
     console_.Register(Variable{.name = "sv_soccar_gamespeed",
                                .defaultValue = "1",
                                .description = "Game speed",
@@ -37,6 +38,7 @@ Host::Host(std::filesystem::path dataFolder)
 
 Host::~Host() {
     UnloadPlugin();
+    ui_.reset();
     if (currentHost == this) {
         currentHost = nullptr;
     }
@@ -153,6 +155,9 @@ bool Host::LoadPlugin(const BakkesMod::Plugin::PluginInfo& info) {
     plugin.cvarManager = std::make_shared<CVarManagerWrapper>(address);
     plugin.gameWrapper = std::make_shared<GameWrapper>(address);
     Guard([&] { plugin.onLoad(); });
+    if (auto* page = SettingsWindow()) {
+        Guard([&] { page->SetUiContext(reinterpret_cast<uintptr_t>(ui_->Context())); });
+    }
     return true;
 }
 

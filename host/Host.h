@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Console.h"
+#include "Ui.h"
 #include "World.h"
 #include "bakkesmod/plugin/bakkesmodplugin.h"
 #include "bakkesmod/plugin/pluginsettingswindow.h"
@@ -113,6 +114,7 @@ public:
     void AddHostTimer(double seconds, std::function<void()> run);
     void RunExecuteQueue();
     std::vector<CanvasString> DrawCanvas();
+    Ui& GetUi() { return *ui_; }
 
     // Called by the SDK implementation on behalf of a plugin.
     void Log(const std::string& text);
@@ -180,6 +182,7 @@ private:
     std::shared_ptr<BakkesMod::Plugin::BakkesModPlugin>* owner_ = nullptr;
     std::vector<std::unique_ptr<PluginContext>> contexts_;
     OwnerId loadedOwner_ = HostOwner;
+    std::unique_ptr<Ui> ui_;
 };
 
 } // namespace sim

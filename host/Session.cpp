@@ -277,6 +277,80 @@ void Session::RegisterCommands() {
         host_.UnloadPlugin();
     });
     Command("sim_load", 0, 0, "", [this](const std::vector<std::string>&) { LoadPlugin(); });
+    RegisterUiCommands();
+}
+
+void Session::RegisterUiCommands() {
+    auto report = [this](const std::string& error) {
+        if (!error.empty()) {
+            host_.Error(error);
+        }
+    };
+    auto index = [this](const std::vector<std::string>& words, size_t at, int& value) {
+        double number = 0;
+        if (words.size() <= at) {
+            value = 0;
+            return true;
+        }
+        if (!ParseNumber(words[at], number) || number < 0) {
+            host_.Error("the index must be a whole number from 0");
+            return false;
+        }
+        value = static_cast<int>(number);
+        return true;
+    };
+    Command("sim_ui_frame", 0, 1, "[N]", [this](const std::vector<std::string>& words) {
+        double count = 1;
+        if (words.size() == 2 && (!ParseNumber(words[1], count) || count < 0)) {
+            host_.Error("usage: sim_ui_frame [N]");
+            return;
+        }
+        host_.GetUi().Frame(static_cast<int>(count));
+    });
+    Command("sim_ui_show", 0, 0, "", [this](const std::vector<std::string>&) {
+        for (const auto& line : Ui::Lines(host_.GetUi().Show())) {
+            host_.Print(line);
+        }
+    });
+    Command("sim_ui_click", 1, 2, "TEXT [K]",
+            [this, report, index](const std::vector<std::string>& words) {
+                int k = 0;
+                if (index(words, 2, k)) {
+                    report(host_.GetUi().Click(words[1], k));
+                }
+            });
+    Command("sim_ui_hover", 1, 2, "TEXT [K]",
+            [this, report, index](const std::vector<std::string>& words) {
+                int k = 0;
+                if (index(words, 2, k)) {
+                    report(host_.GetUi().Hover(words[1], k));
+                }
+            });
+    Command("sim_ui_edit", 1, 2, "LABEL [K]",
+            [this, report, index](const std::vector<std::string>& words) {
+                int k = 0;
+                if (index(words, 2, k)) {
+                    report(host_.GetUi().Edit(words[1], k));
+                }
+            });
+    Command("sim_ui_type", 1, 1, "TEXT", [this](const std::vector<std::string>& words) {
+        host_.GetUi().Type(words[1]);
+    });
+    Command("sim_ui_key", 1, 1, "enter|escape|backspace|tab",
+            [this, report](const std::vector<std::string>& words) {
+                report(host_.GetUi().Key(words[1]));
+            });
+    Command("sim_ui_hold", 2, 2, "ctrl 0|1", [this](const std::vector<std::string>& words) {
+        bool on = false;
+        if (words[1] != "ctrl" || !ParseFlag(words[2], on)) {
+            host_.Error("usage: sim_ui_hold ctrl 0|1");
+            return;
+        }
+        host_.GetUi().HoldCtrl(on);
+    });
+    Command("sim_screenshot", 1, 1, "FILE", [this, report](const std::vector<std::string>& words) {
+        report(host_.GetUi().Screenshot(words[1]));
+    });
 }
 
 } // namespace sim

@@ -25,6 +25,7 @@ public:
 
 private:
     void RegisterCommands();
+    void RegisterUiCommands();
     void Command(const std::string& name, size_t minArgs, size_t maxArgs, const char* usage,
                  std::function<void(const std::vector<std::string>&)> run);
     bool ParseControls(const std::vector<std::string>& args, size_t from, VehicleInput& input);

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct ImGuiContext;
+
+namespace sim {
+
+class Host;
+
+// One text as a window shows it, in screen pixels.
+struct UiText {
+    std::string text;
+    float left, top, right, bottom;
+    bool disabled; // drawn at reduced alpha
+};
+
+struct UiWindow {
+    enum class Kind { Plugin, Popup, Tooltip };
+    Kind kind;
+    std::string name;
+    std::vector<std::vector<UiText>> rows; // top to bottom, each left to right
+};
+
+// The host's Dear ImGui side: it owns the context the plugin draws into,
+// draws the plugin window each frame and uses it the way a person does. It
+// reads what is shown from the glyph quads of the draw lists and acts with
+// mouse and keyboard events at the places where things are shown.
+class Ui {
+public:
+    explicit Ui(Host& host);
+    ~Ui();
+    Ui(const Ui&) = delete;
+    Ui& operator=(const Ui&) = delete;
+
+    ImGuiContext* Context() const { return context_; }
+
+    void Frame(int count = 1);
+    // Draws a frame and returns its windows, back to front.
+    std::vector<UiWindow> Show();
+
+    // Each returns an empty text on success, otherwise what went wrong.
+    std::string Click(const std::string& text, int index = 0);
+    std::string Hover(const std::string& text, int index = 0);
+    std::string Edit(const std::string& label, int index = 0);
+    void Type(const std::string& characters);
+    std::string Key(const std::string& name);
+    void HoldCtrl(bool held);
+    std::string Screenshot(const std::filesystem::path& file);
+
+    // The lines of sim_ui_show for what Show returned.
+    static std::vector<std::string> Lines(const std::vector<UiWindow>& windows);
+
+private:
+    void DrawFrame();
+    std::vector<UiWindow> Read() const;
+    const UiText* Find(const std::string& text, int index, const UiWindow** window,
+                       std::string& error);
+    void Press(float x, float y);
+    void PressKey(int key, bool ctrl);
+
+    Host& host_;
+    ImGuiContext* context_ = nullptr;
+    float mouseX_ = -1000.0f;
+    float mouseY_ = -1000.0f;
+    bool mouseDown_ = false;
+    bool ctrl_ = false;
+    std::vector<int> keysDown_;
+    std::vector<unsigned int> characters_;
+    double time_ = 0;
+};
+
+} // namespace sim
