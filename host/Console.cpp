@@ -22,6 +22,15 @@ Variable* Console::FindVariable(const std::string& name) {
     return found == variables_.end() ? nullptr : found->second.get();
 }
 
+void Console::RemoveVariable(const std::string& name) {
+    // Kept alive for handles still held; only the name stops resolving.
+    auto found = variables_.find(name);
+    if (found != variables_.end()) {
+        removed_.push_back(std::move(found->second));
+        variables_.erase(found);
+    }
+}
+
 void Console::SetValue(Variable& variable, const std::string& text) {
     std::string oldValue = variable.value;
     variable.value = text;

@@ -54,6 +54,8 @@ public:
 
     Variable& Register(Variable variable);
     Variable* FindVariable(const std::string& name);
+    // Takes a variable away, as a host without it would be. Its handles go stale.
+    void RemoveVariable(const std::string& name);
     void SetValue(Variable& variable, const std::string& text);
 
     void AddCommand(Command command);
@@ -74,6 +76,7 @@ private:
     Output output_;
     std::map<std::string, std::unique_ptr<Variable>> variables_;
     std::map<std::string, Command> commands_;
+    std::vector<std::unique_ptr<Variable>> removed_;
 };
 
 // Views of a variable's text, as the host's variable handles give them.

@@ -333,9 +333,8 @@ void Session::RegisterUiCommands() {
                     report(host_.GetUi().Edit(words[1], k));
                 }
             });
-    Command("sim_ui_type", 1, 1, "TEXT", [this](const std::vector<std::string>& words) {
-        host_.GetUi().Type(words[1]);
-    });
+    Command("sim_ui_type", 1, 1, "TEXT",
+            [this](const std::vector<std::string>& words) { host_.GetUi().Type(words[1]); });
     Command("sim_ui_key", 1, 1, "enter|escape|backspace|tab",
             [this, report](const std::vector<std::string>& words) {
                 report(host_.GetUi().Key(words[1]));

@@ -46,7 +46,9 @@ Ui::Ui(Host& host) : host_(host) {
     ImGui::SetCurrentContext(previous ? previous : context_);
 }
 
-Ui::~Ui() { ImGui::DestroyContext(context_); }
+Ui::~Ui() {
+    ImGui::DestroyContext(context_);
+}
 
 void Ui::DrawFrame() {
     host_.RunExecuteQueue();
@@ -107,7 +109,7 @@ void Ui::Frame(int count) {
 std::vector<UiWindow> Ui::Show() {
     // Dear ImGui lays a new tab bar out in its first frame and shows it from
     // the second: a first look waits for it, as a person's eyes would.
-    if (ImGui::GetCurrentContext() != context_ || context_->FrameCount == 0) {
+    if (context_->FrameCount == 0) {
         DrawFrame();
     }
     DrawFrame();
@@ -143,8 +145,8 @@ std::vector<UiWindow> Ui::Read() const {
         UiWindow window;
         window.name = owner;
         window.kind = pageName && window.name == pageName ? UiWindow::Kind::Plugin
-                      : StartsWith(owner, "##Tooltip")   ? UiWindow::Kind::Tooltip
-                                                         : UiWindow::Kind::Popup;
+                      : StartsWith(owner, "##Tooltip")    ? UiWindow::Kind::Tooltip
+                                                          : UiWindow::Kind::Popup;
         std::vector<UiText> texts;
         std::vector<Run> runs;
         const auto& v = list->VtxBuffer;
@@ -169,8 +171,8 @@ std::vector<UiWindow> Ui::Read() const {
                 }
                 const float gap = pen - run.penEnd;
                 const float spaces = std::round(gap / space);
-                if (std::fabs(gap) < 0.05f || (spaces >= 1 && spaces <= 3 &&
-                                               std::fabs(gap - spaces * space) < 0.05f)) {
+                if (std::fabs(gap) < 0.05f ||
+                    (spaces >= 1 && spaces <= 3 && std::fabs(gap - spaces * space) < 0.05f)) {
                     run.text.text.append(static_cast<size_t>(std::max(0.0f, spaces)), ' ');
                     run.text.text += character;
                     run.text.right = v[i + 2].pos.x;
@@ -180,9 +182,9 @@ std::vector<UiWindow> Ui::Read() const {
                 }
             }
             if (!joined) {
-                runs.push_back(Run{UiText{character, v[i].pos.x, top, v[i + 2].pos.x,
-                                          top + font->FontSize, dim},
-                                   pen + glyph.AdvanceX});
+                runs.push_back(Run{
+                    UiText{character, v[i].pos.x, top, v[i + 2].pos.x, top + font->FontSize, dim},
+                    pen + glyph.AdvanceX});
             }
             i += 4;
         }

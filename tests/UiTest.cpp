@@ -1,0 +1,401 @@
+// The settings page as a player sees and uses it: real Dear ImGui frames,
+// read from what is drawn and driven by mouse and keyboard events.
+#include "PluginHarness.h"
+
+#include <algorithm>
+#include <fstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class UiTest : public PluginTest {
+protected:
+    sim::Ui& Ui() { return host.GetUi(); }
+    std::vector<std::string> Show() { return sim::Ui::Lines(Ui().Show()); }
+    bool Shows(const std::string& line) {
+        auto lines = Show();
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    }
+    std::string Tooltip() {
+        for (auto& line : Show()) {
+            if (line.starts_with("ui tooltip: ")) {
+                return line.substr(12);
+            }
+        }
+        return "";
+    }
+    void Click(const std::string& text, int index = 0) {
+        ASSERT_EQ(Ui().Click(text, index), "") << text;
+    }
+    void Tab(const std::string& name) {
+        Click(name);
+        Ui().Frame();
+    }
+    // Types into the field labelled label, replacing what it holds.
+    void Enter(const std::string& label, const std::string& text, int index = 0) {
+        ASSERT_EQ(Ui().Edit(label, index), "") << label;
+        Ui().Type(text);
+        ASSERT_EQ(Ui().Key("enter"), "");
+        Ui().Frame();
+    }
+    void SaveRunFile(const std::string& name) {
+        std::ofstream stream(RunFolder() / (name + ".data"), std::ios::binary);
+        WriteTas(stream, TasData());
+    }
+    std::string Variable(const std::string& name) {
+        return host.GetConsole().FindVariable(name)->value;
+    }
+};
+
+TEST_F(UiTest, PageShowsFourTabs) {
+    auto lines = Show();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "ui: Gyrolog");
+    EXPECT_EQ(lines[1], "ui: Files | Loaded TAS | Controls | Settings");
+    EXPECT_EQ(lines[2], "ui: Create a TAS and save it to see it here");
+    EXPECT_EQ(lines[3], "ui: Refresh List");
+}
+
+TEST_F(UiTest, FilesListsRowsWithLoadAndDelete) {
+    SaveRunFile("alpha");
+    SaveRunFile("beta");
+    Click("Refresh List");
+    Ui().Frame();
+    std::vector<std::string> rows;
+    for (auto& line : Show()) {
+        if (line.ends_with("| Load | Delete")) {
+            rows.push_back(line);
+        }
+    }
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0], "ui: " + Plugin().Files()[0].Name + " | Load | Delete");
+    EXPECT_EQ(rows[1], "ui: " + Plugin().Files()[1].Name + " | Load | Delete");
+}
+
+TEST_F(UiTest, LoadIsDeferredToTheGameThread) {
+    SaveRunFile("alpha");
+    Plugin().RefreshTasFiles();
+    Click("Load");
+    EXPECT_TRUE(host.Toasts().empty());
+    Ui().Frame();
+    EXPECT_EQ(LastToast(), "alpha loaded");
+}
+
+TEST_F(UiTest, StaleLoadIndexIsIgnored) {
+    SaveRunFile("alpha");
+    Plugin().RefreshTasFiles();
+    Click("Load");
+    Plugin().Files().clear();
+    Ui().Frame();
+    EXPECT_TRUE(host.Toasts().empty());
+}
+
+TEST_F(UiTest, DeleteAsksFirstAndCancelKeepsTheFile) {
+    SaveRunFile("alpha");
+    Plugin().RefreshTasFiles();
+    Click("Delete");
+    EXPECT_EQ(Plugin().SelectedFile(), 0);
+    auto lines = Show();
+    EXPECT_NE(std::find(lines.begin(), lines.end(),
+                        "ui popup: Are you sure you want to delete this run?"),
+              lines.end());
+    Click("Cancel");
+    Ui().Frame();
+    EXPECT_EQ(Plugin().SelectedFile(), -1);
+    EXPECT_TRUE(fs::exists(RunFolder() / "alpha.data"));
+    EXPECT_FALSE(Shows("ui popup: Are you sure you want to delete this run?"));
+
+    Click("Delete");
+    Click("Delete"); // the popup's, which is in front
+    EXPECT_TRUE(fs::exists(RunFolder() / "alpha.data"));
+    Ui().Frame();
+    EXPECT_FALSE(fs::exists(RunFolder() / "alpha.data"));
+    EXPECT_EQ(Plugin().SelectedFile(), -1);
+    EXPECT_TRUE(Shows("ui: Create a TAS and save it to see it here"));
+}
+
+TEST_F(UiTest, DeleteWithoutConfirmationRemovesAtOnce) {
+    host.RunLine("tas_confirmfiledelete 0");
+    SaveRunFile("alpha");
+    Plugin().RefreshTasFiles();
+    Click("Delete");
+    Ui().Frame();
+    EXPECT_FALSE(fs::exists(RunFolder() / "alpha.data"));
+    EXPECT_EQ(Plugin().SelectedFile(), -1);
+}
+
+TEST_F(UiTest, LoadedTasTabWithoutRun) {
+    Tab("Loaded TAS");
+    EXPECT_TRUE(Shows("ui: Load/Create a TAS to get going!"));
+}
+
+TEST_F(UiTest, StartingStateEditsChangeTheRunInPlace) {
+    CaptureRun("edited");
+    Tab("Loaded TAS");
+    EXPECT_TRUE(Shows("ui: TAS Name: edited | Change Name"));
+    EXPECT_TRUE(Shows("ui: Air Sensitivity: 1.000000"));
+    EXPECT_TRUE(Shows("ui: Steer Sensitivity: 1.000000"));
+    EXPECT_TRUE(Shows("ui: Hitbox type: Octane"));
+    Click("Car Starting State");
+    Click("Location");
+    const float x = Run().Data.CarStart.Location.X;
+    Click("+");
+    EXPECT_EQ(Run().Data.CarStart.Location.X, x + 1.0f);
+    Ui().HoldCtrl(true);
+    Click("+");
+    Ui().HoldCtrl(false);
+    EXPECT_EQ(Run().Data.CarStart.Location.X, x + 11.0f);
+    Enter("Y", "-123.5");
+    EXPECT_EQ(Run().Data.CarStart.Location.Y, -123.5f);
+    EXPECT_TRUE(Shows("ui: -123.50000 | - | + | Y"));
+
+    Click("Rotation");
+    const int pitch = Run().Data.CarStart.Rotation.Pitch;
+    Click("+", 3); // location X, Y, Z, then pitch
+    EXPECT_EQ(Run().Data.CarStart.Rotation.Pitch, pitch + 1);
+    Ui().HoldCtrl(true);
+    Click("-", 3);
+    Ui().HoldCtrl(false);
+    EXPECT_EQ(Run().Data.CarStart.Rotation.Pitch, pitch - 99);
+
+    Click("Enabled");
+    EXPECT_FALSE(Run().Data.CarStart.Enabled);
+}
+
+TEST_F(UiTest, TreeNodesStayOpenAcrossTabSwitches) {
+    CaptureRun();
+    Tab("Loaded TAS");
+    Click("Ball Starting State");
+    EXPECT_TRUE(Shows("ui: Enabled"));
+    Tab("Files");
+    Tab("Loaded TAS");
+    EXPECT_TRUE(Shows("ui: Enabled"));
+    Click("Ball Starting State");
+    EXPECT_FALSE(Shows("ui: Enabled"));
+}
+
+TEST_F(UiTest, RenameRefusesBadNamesWithTooltips) {
+    CaptureRun("old");
+    Tab("Loaded TAS");
+    Click("Change Name");
+    EXPECT_TRUE(Shows("ui popup: Name: | old | TAS Name"));
+    Enter("TAS Name", "bad.name");
+    EXPECT_TRUE(Shows("ui popup: Update [disabled] | Cancel"));
+    ASSERT_EQ(Ui().Hover("Update"), "");
+    EXPECT_EQ(Tooltip(), "Name can't contain these charaters \\/:*?\"<>|.");
+    Click("Update");
+    EXPECT_EQ(Run().Name, "old");
+
+    ASSERT_EQ(Ui().Edit("TAS Name"), "");
+    ASSERT_EQ(Ui().Key("backspace"), "");
+    ASSERT_EQ(Ui().Hover("Update"), "");
+    EXPECT_EQ(Tooltip(), "TAS name can't be empty");
+
+    Enter("TAS Name", "new name");
+    Click("Update");
+    EXPECT_EQ(Run().Name, "new name");
+    EXPECT_TRUE(Run().NameEdit.empty());
+    EXPECT_TRUE(Shows("ui: TAS Name: new name | Change Name"));
+}
+
+TEST_F(UiTest, SaveAsksBeforeOverwriting) {
+    CaptureRun("saved");
+    Tab("Loaded TAS");
+    Click("Save TAS");
+    Ui().Frame();
+    EXPECT_EQ(LastToast(), "saved saved to file");
+    ASSERT_EQ(Plugin().Files().size(), 1u);
+
+    Run().Data.Inputs.assign(3, VehicleInput{});
+    Click("Save TAS");
+    EXPECT_TRUE(Shows("ui popup: TAS file already exisits, would you like to overwrite it?"));
+    Click("Cancel");
+    Ui().Frame();
+    EXPECT_EQ(fs::file_size(RunFolder() / "saved.data"), TasFileSize(0, 0));
+    Click("Save TAS");
+    Click("Overwrite");
+    Ui().Frame();
+    EXPECT_EQ(fs::file_size(RunFolder() / "saved.data"), TasFileSize(3, 0));
+
+    host.RunLine("tas_confirmoverwritefile 0");
+    Run().Data.Inputs.clear();
+    Click("Save TAS");
+    Ui().Frame();
+    EXPECT_EQ(fs::file_size(RunFolder() / "saved.data"), TasFileSize(0, 0));
+}
+
+TEST_F(UiTest, SaveWithoutNameToastsAtOnce) {
+    CaptureRun();
+    Run().Name.clear();
+    Tab("Loaded TAS");
+    Click("Save TAS");
+    EXPECT_EQ(LastToast(), "TAS name can't be empty");
+    EXPECT_TRUE(fs::is_empty(RunFolder()));
+}
+
+TEST_F(UiTest, ControlsOutsideFreeplayAreDisabledWithTheirReasons) {
+    World().freeplay = false;
+    Tab("Controls");
+    EXPECT_TRUE(
+        Shows("ui: Start [disabled] | Stop [disabled] | Update [disabled] | New TAS [disabled]"));
+    for (auto button : {"Start", "Stop", "Update"}) {
+        ASSERT_EQ(Ui().Hover(button), "");
+        EXPECT_EQ(Tooltip(), "Enter freeplay and load a TAS for controls") << button;
+    }
+    ASSERT_EQ(Ui().Hover("New TAS"), "");
+    EXPECT_EQ(Tooltip(), "Enter freeplay to create a new TAS");
+    Click("Start");
+    Click("New TAS");
+    Ui().Frame();
+    EXPECT_EQ(Run().State, TasState::Stopped);
+    EXPECT_FALSE(Shows("ui popup: TAS Name: | TAS Name"));
+}
+
+TEST_F(UiTest, ControlsFollowTheRunState) {
+    Tab("Controls");
+    EXPECT_TRUE(Shows("ui: Start [disabled] | Stop [disabled] | Update [disabled] | New TAS"));
+    CaptureRun();
+    EXPECT_TRUE(Shows("ui: Start | Stop [disabled] | Update [disabled] | New TAS"));
+    ASSERT_EQ(Ui().Hover("Stop"), "");
+    EXPECT_EQ(Tooltip(), "TAS is already stopped");
+    ASSERT_EQ(Ui().Hover("Update"), "");
+    EXPECT_EQ(Tooltip(), "Inputs already updated");
+
+    Click("Start");
+    EXPECT_TRUE(host.ExecutedCommands().empty());
+    Tick(25);
+    EXPECT_EQ(Run().State, TasState::Recording);
+    EXPECT_TRUE(Shows("ui: Start | Stop | Update [disabled] | New TAS"));
+    ASSERT_EQ(Ui().Hover("Update"), "");
+    EXPECT_EQ(Tooltip(), "Stop the TAS to update inputs");
+
+    Click("Stop");
+    Ui().Frame();
+    EXPECT_EQ(Run().State, TasState::Stopped);
+    EXPECT_TRUE(Shows("ui: Start | Stop [disabled] | Update | New TAS"));
+    Click("Update");
+    Ui().Frame();
+    EXPECT_EQ(LastToast(), "New inputs applied");
+    EXPECT_EQ(Run().Data.Inputs.size(), 1u);
+}
+
+TEST_F(UiTest, NewTasWarnsFirstWhenANamedRunIsLoaded) {
+    CaptureRun("kept");
+    Tab("Controls");
+    Click("New TAS");
+    EXPECT_TRUE(Shows("ui popup: There is a TAS already loaded. Creating a new one will overwrite "
+                      "the existing one"));
+    Click("Create");
+    EXPECT_TRUE(Shows("ui popup: TAS Name: | TAS Name"));
+    Click("Create"); // empty name: ignored
+    EXPECT_TRUE(Shows("ui popup: TAS Name: | TAS Name"));
+    Enter("TAS Name", "a/b");
+    ASSERT_EQ(Ui().Hover("Cancel"), "");
+    EXPECT_EQ(Tooltip(), "Name can't contain these charaters \\/:*?\"<>|.");
+    Click("Create");
+    Ui().Frame();
+    EXPECT_EQ(Run().Name, "kept");
+
+    Enter("TAS Name", "fresh");
+    Click("Create");
+    EXPECT_EQ(Run().Name, "kept");
+    Ui().Frame();
+    EXPECT_EQ(Run().Name, "fresh");
+    EXPECT_TRUE(Plugin().NewTasName().empty());
+    EXPECT_FALSE(Shows("ui popup: TAS Name: | fresh | TAS Name"));
+}
+
+TEST_F(UiTest, EmptyNameFieldAsksForAName) {
+    Tab("Controls");
+    Click("New TAS");
+    ASSERT_EQ(Ui().Edit("TAS Name"), ""); // leaves the mouse over the field
+    EXPECT_EQ(Tooltip(), "Make sure to give your TAS a name");
+    ASSERT_EQ(Ui().Hover("Cancel"), "");
+    EXPECT_EQ(Tooltip(), "");
+}
+
+TEST_F(UiTest, TurningTheWarningOffMovesToTheNameStep) {
+    CaptureRun("kept");
+    Tab("Controls");
+    Click("New TAS");
+    EXPECT_TRUE(Shows("ui popup: Make sure to save it to a file if you would like to keep it."));
+    host.RunLine("tas_confirmoverwriteloadedtas 0");
+    EXPECT_TRUE(Shows("ui popup: TAS Name: | TAS Name"));
+}
+
+TEST_F(UiTest, ModalPopupBlocksTheTabBar) {
+    Tab("Controls");
+    Click("New TAS");
+    Click("Files");
+    Ui().Frame();
+    EXPECT_TRUE(Shows("ui popup: TAS Name: | TAS Name"));
+    Click("Cancel");
+    Tab("Files");
+    EXPECT_FALSE(Shows("ui popup: TAS Name: | TAS Name"));
+}
+
+TEST_F(UiTest, SpeedSliderWritesTheVariable) {
+    Tab("Controls");
+    int writes = 0;
+    host.GetConsole()
+        .FindVariable("tas_replayspeed")
+        ->listeners.push_back({sim::HostOwner, [&](const std::string&) {
+                                   ++writes;
+                               }});
+    Enter("Replaying Speed", "2.5");
+    EXPECT_EQ(Variable("tas_replayspeed"), "2.5");
+    EXPECT_GE(writes, 1);
+    EXPECT_TRUE(Shows("ui: 2.500 | Replaying Speed"));
+    const int before = writes;
+    Ui().Frame(3);
+    EXPECT_EQ(writes, before);
+}
+
+TEST_F(UiTest, SettingsCheckboxesWriteOnceThroughTheGameThread) {
+    Tab("Settings");
+    EXPECT_TRUE(Shows("ui: Start Replay On Reset"));
+    Click("Start Recording Options");
+    Click("Popup Settings");
+    const auto lines = Show();
+    for (auto label :
+         {"ui: Throttle", "ui: Steer", "ui: Air Roll", "ui: Powerslide", "ui: Jump", "ui: Boost",
+          "ui: Delete File Confirmation", "ui: Overwrite Existing TAS File Confirmation",
+          "ui: Overwrite Loaded TAS Confirmation",
+          "ui: Select which inputs that will stop replaying and begin recording"}) {
+        EXPECT_NE(std::find(lines.begin(), lines.end(), label), lines.end()) << label;
+    }
+    int writes = 0;
+    host.GetConsole()
+        .FindVariable("tas_checkthrottle")
+        ->listeners.push_back({sim::HostOwner, [&](const std::string&) {
+                                   ++writes;
+                               }});
+    Click("Throttle");
+    EXPECT_EQ(writes, 0);
+    Ui().Frame();
+    EXPECT_EQ(writes, 1);
+    EXPECT_EQ(Variable("tas_checkthrottle"), "1");
+    Click("Start Replay On Reset");
+    Ui().Frame();
+    EXPECT_EQ(Variable("tas_autoreplay"), "1");
+}
+
+TEST_F(UiTest, MissingVariableDrawsNoWidget) {
+    host.GetConsole().RemoveVariable("tas_autoreplay");
+    host.GetConsole().RemoveVariable("tas_recordspeed");
+    Tab("Settings");
+    EXPECT_FALSE(Shows("ui: Start Replay On Reset"));
+    EXPECT_TRUE(Shows("ui: Start Recording Options"));
+    Tab("Controls");
+    EXPECT_TRUE(Shows("ui: 1.000 | Replaying Speed"));
+    EXPECT_FALSE(Shows("ui: 1.000 | Recording Speed"));
+}
+
+TEST_F(UiTest, OverlayIsDrawnOnTheSameScreen) {
+    const std::string shot = (data.path() / "screen.png").string();
+    ASSERT_EQ(Ui().Screenshot(shot), "");
+    EXPECT_GT(fs::file_size(shot), 1000u);
+}
+
+} // namespace
