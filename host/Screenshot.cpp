@@ -6,6 +6,7 @@
 #include <GL/osmesa.h>
 #include <backends/imgui_impl_opengl2.h>
 #include <imgui.h>
+#include <imgui_internal.h>
 #include <stb/stb_image_write.h>
 
 #include <vector>
@@ -28,6 +29,9 @@ std::string Ui::Screenshot(const std::filesystem::path& file) {
     ImGui::SetCurrentContext(context_);
     ImGui_ImplOpenGL2_Init();
     ImGui_ImplOpenGL2_NewFrame(); // uploads the font atlas and names its texture
+    if (context_->FrameCount == 0) {
+        DrawFrame(); // a new tab bar shows from its second frame on
+    }
     DrawFrame();
     ImGui::SetCurrentContext(context_);
     glViewport(0, 0, width, height);

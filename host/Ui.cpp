@@ -72,8 +72,8 @@ void Ui::DrawFrame() {
 
     ImGui::NewFrame();
     auto* page = host_.SettingsWindow();
-    ImGui::SetNextWindowPos(ImVec2(20, 20), ImGuiCond_FirstUseEver);
-    ImGui::SetNextWindowSize(ImVec2(760, 940), ImGuiCond_FirstUseEver);
+    ImGui::SetNextWindowPos(ImVec2(20, 180), ImGuiCond_FirstUseEver);
+    ImGui::SetNextWindowSize(ImVec2(560, 520), ImGuiCond_FirstUseEver);
     if (page) {
         std::string title;
         host_.Guard([&] { title = page->GetPageName(); });

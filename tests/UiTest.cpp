@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <stb/stb_image.h>
 
 namespace {
 
@@ -392,10 +393,31 @@ TEST_F(UiTest, MissingVariableDrawsNoWidget) {
     EXPECT_FALSE(Shows("ui: 1.000 | Recording Speed"));
 }
 
-TEST_F(UiTest, OverlayIsDrawnOnTheSameScreen) {
+TEST_F(UiTest, ScreenshotShowsThePageAndTheOverlay) {
+    host.screen = {1280, 720};
     const std::string shot = (data.path() / "screen.png").string();
     ASSERT_EQ(Ui().Screenshot(shot), "");
-    EXPECT_GT(fs::file_size(shot), 1000u);
+    int width = 0;
+    int height = 0;
+    int channels = 0;
+    unsigned char* pixels = stbi_load(shot.c_str(), &width, &height, &channels, 4);
+    ASSERT_NE(pixels, nullptr);
+    auto whitePixels = [&](int x0, int y0, int x1, int y1) {
+        int count = 0;
+        for (int y = y0; y < y1; ++y) {
+            for (int x = x0; x < x1; ++x) {
+                const unsigned char* p = pixels + (static_cast<size_t>(y) * width + x) * 4;
+                count += p[0] > 240 && p[1] > 240 && p[2] > 240;
+            }
+        }
+        return count;
+    };
+    EXPECT_EQ(width, 1280);
+    EXPECT_EQ(height, 720);
+    EXPECT_GT(whitePixels(585, 80, 800, 160), 200); // "Gyrolog" and "Stopped", scale 3
+    EXPECT_EQ(whitePixels(585, 20, 800, 75), 0);    // nothing above them
+    EXPECT_GT(whitePixels(20, 180, 580, 240), 50);  // the window's title and tabs
+    stbi_image_free(pixels);
 }
 
 } // namespace
