@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <istream>
+#include <tuple>
 
 namespace sim {
 namespace {
@@ -312,27 +313,22 @@ void Session::RegisterUiCommands() {
             host_.Print(line);
         }
     });
-    Command("sim_ui_click", 1, 2, "TEXT [K]",
-            [this, report, index](const std::vector<std::string>& words) {
-                int k = 0;
-                if (index(words, 2, k)) {
-                    report(host_.GetUi().Click(words[1], k));
-                }
-            });
-    Command("sim_ui_hover", 1, 2, "TEXT [K]",
-            [this, report, index](const std::vector<std::string>& words) {
-                int k = 0;
-                if (index(words, 2, k)) {
-                    report(host_.GetUi().Hover(words[1], k));
-                }
-            });
-    Command("sim_ui_edit", 1, 2, "LABEL [K]",
-            [this, report, index](const std::vector<std::string>& words) {
-                int k = 0;
-                if (index(words, 2, k)) {
-                    report(host_.GetUi().Edit(words[1], k));
-                }
-            });
+    // The commands that find a shown text and act on it.
+    using TextAction = std::string (Ui::*)(const std::string&, int);
+    const std::tuple<const char*, const char*, TextAction> textCommands[] = {
+        {"sim_ui_click", "TEXT [K]", &Ui::Click},
+        {"sim_ui_hover", "TEXT [K]", &Ui::Hover},
+        {"sim_ui_edit", "LABEL [K]", &Ui::Edit},
+    };
+    for (auto [name, usage, action] : textCommands) {
+        Command(name, 1, 2, usage,
+                [this, report, index, action](const std::vector<std::string>& words) {
+                    int k = 0;
+                    if (index(words, 2, k)) {
+                        report((host_.GetUi().*action)(words[1], k));
+                    }
+                });
+    }
     Command("sim_ui_type", 1, 1, "TEXT",
             [this](const std::vector<std::string>& words) { host_.GetUi().Type(words[1]); });
     Command("sim_ui_key", 1, 1, "enter|escape|backspace|tab",
