@@ -84,6 +84,22 @@ TEST_F(RunLibraryTest, FailedSaveReportsAndKeepsTheOldFile) {
     EXPECT_EQ(FileBytes(RunFolder() / "keep.data"), before);
 }
 
+TEST_F(RunLibraryTest, SaveInterruptedBeforeTheRenameLeavesTheOldFile) {
+    SaveRun("crash", 2);
+    const std::string before = FileBytes(RunFolder() / "crash.data");
+    // What a save that died before its rename leaves behind.
+    WriteFile(RunFolder() / "crash.data.saving", "half a run");
+    Plugin().RefreshTasFiles();
+    EXPECT_EQ(ListedNames(), std::vector<std::string>{"crash"});
+    Plugin().LoadTas(0);
+    EXPECT_EQ(Run().Data.Inputs.size(), 2u);
+    EXPECT_EQ(FileBytes(RunFolder() / "crash.data"), before);
+    SaveRun("crash", 4);
+    EXPECT_EQ(LastToast(), "crash saved to file");
+    EXPECT_EQ(fs::file_size(RunFolder() / "crash.data"), TasFileSize(4, 0));
+    EXPECT_FALSE(fs::exists(RunFolder() / "crash.data.saving"));
+}
+
 TEST_F(RunLibraryTest, SaveOverAFolderOfThatNameFails) {
     fs::create_directory(RunFolder() / "dir.data");
     SaveRun("dir", 1);

@@ -2,6 +2,9 @@
 #include "Session.h"
 #include "PluginHarness.h"
 
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
 #include <sstream>
 
 namespace {
@@ -77,6 +80,33 @@ TEST_F(SessionTest, BadUsageIsAnErrorAndTheSessionGoesOn) {
                                         "usage: sim_freeplay 0|1", "unknown control 'warp'"}));
     EXPECT_FALSE(host.GetWorld().freeplay);
     EXPECT_TRUE(host.Toasts().empty()); // not in freeplay: the start is refused quietly
+}
+
+TEST(DemoTest, WholeSessionRunsAndWritesEveryScreenshot) {
+    TempFolder folder;
+    const std::string command = "cd " + folder.path().string() +
+                                " && mkdir -p out/screenshots && " GYROLOG_SIM_PATH
+                                " --data data " GYROLOG_DEMO_SCRIPT " > transcript.txt";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    std::ifstream stream(folder.path() / "transcript.txt");
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(stream, line);) {
+        lines.push_back(line);
+    }
+    for (auto expected :
+         {"toast 1: Gyrolog: TAS kickoff created", "toast 1: Gyrolog: kickoff saved to file",
+          "toast 1: Gyrolog: kickoff loaded", "exec: sv_soccar_gamespeed 0.500000",
+          "canvas: \"Replaying\" at 585 118 scale 3 3 color 255 255 255 255"}) {
+        EXPECT_NE(std::find(lines.begin(), lines.end(), expected), lines.end()) << expected;
+    }
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& l) { return l.starts_with("error:"); }),
+              0);
+    for (auto shot : {"recording", "loaded-tas", "files", "controls", "settings"}) {
+        EXPECT_TRUE(std::filesystem::exists(folder.path() / "out/screenshots" /
+                                            (std::string(shot) + ".png")))
+            << shot;
+    }
 }
 
 } // namespace
