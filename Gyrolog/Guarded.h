@@ -8,24 +8,25 @@
 
 extern std::shared_ptr<CVarManagerWrapper> GlobalCvarManager;
 
-// Runs one callback of the host so that no failure crosses into the host: a
-// failure is reported on the console as "Error in WHAT: REASON".
+// Logs "Error in WHAT: REASON" (or "Error in WHAT" without a reason) and
+// swallows whatever logging itself may throw.
+inline void ReportFailure(const char* what, const char* reason) noexcept {
+    try {
+        if (GlobalCvarManager) {
+            GlobalCvarManager->log(std::string("Error in ") + what +
+                                   (reason ? std::string(": ") + reason : std::string()));
+        }
+    } catch (...) {
+    }
+}
+
+// Runs one callback of the host so that no failure crosses into the host.
 template <typename Call> void Guarded(const char* what, Call&& call) noexcept {
     try {
         call();
     } catch (const std::exception& e) {
-        try {
-            if (GlobalCvarManager) {
-                GlobalCvarManager->log(std::string("Error in ") + what + ": " + e.what());
-            }
-        } catch (...) {
-        }
+        ReportFailure(what, e.what());
     } catch (...) {
-        try {
-            if (GlobalCvarManager) {
-                GlobalCvarManager->log(std::string("Error in ") + what);
-            }
-        } catch (...) {
-        }
+        ReportFailure(what, nullptr);
     }
 }

@@ -57,7 +57,6 @@ void Ui::DrawFrame() {
     io.DisplaySize = ImVec2(static_cast<float>(std::max(host_.screen.X, 320)),
                             static_cast<float>(std::max(host_.screen.Y, 240)));
     io.DeltaTime = FrameSeconds;
-    time_ += FrameSeconds;
     io.MousePos = ImVec2(mouseX_, mouseY_);
     io.MouseDown[0] = mouseDown_;
     io.KeyCtrl = ctrl_;
@@ -130,12 +129,8 @@ std::vector<UiWindow> Ui::Read() const {
 
     std::vector<UiWindow> windows;
     ImDrawData* data = ImGui::GetDrawData();
-    const char* pageName = nullptr;
-    if (auto* page = host_.SettingsWindow()) {
-        static thread_local std::string title;
-        title = page->GetPageName();
-        pageName = title.c_str();
-    }
+    auto* page = host_.SettingsWindow();
+    const std::string pageName = page ? page->GetPageName() : std::string();
     for (int l = 0; data && l < data->CmdListsCount; ++l) {
         const ImDrawList* list = data->CmdLists[l];
         const char* owner = list->_OwnerName;
@@ -144,9 +139,9 @@ std::vector<UiWindow> Ui::Read() const {
         }
         UiWindow window;
         window.name = owner;
-        window.kind = pageName && window.name == pageName ? UiWindow::Kind::Plugin
-                      : StartsWith(owner, "##Tooltip")    ? UiWindow::Kind::Tooltip
-                                                          : UiWindow::Kind::Popup;
+        window.kind = page && window.name == pageName  ? UiWindow::Kind::Plugin
+                      : StartsWith(owner, "##Tooltip") ? UiWindow::Kind::Tooltip
+                                                       : UiWindow::Kind::Popup;
         std::vector<UiText> texts;
         std::vector<Run> runs;
         const auto& v = list->VtxBuffer;
@@ -243,9 +238,8 @@ std::vector<std::string> Ui::Lines(const std::vector<UiWindow>& windows) {
 
 const UiText* Ui::Find(const std::string& text, int index, const UiWindow** window,
                        std::string& error) {
-    static std::vector<UiWindow> shown;
-    shown = Show();
-    for (auto w = shown.rbegin(); w != shown.rend(); ++w) {
+    shown_ = Show();
+    for (auto w = shown_.rbegin(); w != shown_.rend(); ++w) {
         if (w->kind == UiWindow::Kind::Tooltip) {
             continue;
         }

@@ -70,7 +70,7 @@ private:
     bool ctrl_ = false;
     std::vector<int> keysDown_;
     std::vector<unsigned int> characters_;
-    double time_ = 0;
+    std::vector<UiWindow> shown_; // what Find last looked at; its results point here
 };
 
 } // namespace sim

@@ -7,7 +7,7 @@
 
 namespace fs = std::filesystem;
 
-void SaveRunFile(const fs::path& target, const TasData& data) {
+void WriteFileAtomically(const fs::path& target, const std::function<void(std::ostream&)>& write) {
     fs::path temporary = target;
     temporary += ".saving";
     try {
@@ -15,7 +15,7 @@ void SaveRunFile(const fs::path& target, const TasData& data) {
         if (!stream.is_open()) {
             throw std::runtime_error("cannot create " + temporary.string());
         }
-        WriteTas(stream, data);
+        write(stream);
         stream.flush();
         if (!stream.good()) {
             throw std::runtime_error("cannot write every byte to " + temporary.string());
@@ -30,4 +30,8 @@ void SaveRunFile(const fs::path& target, const TasData& data) {
         fs::remove(temporary, ignored);
         throw;
     }
+}
+
+void SaveRunFile(const fs::path& target, const TasData& data) {
+    WriteFileAtomically(target, [&](std::ostream& stream) { WriteTas(stream, data); });
 }

@@ -3,8 +3,13 @@
 #include "runs/Tas.h"
 
 #include <filesystem>
+#include <functional>
+#include <iosfwd>
 
-// Writes the run beside its file and renames it over the file only once every
-// byte is written: a failed save never touches the file it would replace.
-// Throws on any failure, after removing what it wrote.
+// Writes beside the target and renames over it only once every byte is
+// written: a failed write never touches the file it would replace. Throws on
+// any failure, after removing what it wrote.
+void WriteFileAtomically(const std::filesystem::path& target,
+                         const std::function<void(std::ostream&)>& write);
+
 void SaveRunFile(const std::filesystem::path& target, const TasData& data);

@@ -5,8 +5,12 @@
 
 extern std::shared_ptr<CVarManagerWrapper> GlobalCvarManager;
 
+bool HasForbiddenCharacter(const std::string& name) {
+    return name.find_first_of("\\/:*?\"<>|.") != std::string::npos;
+}
+
 bool IsValidTasName(const std::string& name) {
-    return !name.empty() && name.find_first_of("\\/:*?\"<>|.") == std::string::npos;
+    return !name.empty() && !HasForbiddenCharacter(name);
 }
 
 TasReadResult ReadTas(Tas& tas, std::istream& stream, const std::string& name) {

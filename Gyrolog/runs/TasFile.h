@@ -13,7 +13,9 @@ struct TasFile {
     std::filesystem::path Path;
 };
 
-// Not empty, and none of the characters a file name may not hold: \/:*?"<>|.
+// Holds one of the characters a file name may not hold: \/:*?"<>|.
+bool HasForbiddenCharacter(const std::string& name);
+// Not empty, and no forbidden character.
 bool IsValidTasName(const std::string& name);
 
 inline const char* const InvalidNameMessage = "Name can't contain these charaters \\/:*?\"<>|.";

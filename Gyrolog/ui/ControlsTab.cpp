@@ -9,10 +9,6 @@ namespace {
 
 constexpr const char* ControlsHint = "Enter freeplay and load a TAS for controls";
 
-bool HoldsForbiddenCharacter(const std::string& name) {
-    return name.find_first_of("\\/:*?\"<>|.") != std::string::npos;
-}
-
 } // namespace
 
 void Gyrolog::RenderTasControls() {
@@ -108,7 +104,7 @@ void Gyrolog::RenderTasControls() {
         ImGui::InputText("TAS Name##Gyrologpopup3", &NewTasName);
         if (ImGui::IsItemHovered() && NewTasName.empty()) {
             ImGui::SetTooltip("%s", "Make sure to give your TAS a name");
-        } else if (ImGui::IsAnyItemHovered() && HoldsForbiddenCharacter(NewTasName)) {
+        } else if (ImGui::IsAnyItemHovered() && HasForbiddenCharacter(NewTasName)) {
             ImGui::SetTooltip("%s", InvalidNameMessage);
         }
         if (ImGui::Button("Create##Gyrologpopup3", buttonSize) && IsValidTasName(NewTasName)) {

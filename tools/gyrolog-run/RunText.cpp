@@ -29,6 +29,38 @@ constexpr std::array<uint32_t, 5> FlagBits = {
     VehicleInputFlag::Handbrake, VehicleInputFlag::Jump, VehicleInputFlag::ActivateBoost,
     VehicleInputFlag::BoostHeld, VehicleInputFlag::JumpHeld};
 
+// "0xHEX" holding none of the five named bits, as other_flags is written.
+std::optional<uint32_t> ParseOtherFlags(std::string_view text) {
+    if (!(text.starts_with("0x") || text.starts_with("0X")) || text.size() == 2) {
+        return std::nullopt;
+    }
+    uint32_t bits = 0;
+    const auto digits = text.substr(2);
+    const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), bits, 16);
+    if (result.ec != std::errc() || result.ptr != digits.data() + digits.size() ||
+        (bits & NamedFlags)) {
+        return std::nullopt;
+    }
+    return bits;
+}
+
+// A JSON parse error at a byte position (one past the offending character,
+// counted from 1), told as file:line:column.
+ImportError JsonSyntaxError(const std::string& name, const std::string& text, size_t position) {
+    size_t line = 1;
+    size_t column = 1;
+    for (size_t i = 0; i + 1 < position && i < text.size(); ++i) {
+        if (text[i] == '\n') {
+            ++line;
+            column = 1;
+        } else {
+            ++column;
+        }
+    }
+    return ImportError(name + ":" + std::to_string(line) + ":" + std::to_string(column) +
+                       ": not valid JSON");
+}
+
 Json FloatJson(float value) {
     if (std::isnan(value) || std::isinf(value)) {
         return FloatText(value);
@@ -185,23 +217,11 @@ public:
         data.SteerSensitivity = Float(Member(info, "", "steer_sensitivity"), "/steer_sensitivity");
     }
 
-    Json Parse(const std::string& text, Json::parser_callback_t callback = nullptr) const {
+    Json Parse(const std::string& text) const {
         try {
-            return Json::parse(text, callback);
+            return Json::parse(text);
         } catch (const Json::parse_error& e) {
-            // e.byte is one past the offending character, counted from 1.
-            size_t line = 1;
-            size_t column = 1;
-            for (size_t i = 0; i + 1 < e.byte && i < text.size(); ++i) {
-                if (text[i] == '\n') {
-                    ++line;
-                    column = 1;
-                } else {
-                    ++column;
-                }
-            }
-            throw ImportError(name_ + ":" + std::to_string(line) + ":" + std::to_string(column) +
-                              ": not valid JSON");
+            throw JsonSyntaxError(name_, text, e.byte);
         }
     }
 
@@ -502,17 +522,12 @@ TasData ImportCsv(const std::string& csv, const std::string& csvName, const std:
             }
             input.Flags |= flag == "1" ? FlagBits[i] : 0;
         }
-        const auto other = field(13);
-        uint32_t bits = 0;
-        const bool hex = other.starts_with("0x") || other.starts_with("0X");
-        const auto digits = hex ? other.substr(2) : other;
-        const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), bits, 16);
-        if (!hex || digits.empty() || result.ec != std::errc() ||
-            result.ptr != digits.data() + digits.size() || (bits & NamedFlags)) {
+        const auto other = ParseOtherFlags(field(13));
+        if (!other) {
             throw fail(columnAt(13),
                        "other_flags is not a hexadecimal number without the five named bits");
         }
-        input.Flags |= bits;
+        input.Flags |= *other;
         data.Inputs.push_back(input);
     }
 
@@ -622,19 +637,7 @@ public:
     }
     bool parse_error(std::size_t position, const std::string&,
                      const nlohmann::detail::exception&) override {
-        // position is one past the offending character, counted from 1.
-        size_t line = 1;
-        size_t column = 1;
-        for (size_t i = 0; i + 1 < position && i < text_.size(); ++i) {
-            if (text_[i] == '\n') {
-                ++line;
-                column = 1;
-            } else {
-                ++column;
-            }
-        }
-        throw ImportError(reader_.Name() + ":" + std::to_string(line) + ":" +
-                          std::to_string(column) + ": not valid JSON");
+        throw JsonSyntaxError(reader_.Name(), text_, position);
     }
 
 private:
@@ -707,16 +710,12 @@ private:
             row_.*FloatFields[column - 1] = *value;
             return;
         }
-        uint32_t bits = 0;
-        const bool hex = text.size() > 2 && text.starts_with("0x");
-        const auto result =
-            std::from_chars(text.data() + (hex ? 2 : 0), text.data() + text.size(), bits, 16);
-        if (column != 13 || !hex || result.ec != std::errc() ||
-            result.ptr != text.data() + text.size() || (bits & NamedFlags)) {
+        const auto bits = column == 13 ? ParseOtherFlags(text) : std::nullopt;
+        if (!bits) {
             Fail(KeyPath(), column == 13 ? "is not a hexadecimal text without the five named bits"
                                          : "is not a number");
         }
-        row_.Flags |= bits;
+        row_.Flags |= *bits;
     }
 
     void FinishRow() {

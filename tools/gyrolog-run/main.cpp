@@ -21,21 +21,8 @@ std::string ReadText(const fs::path& path) {
     return std::string(std::istreambuf_iterator<char>(stream), {});
 }
 
-// Text files are written beside their target and renamed over it, too.
 void WriteText(const fs::path& path, const std::string& text) {
-    fs::path temporary = path;
-    temporary += ".saving";
-    {
-        std::ofstream stream(temporary, std::ios::binary | std::ios::trunc);
-        stream << text;
-        stream.close();
-        if (!stream) {
-            std::error_code ignored;
-            fs::remove(temporary, ignored);
-            throw std::runtime_error("cannot write " + path.string());
-        }
-    }
-    fs::rename(temporary, path);
+    WriteFileAtomically(path, [&](std::ostream& stream) { stream << text; });
 }
 
 int Info(const fs::path& file, bool json) {
