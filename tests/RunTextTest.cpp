@@ -213,11 +213,15 @@ TEST(RunToolTest, CheckExitStatusFollowsTheWorstFile) {
     std::ofstream(shortFile, std::ios::binary) << bytes.substr(0, 50);
     std::ofstream(extra, std::ios::binary) << bytes << "more";
     std::ofstream(rejected, std::ios::binary) << std::string("\x02\x00\x00\x00", 4);
+    const fs::path tiny = folder.path() / "tiny.data";
+    std::ofstream(tiny, std::ios::binary) << std::string("\x01\x00\x00", 3);
     EXPECT_EQ(RunTool("check " + complete.string()), 0);
     EXPECT_EQ(RunTool("check " + complete.string() + " " + shortFile.string()), 1);
     EXPECT_EQ(RunTool("check " + extra.string()), 1);
     EXPECT_EQ(RunTool("check " + extra.string() + " " + rejected.string()), 2);
     EXPECT_EQ(RunTool("check " + (folder.path() / "missing.data").string()), 2);
+    EXPECT_EQ(RunTool("check " + tiny.string()), 2);
+    EXPECT_EQ(RunTool("export " + tiny.string()), 2);
     EXPECT_EQ(RunTool("info --json " + rejected.string()), 0);
     EXPECT_EQ(RunTool("export " + rejected.string()), 2);
 }
@@ -235,8 +239,8 @@ TEST(RunToolTest, ExportImportThroughFilesAndRefusalWritesNothing) {
     }
     std::ofstream(folder.path() / "run.csv", std::ios::app) << "7,nope\n";
     const fs::path refused = folder.path() / "refused.data";
-    EXPECT_NE(RunTool("import " + (folder.path() / "run.csv").string() + " -o " + refused.string()),
-              0);
+    EXPECT_EQ(RunTool("import " + (folder.path() / "run.csv").string() + " -o " + refused.string()),
+              2);
     EXPECT_FALSE(fs::exists(refused));
     EXPECT_EQ(RunTool("info --help"), 0);
 }
