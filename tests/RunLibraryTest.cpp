@@ -161,11 +161,14 @@ TEST_F(RunLibraryTest, ListingAVanishedFolderLeavesAnEmptyList) {
     EXPECT_TRUE(host.Errors().empty());
 }
 
-TEST_F(RunLibraryTest, LoadReadsTheRunAndStops) {
+TEST_F(RunLibraryTest, LoadReadsTheRunAndEndsTheRunningOne) {
     SaveRun("r", 4);
-    Run().Data.Inputs.clear();
-    Run().Name = "other";
-    Run().State = TasState::Replaying;
+    CaptureRun("other");
+    Run().Data.Inputs.assign(50, VehicleInput{});
+    host.RunLine("tas_replayspeed 0.5; tas_start");
+    host.Wait(0.2);
+    ASSERT_EQ(Run().State, TasState::Replaying);
+    host.ClearRecords();
     Plugin().RefreshTasFiles();
     Plugin().LoadTas(0);
     EXPECT_EQ(LastToast(), "r loaded");
@@ -173,6 +176,8 @@ TEST_F(RunLibraryTest, LoadReadsTheRunAndStops) {
     EXPECT_EQ(Run().Name, "r");
     EXPECT_EQ(Run().Data.Inputs.size(), 4u);
     EXPECT_EQ(Run().State, TasState::Stopped);
+    EXPECT_EQ(host.ExecutedCommands(), std::vector<std::string>{"sv_soccar_gamespeed 1"});
+    EXPECT_EQ(Plugin().SpeedMode(), 0);
 }
 
 TEST_F(RunLibraryTest, LoadOutsideTheListDoesNothing) {
@@ -189,8 +194,9 @@ TEST_F(RunLibraryTest, RejectedFileKeepsTheRunUnderAnEmptyName) {
     SaveRun("mine", 7);
     WriteFile(RunFolder() / "x.data", std::string("\x02\x00\x00\x00", 4) + std::string(132, '\0'));
     WriteFile(RunFolder() / "empty.data", "");
+    WriteFile(RunFolder() / "three.data", std::string("\x01\x00\x00", 3));
     Plugin().RefreshTasFiles();
-    for (auto name : {"x", "empty"}) {
+    for (auto name : {"x", "empty", "three"}) {
         Run().Name = "mine";
         host.ClearRecords();
         Plugin().LoadTas(Plugin().FileIndex(name));

@@ -61,13 +61,17 @@ TEST_F(SessionTest, StateAndCanvasLines) {
     EXPECT_EQ(lines[6], "canvas: \"Gyrolog\" at 905 80 scale 3 3 color 255 255 255 255");
 }
 
-TEST_F(SessionTest, ReloadedPluginIssuesNoSpeedCommandWhileStopped) {
+TEST_F(SessionTest, ReloadedPluginPlaysAtTheSpeedsTheConsoleHolds) {
     ASSERT_TRUE(session.LoadPlugin());
-    auto lines = Run("sim_unload\nsim_load\ntas_replayspeed 0.5\n");
-    EXPECT_EQ(lines.back(), "> tas_replayspeed 0.5");
+    Run("tas_replayspeed 0.5\ntas_recordspeed 0.25\nsim_unload\nsim_load\n");
     EXPECT_TRUE(host.ExecutedCommands().empty());
+    Run("sim_ui_click Controls\nsim_ui_click \"New TAS\"\nsim_ui_edit \"TAS Name\"\n"
+        "sim_ui_type run\nsim_ui_click Create\nsim_ui_frame\ntas_start\nsim_wait 0.2\n");
+    EXPECT_EQ(host.ExecutedCommands(), std::vector<std::string>{"sv_soccar_gamespeed 0.500000"});
+    auto lines = Run("sim_tick 1\nsim_ui_show\n");
+    EXPECT_EQ(lines[1], "exec: sv_soccar_gamespeed 0.250000");
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "ui: 0.250 | Recording Speed"), lines.end());
     EXPECT_TRUE(host.Errors().empty());
-    ASSERT_NE(host.Plugin(), nullptr);
 }
 
 TEST_F(SessionTest, BadUsageIsAnErrorAndTheSessionGoesOn) {

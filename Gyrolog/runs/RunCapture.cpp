@@ -38,6 +38,7 @@ void Gyrolog::CreateNewTas() {
         return;
     }
 
+    Stop(); // the new run must not inherit the old one's speed or pending start
     LoadedTas.Reset();
     LoadedTas.Name = NewTasName;
     LoadedTas.Data.AirSensitivity = gamepad.AirControlSensitivity;

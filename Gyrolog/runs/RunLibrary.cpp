@@ -94,6 +94,9 @@ void Gyrolog::LoadTas(int index) {
         ShowToast("Error loading file, check logs", 3);
         return;
     }
+    if (result.outcome == ReadOutcome::Loaded || result.outcome == ReadOutcome::CutShort) {
+        Stop(); // the reset run must not keep the old one's speed or pending start
+    }
     switch (result.outcome) {
     case ReadOutcome::Loaded:
         ShowToast(file.Name + " loaded", 1);
