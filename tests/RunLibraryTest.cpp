@@ -3,6 +3,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <sys/mount.h>
 
 namespace {
@@ -33,6 +34,17 @@ protected:
             names.push_back(file.Name);
         }
         return names;
+    }
+    // The given run names in the order the folder enumerates their files.
+    std::vector<std::string> InFolderOrder(const std::set<std::string>& names) {
+        std::vector<std::string> ordered;
+        for (const auto& entry : fs::directory_iterator(RunFolder())) {
+            const std::string stem = entry.path().stem().string();
+            if (entry.path().extension() == ".data" && names.contains(stem)) {
+                ordered.push_back(stem);
+            }
+        }
+        return ordered;
     }
 };
 
@@ -66,15 +78,15 @@ TEST_F(RunLibraryTest, RenamedRunIsSavedBesideTheOldFile) {
     Run().Name = "new";
     Plugin().SaveTas();
     Plugin().RefreshTasFiles();
-    auto names = ListedNames();
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"new", "old"}));
+    EXPECT_EQ(ListedNames(), InFolderOrder({"new", "old"}));
+    EXPECT_EQ(ListedNames().size(), 2u);
 }
 
 TEST_F(RunLibraryTest, FailedSaveReportsAndKeepsTheOldFile) {
     SaveRun("keep", 2);
     const std::string before = FileBytes(RunFolder() / "keep.data");
-    // A folder where the temporary file would go makes the write fail.
+    // A folder where the temporary file would go makes the write fail; it
+    // was not the save's to remove.
     fs::create_directory(RunFolder() / "keep.data.saving");
     SaveRun("keep", 5);
     EXPECT_EQ(LastToast(), "Error saving file, check logs");
@@ -82,6 +94,27 @@ TEST_F(RunLibraryTest, FailedSaveReportsAndKeepsTheOldFile) {
     ASSERT_FALSE(host.Logs().empty());
     EXPECT_TRUE(LastLog().starts_with("Error saving file: cannot create ")) << LastLog();
     EXPECT_EQ(FileBytes(RunFolder() / "keep.data"), before);
+    EXPECT_TRUE(fs::is_directory(RunFolder() / "keep.data.saving"));
+}
+
+TEST_F(RunLibraryTest, SaveThroughASymlinkReplacesWhatItPointsTo) {
+    const fs::path elsewhere = data.path() / "elsewhere";
+    fs::create_directory(elsewhere);
+    SaveRun("real", 1);
+    fs::rename(RunFolder() / "real.data", elsewhere / "real.data");
+    fs::create_symlink(elsewhere / "real.data", RunFolder() / "absolute.data");
+    fs::create_symlink("../elsewhere/real.data", RunFolder() / "relative.data");
+    Plugin().RefreshTasFiles();
+    for (auto [name, frames] : {std::pair{"absolute", 4}, std::pair{"relative", 6}}) {
+        Plugin().LoadTas(Plugin().FileIndex(name));
+        ASSERT_EQ(LastToast(), std::string(name) + " loaded");
+        SaveRun(name, frames);
+        EXPECT_EQ(LastToast(), std::string(name) + " saved to file");
+        EXPECT_TRUE(fs::is_symlink(RunFolder() / (std::string(name) + ".data"))) << name;
+        EXPECT_EQ(fs::file_size(elsewhere / "real.data"), TasFileSize(frames, 0)) << name;
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(elsewhere), {}), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(RunFolder()), {}), 2);
 }
 
 TEST_F(RunLibraryTest, SaveInterruptedBeforeTheRenameLeavesTheOldFile) {
@@ -140,15 +173,25 @@ TEST_F(RunLibraryTest, FullDiskKeepsTheOlderFileByteForByte) {
     EXPECT_FALSE(fs::exists(RunFolder() / "full.data.saving"));
 }
 
-TEST_F(RunLibraryTest, ListingTakesOnlyRegularDotDataFiles) {
-    for (auto name : {"a.data", "b.DATA", "c.data.bak", "d", "e.f.data"}) {
+TEST_F(RunLibraryTest, ListingTakesOnlyRegularDotDataFilesInFolderOrder) {
+    for (auto name : {"a.data", "b.DATA", "c.data.bak", "d", "e.f.data", "h.data", "i.data"}) {
         WriteFile(RunFolder() / name, "x");
     }
     fs::create_directory(RunFolder() / "g.data");
+    // Entries whose type cannot be read are passed over, not the end of the list.
+    fs::create_symlink("loop.data", RunFolder() / "loop.data");
+    fs::create_symlink("missing", RunFolder() / "dangling.data");
     Plugin().RefreshTasFiles();
-    auto names = ListedNames();
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"a", "e.f"}));
+    EXPECT_EQ(ListedNames(), InFolderOrder({"a", "e.f", "h", "i"}));
+    EXPECT_EQ(ListedNames().size(), 4u);
+    EXPECT_TRUE(host.Logs().empty());
+
+    host.ClearRecords();
+    Plugin().DeleteTas(Plugin().FileIndex("h"));
+    EXPECT_FALSE(fs::exists(RunFolder() / "h.data"));
+    EXPECT_EQ(ListedNames(), InFolderOrder({"a", "e.f", "i"}));
+    EXPECT_TRUE(host.Toasts().empty());
+    EXPECT_TRUE(host.Logs().empty());
 }
 
 TEST_F(RunLibraryTest, ListingAVanishedFolderLeavesAnEmptyList) {

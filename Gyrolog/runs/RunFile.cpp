@@ -7,14 +7,37 @@
 
 namespace fs = std::filesystem;
 
-void WriteFileAtomically(const fs::path& target, const std::function<void(std::ostream&)>& write) {
+namespace {
+
+// Where a chain of symlinks ends; a path that is no symlink is its own end.
+fs::path FollowSymlinks(fs::path path) {
+    // As many hops as the systems we run on follow before giving up.
+    for (int hops = 0; fs::is_symlink(path); ++hops) {
+        if (hops == 40) {
+            throw fs::filesystem_error(
+                "too many levels of symbolic links", path,
+                std::make_error_code(std::errc::too_many_symbolic_link_levels));
+        }
+        const fs::path link = fs::read_symlink(path);
+        path = link.is_absolute() ? link : path.parent_path() / link;
+    }
+    return path;
+}
+
+} // namespace
+
+void WriteFileAtomically(const fs::path& path, const std::function<void(std::ostream&)>& write) {
+    // Renaming over a symlink would replace the link: replace what it points to.
+    const fs::path target = FollowSymlinks(path);
     fs::path temporary = target;
     temporary += ".saving";
+    bool created = false;
     try {
         std::ofstream stream(temporary, std::ios::binary | std::ios::trunc);
         if (!stream.is_open()) {
             throw std::runtime_error("cannot create " + temporary.string());
         }
+        created = true;
         write(stream);
         stream.flush();
         if (!stream.good()) {
@@ -26,8 +49,11 @@ void WriteFileAtomically(const fs::path& target, const std::function<void(std::o
         }
         fs::rename(temporary, target);
     } catch (...) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
+        // Only what this write created: never a folder of that name.
+        if (created) {
+            std::error_code ignored;
+            fs::remove(temporary, ignored);
+        }
         throw;
     }
 }

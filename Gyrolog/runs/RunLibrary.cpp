@@ -4,6 +4,7 @@
 #include <fmt/core.h>
 
 #include <fstream>
+#include <optional>
 
 namespace fs = std::filesystem;
 
@@ -20,19 +21,34 @@ void LogLine(const std::string& text) {
     }
 }
 
-// Appends the folder's run files in enumeration order: regular files whose
-// last extension is exactly ".data".
+// The entry's name when it is a run file: a regular file whose last extension
+// is exactly ".data". An entry whose type cannot be read (a symlink loop) or
+// whose name the narrow code page cannot hold is not one.
+std::optional<std::string> RunFileName(const fs::directory_entry& entry) {
+    std::error_code error;
+    if (!entry.is_regular_file(error)) {
+        return std::nullopt;
+    }
+    std::string fileName;
+    try {
+        fileName = entry.path().filename().string();
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    const auto dot = fileName.rfind('.');
+    if (dot == std::string::npos || fileName.compare(dot, std::string::npos, ".data") != 0) {
+        return std::nullopt;
+    }
+    return fileName.substr(0, dot);
+}
+
+// Appends the folder's run files in enumeration order; one odd entry does not
+// hide the ones after it.
 void ListRunFiles(const fs::path& folder, std::vector<TasFile>& files) {
     for (const auto& entry : fs::directory_iterator(folder)) {
-        if (!entry.is_regular_file()) {
-            continue;
+        if (auto name = RunFileName(entry)) {
+            files.push_back(TasFile{std::move(*name), entry.path()});
         }
-        const std::string fileName = entry.path().filename().string();
-        const auto dot = fileName.rfind('.');
-        if (dot == std::string::npos || fileName.compare(dot, std::string::npos, ".data") != 0) {
-            continue;
-        }
-        files.push_back(TasFile{fileName.substr(0, dot), entry.path()});
     }
 }
 
