@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -83,7 +84,10 @@ protected:
         host.ClearRecords();
     }
 
-    void Tick(int count, VehicleInput live = {}) { host.Tick(count, live); }
+    // The host's input record and the plugin's are the same 32 bytes.
+    void Tick(int count, VehicleInput live = {}) {
+        host.Tick(count, std::bit_cast<ControllerInput>(live));
+    }
 
     static VehicleInput Input(float throttle, uint32_t flags = 0) {
         VehicleInput input;

@@ -1,5 +1,5 @@
 #include "runs/TasFile.h"
-#include "bakkesmod/wrappers/CVarManagerWrapper.h"
+#include "bakkesmod/wrappers/cvarmanagerwrapper.h"
 
 #include <memory>
 

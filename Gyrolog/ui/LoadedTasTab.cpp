@@ -4,7 +4,6 @@
 
 #include <fmt/core.h>
 #include <imgui.h>
-#include <imgui_stdlib.h>
 
 #include <string>
 #include <system_error>
@@ -68,7 +67,7 @@ void Tas::RenderDetails() {
                                ImGuiWindowFlags_AlwaysAutoResize)) {
         ImGui::TextUnformatted("Name:");
         ImGui::SameLine(0, -1);
-        ImGui::InputText("TAS Name##Gyrologpopup4", &NameEdit);
+        ui::InputText("TAS Name##Gyrologpopup4", NameEdit);
         NameEditInvalid = !IsValidTasName(NameEdit);
         const bool invalid = NameEditInvalid;
         if (invalid) {
