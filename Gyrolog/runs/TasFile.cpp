@@ -1,9 +1,4 @@
 #include "runs/TasFile.h"
-#include "bakkesmod/wrappers/cvarmanagerwrapper.h"
-
-#include <memory>
-
-extern std::shared_ptr<CVarManagerWrapper> GlobalCvarManager;
 
 bool HasForbiddenCharacter(const std::string& name) {
     return name.find_first_of("\\/:*?\"<>|.") != std::string::npos;
@@ -20,10 +15,6 @@ TasReadResult ReadTas(Tas& tas, std::istream& stream, const std::string& name) {
     switch (result.outcome) {
     case ReadOutcome::Rejected:
         tas.Name.clear();
-        if (GlobalCvarManager) {
-            GlobalCvarManager->log("Not a recognized tas, make sure your plugin is up to date and "
-                                   "file is a tas file");
-        }
         break;
     case ReadOutcome::TooLarge:
         break;

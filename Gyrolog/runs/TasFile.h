@@ -21,6 +21,6 @@ bool IsValidTasName(const std::string& name);
 inline const char* const InvalidNameMessage = "Name can't contain these charaters \\/:*?\"<>|.";
 inline const char* const EmptyNameMessage = "TAS name can't be empty";
 
-// Fills the loaded run from a run file. A rejected file logs and empties the
-// run's name; a file that fails to load in any other way changes nothing.
+// Fills the loaded run from a run file. A rejected file empties the run's
+// name; a file that fails to load in any other way changes nothing.
 TasReadResult ReadTas(Tas& tas, std::istream& stream, const std::string& name);

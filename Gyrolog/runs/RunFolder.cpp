@@ -1,0 +1,44 @@
+#include "runs/RunFolder.h"
+#include "runs/RunFile.h"
+
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+// Names and paths use the file system's narrow code page both ways.
+fs::path RunFilePath(const fs::path& folder, const std::string& name) {
+    return folder / fs::path(name + ".data");
+}
+
+void ListRunFiles(const fs::path& folder, std::vector<TasFile>& files) {
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (!entry.is_regular_file()) {
+            continue;
+        }
+        const std::string fileName = entry.path().filename().string();
+        const auto dot = fileName.rfind('.');
+        if (dot == std::string::npos || fileName.compare(dot, std::string::npos, ".data") != 0) {
+            continue;
+        }
+        files.push_back(TasFile{fileName.substr(0, dot), entry.path()});
+    }
+}
+
+void SaveRun(const fs::path& folder, const std::string& name, const TasData& data) {
+    const fs::path path = RunFilePath(folder, name);
+    if (!fs::exists(folder)) {
+        fs::create_directories(folder);
+    }
+    SaveRunFile(path, data);
+}
+
+TasReadResult LoadRun(const TasFile& file, Tas& tas) {
+    std::ifstream stream(file.Path, std::ios::binary);
+    return ReadTas(tas, stream, file.Name);
+}
+
+void DeleteRun(const TasFile& file, const fs::path& folder, std::vector<TasFile>& files) {
+    fs::remove(file.Path); // a file already gone is no failure
+    files.clear();
+    ListRunFiles(folder, files);
+}
