@@ -143,6 +143,52 @@ TEST_F(RunFolderTest, DeleteRelistsAndAFileAlreadyGoneIsNoFailure) {
     EXPECT_THROW(DeleteRun(a, Folder(), files), std::exception);
 }
 
+// Dear ImGui's text is UTF-8: a name typed on the page must be the file's name
+// as the system shows it, and come back from the listing as the same bytes.
+TEST_F(RunFolderTest, NonAsciiNamesRoundTripAsUtf8) {
+    const std::string name = "\xC3\xA9t\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC \xD0\x81"; // été 日本 Ё
+    Save(name, 2);
+    EXPECT_TRUE(fs::exists(Folder() / fs::path(u8"\u00E9t\u00E9 \u65E5\u672C \u0401.data")));
+    EXPECT_EQ(ListedNames(), std::vector<std::string>{name});
+    Tas tas;
+    EXPECT_EQ(LoadRun(Listed(name), tas).outcome, ReadOutcome::Loaded);
+    EXPECT_EQ(tas.Name, name);
+    std::vector<TasFile> files;
+    DeleteRun(Listed(name), Folder(), files);
+    EXPECT_TRUE(files.empty());
+}
+
+// A run file held open elsewhere (an editor, gyrolog-run) cannot be replaced
+// on Windows: the save must fail and leave the old file as it was.
+#if defined(_WIN32)
+TEST_F(RunFolderTest, SaveOverAFileHeldOpenFailsAndKeepsIt) {
+    Save("held", 2);
+    const std::string before = FileBytes(Folder() / "held.data");
+    {
+        std::ifstream holder(Folder() / "held.data", std::ios::binary);
+        ASSERT_TRUE(holder.is_open());
+        EXPECT_THROW(Save("held", 5), std::exception);
+    }
+    EXPECT_EQ(FileBytes(Folder() / "held.data"), before);
+    EXPECT_FALSE(fs::exists(Folder() / "held.data.saving"));
+    Save("held", 5);
+    EXPECT_EQ(fs::file_size(Folder() / "held.data"), TasFileSize(5, 0));
+}
+#endif
+
+// Windows opens a device for these names, whatever the folder and extension.
+TEST_F(RunFolderTest, DeviceNamesAreRefusedAndWriteNothing) {
+    for (auto name : {"con", "NUL", "com1", "Lpt9", "aux", "prn", "con "}) {
+        EXPECT_THROW(Save(name, 1), std::exception) << name;
+        EXPECT_FALSE(IsValidTasName(name)) << name;
+        EXPECT_STREQ(TasNameProblem(name), DeviceNameMessage) << name;
+    }
+    EXPECT_FALSE(fs::exists(Folder()));
+    for (auto name : {"console", "com10", "lpt", "nul1x", "my con"}) {
+        EXPECT_TRUE(IsValidTasName(name)) << name;
+    }
+}
+
 TEST(NameRule, RefusesEmptyAndForbiddenCharacters) {
     EXPECT_FALSE(IsValidTasName(""));
     for (auto name : {"run.2", "a/b", "a\\b", "a:b", "a*", "?", "\"", "<", ">", "|"}) {
@@ -150,6 +196,9 @@ TEST(NameRule, RefusesEmptyAndForbiddenCharacters) {
     }
     EXPECT_TRUE(IsValidTasName("my run"));
     EXPECT_TRUE(IsValidTasName("\xC3\xA9t\xC3\xA9"));
+    EXPECT_STREQ(TasNameProblem(""), EmptyNameMessage);
+    EXPECT_STREQ(TasNameProblem("a.b"), InvalidNameMessage);
+    EXPECT_EQ(TasNameProblem("ok"), nullptr);
 }
 
 } // namespace

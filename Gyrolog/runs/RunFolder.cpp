@@ -2,12 +2,12 @@
 #include "runs/RunFile.h"
 
 #include <fstream>
+#include <stdexcept>
 
 namespace fs = std::filesystem;
 
-// Names and paths use the file system's narrow code page both ways.
 fs::path RunFilePath(const fs::path& folder, const std::string& name) {
-    return folder / fs::path(name + ".data");
+    return folder / PathFromUtf8(name + ".data");
 }
 
 void ListRunFiles(const fs::path& folder, std::vector<TasFile>& files) {
@@ -15,7 +15,7 @@ void ListRunFiles(const fs::path& folder, std::vector<TasFile>& files) {
         if (!entry.is_regular_file()) {
             continue;
         }
-        const std::string fileName = entry.path().filename().string();
+        const std::string fileName = Utf8FromPath(entry.path().filename());
         const auto dot = fileName.rfind('.');
         if (dot == std::string::npos || fileName.compare(dot, std::string::npos, ".data") != 0) {
             continue;
@@ -25,6 +25,10 @@ void ListRunFiles(const fs::path& folder, std::vector<TasFile>& files) {
 }
 
 void SaveRun(const fs::path& folder, const std::string& name, const TasData& data) {
+    // Windows would write such a file into the device and call it a success.
+    if (IsDeviceName(name)) {
+        throw std::invalid_argument("\"" + name + "\" names a device on Windows");
+    }
     const fs::path path = RunFilePath(folder, name);
     if (!fs::exists(folder)) {
         fs::create_directories(folder);

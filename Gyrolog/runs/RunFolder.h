@@ -21,6 +21,7 @@ void ListRunFiles(const std::filesystem::path& folder, std::vector<TasFile>& fil
 
 // Writes the run file of name, creating the folder and its parents when
 // missing. An existing file is replaced only once every byte is written.
+// Device names are refused.
 void SaveRun(const std::filesystem::path& folder, const std::string& name, const TasData& data);
 
 // Reads the file into tas as ReadTas does. Throws only when memory runs out.
