@@ -19,12 +19,12 @@ void deleteMe() {
 }
 
 BakkesMod::Plugin::PluginInfo exports = {
-    BakkesMod::Plugin::BAKKESMOD_PLUGIN_API_VERSION,
+    BAKKESMOD_PLUGIN_API_VERSION,
     "Gyrolog/Gyrolog.cpp",
     "Gyrolog",
     "Gyrolog V1.1",
     "1.0.0.4",
-    BakkesMod::Plugin::PLUGINTYPE_FREEPLAY,
+    PLUGINTYPE_FREEPLAY,
     &getPlugin,
     &deleteMe,
 };

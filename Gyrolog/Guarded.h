@@ -1,6 +1,6 @@
 #pragma once
 
-#include "bakkesmod/wrappers/CVarManagerWrapper.h"
+#include "bakkesmod/wrappers/cvarmanagerwrapper.h"
 
 #include <exception>
 #include <memory>

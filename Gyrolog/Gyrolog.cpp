@@ -7,7 +7,6 @@ std::shared_ptr<CVarManagerWrapper> GlobalCvarManager;
 
 Gyrolog::Gyrolog() {
     LoadedTas.Reset();
-    DataFolder = GameWrapper::GetDataFolder() / "Gyrolog";
 }
 
 Gyrolog::~Gyrolog() {
@@ -18,6 +17,8 @@ Gyrolog::~Gyrolog() {
 }
 
 void Gyrolog::onLoad() {
+    // The host answers the data folder only through the live game handle.
+    DataFolder = gameWrapper->GetDataFolder() / "Gyrolog";
     GlobalCvarManager = cvarManager;
     gameWrapper->RegisterDrawable([this](CanvasWrapper canvas) {
         Guarded("status overlay", [&] { DrawStatusOverlay(canvas); });
@@ -33,7 +34,7 @@ void Gyrolog::onUnload() {
     Stop();
 }
 
-std::string Gyrolog::GetPageName() {
+std::string Gyrolog::GetPluginName() {
     return "Gyrolog";
 }
 

@@ -1,8 +1,12 @@
 #pragma once
 
-#include "PluginExport.h"
+#include "bakkesmod/plugin/PluginSettingsWindow.h"
 #include "bakkesmod/plugin/bakkesmodplugin.h"
-#include "bakkesmod/plugin/pluginsettingswindow.h"
+#include "bakkesmod/plugin/bakkesmodsdk.h"
+#include "bakkesmod/wrappers/GameObject/CarWrapper.h"
+#include "bakkesmod/wrappers/canvaswrapper.h"
+#include "bakkesmod/wrappers/cvarmanagerwrapper.h"
+#include "bakkesmod/wrappers/cvarwrapper.h"
 #include "runs/RunCapture.h"
 #include "runs/Tas.h"
 #include "runs/TasFile.h"
@@ -24,9 +28,9 @@ public:
     void onLoad() override;
     void onUnload() override;
 
-    void DrawSettingsPage() override;
-    std::string GetPageName() override;
-    void SetUiContext(uintptr_t context) override;
+    void RenderSettings() override;
+    std::string GetPluginName() override;
+    void SetImGuiContext(uintptr_t ctx) override;
 
 private:
     friend struct GyrologTestAccess;
@@ -105,6 +109,8 @@ private:
     bool UpdateDisabled = false;
 };
 
-GYROLOG_EXPORT uintptr_t getPlugin();
-GYROLOG_EXPORT void deleteMe();
-GYROLOG_EXPORT BakkesMod::Plugin::PluginInfo exports;
+extern "C" {
+BAKKESMOD_PLUGIN_EXPORT uintptr_t getPlugin();
+BAKKESMOD_PLUGIN_EXPORT void deleteMe();
+extern BAKKESMOD_PLUGIN_EXPORT BakkesMod::Plugin::PluginInfo exports;
+}

@@ -20,7 +20,7 @@ void Gyrolog::OnSetVehicleInput(CarWrapper caller, void* params, std::string) {
         return;
     }
     CarWrapper localCar = gameWrapper->GetLocalCar();
-    if (!localCar || !(localCar == caller)) {
+    if (!localCar || localCar.memory_address != caller.memory_address) {
         return;
     }
     auto* live = static_cast<VehicleInput*>(params);

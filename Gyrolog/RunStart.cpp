@@ -1,5 +1,8 @@
 #include "Guarded.h"
 #include "Gyrolog.h"
+#include "bakkesmod/wrappers/Engine/ActorWrapper.h"
+#include "bakkesmod/wrappers/GameEvent/ServerWrapper.h"
+#include "bakkesmod/wrappers/GameObject/BallWrapper.h"
 
 namespace {
 

@@ -66,7 +66,7 @@ void HandlerBaseline(benchmark::State& state) {
     VehicleInputHook hook = [&](CarWrapper caller, void* block, std::string) {
         if (caller && game.IsInFreeplay()) {
             CarWrapper local = game.GetLocalCar();
-            if (local && local == caller) {
+            if (local && local.memory_address == caller.memory_address) {
                 std::memcpy(block, &run.Data.Inputs[frame++], sizeof(VehicleInput));
             }
         }

@@ -126,13 +126,13 @@ bool Host::LoadPlugin(const BakkesMod::Plugin::PluginInfo& info) {
         Error("a plugin is loaded already");
         return false;
     }
-    if (info.apiBuildVersion != BakkesMod::Plugin::BAKKESMOD_PLUGIN_API_VERSION) {
+    if (info.apiBuildVersion != BAKKESMOD_PLUGIN_API_VERSION) {
         Error("plugin API version " + std::to_string(info.apiBuildVersion) +
               " is not supported (host API version " +
-              std::to_string(BakkesMod::Plugin::BAKKESMOD_PLUGIN_API_VERSION) + ")");
+              std::to_string(BAKKESMOD_PLUGIN_API_VERSION) + ")");
         return false;
     }
-    if (!info.initializeFunc || !info.deleteFunc) {
+    if (!info.initializeFunc || !info.delFunc) {
         Error("plugin record lacks its factory or teardown");
         return false;
     }
@@ -156,7 +156,7 @@ bool Host::LoadPlugin(const BakkesMod::Plugin::PluginInfo& info) {
     plugin.gameWrapper = std::make_shared<GameWrapper>(address);
     Guard([&] { plugin.onLoad(); });
     if (auto* page = SettingsWindow()) {
-        Guard([&] { page->SetUiContext(reinterpret_cast<uintptr_t>(ui_->Context())); });
+        Guard([&] { page->SetImGuiContext(reinterpret_cast<uintptr_t>(ui_->Context())); });
     }
     return true;
 }
@@ -170,7 +170,7 @@ void Host::UnloadPlugin() {
     DropOwner(loadedOwner_);
     (**owner_).cvarManager.reset();
     (**owner_).gameWrapper.reset();
-    Guard([&] { record_->deleteFunc(); });
+    Guard([&] { record_->delFunc(); });
     record_ = nullptr;
     owner_ = nullptr;
     loadedOwner_ = HostOwner;
@@ -270,7 +270,7 @@ void Host::FireEvent(const std::string& event, bool post) {
     }
 }
 
-void Host::FireVehicleInput(Car& car, VehicleInput& input) {
+void Host::FireVehicleInput(Car& car, ControllerInput& input) {
     auto found = hooks_.find(Events::SetVehicleInput);
     if (found == hooks_.end()) {
         return;
@@ -292,7 +292,7 @@ void Host::FireVehicleInput(Car& car, VehicleInput& input) {
     std::memcpy(&input, params, sizeof input);
 }
 
-void Host::Tick(int count, const VehicleInput& live) {
+void Host::Tick(int count, const ControllerInput& live) {
     for (int i = 0; i < count; ++i) {
         const float speed = GameSpeed();
         if (!(speed > 0.0f)) {
@@ -301,11 +301,11 @@ void Host::Tick(int count, const VehicleInput& live) {
         }
         RunExecuteQueue();
         ++tickCount_;
-        VehicleInput used = live;
+        ControllerInput used = live;
         if (Car* car = world_.LocalCar()) {
             FireVehicleInput(*car, used);
         }
-        VehicleInput otherUsed{};
+        ControllerInput otherUsed{};
         otherUsed.Throttle = 1.0f;
         if (Car* other = world_.OtherCar()) {
             FireVehicleInput(*other, otherUsed);

@@ -3,8 +3,9 @@
 #include "Console.h"
 #include "Ui.h"
 #include "World.h"
+#include "bakkesmod/plugin/PluginSettingsWindow.h"
 #include "bakkesmod/plugin/bakkesmodplugin.h"
-#include "bakkesmod/plugin/pluginsettingswindow.h"
+#include "bakkesmod/wrappers/canvaswrapper.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -59,8 +60,8 @@ struct PluginContext {
     OwnerId owner;
 };
 
-// The simulated host and game. One Host at a time; the SDK's static data
-// folder query reads the current one.
+// The simulated host and game. One Host at a time: wrappers that carry no
+// plugin context (objects, variables) reach it as the current one.
 class Host {
 public:
     explicit Host(std::filesystem::path dataFolder);
@@ -105,8 +106,8 @@ public:
 
     // Runs ticks with the player's live controls; stops early while the game
     // is paused (a game speed of 0 or below).
-    void Tick(int count, const VehicleInput& live);
-    std::function<void(uint64_t tick, const VehicleInput& used)> OnLocalTick;
+    void Tick(int count, const ControllerInput& live);
+    std::function<void(uint64_t tick, const ControllerInput& used)> OnLocalTick;
     bool Teleport(const Vector& location);
     bool RoundStart();
     void DestroyGameEvent();
@@ -155,7 +156,7 @@ private:
     };
 
     void FireEvent(const std::string& event, bool post);
-    void FireVehicleInput(Car& car, VehicleInput& input);
+    void FireVehicleInput(Car& car, ControllerInput& input);
     void AdvanceClockTo(double target);
     void DropOwner(OwnerId owner);
 

@@ -1,5 +1,11 @@
 // The SDK's wrapper classes, implemented on the simulated host and world.
 #include "Host.h"
+#include "bakkesmod/wrappers/GameEvent/ServerWrapper.h"
+#include "bakkesmod/wrappers/GameObject/BallWrapper.h"
+#include "bakkesmod/wrappers/GameObject/CarWrapper.h"
+#include "bakkesmod/wrappers/SettingsWrapper.h"
+#include "bakkesmod/wrappers/canvaswrapper.h"
+#include "bakkesmod/wrappers/cvarmanagerwrapper.h"
 
 namespace {
 
@@ -39,25 +45,25 @@ ObjectWrapper::operator bool() const {
     return ObjectAt<sim::Object>(memory_address) != nullptr;
 }
 
-Vector ActorWrapper::GetLocation() const {
+Vector ActorWrapper::GetLocation() {
     return ActorAt(memory_address).location;
 }
 void ActorWrapper::SetLocation(Vector location) {
     ActorAt(memory_address).location = location;
 }
-Rotator ActorWrapper::GetRotation() const {
+Rotator ActorWrapper::GetRotation() {
     return ActorAt(memory_address).rotation;
 }
 void ActorWrapper::SetRotation(Rotator rotation) {
     ActorAt(memory_address).rotation = rotation;
 }
-Vector ActorWrapper::GetVelocity() const {
+Vector ActorWrapper::GetVelocity() {
     return ActorAt(memory_address).velocity;
 }
 void ActorWrapper::SetVelocity(Vector velocity) {
     ActorAt(memory_address).velocity = velocity;
 }
-Vector ActorWrapper::GetAngularVelocity() const {
+Vector ActorWrapper::GetAngularVelocity() {
     return ActorAt(memory_address).angularVelocity;
 }
 
@@ -72,7 +78,7 @@ void ActorWrapper::SetAngularVelocity(Vector angularVelocity, bool addToCurrent)
     }
 }
 
-Vector VehicleWrapper::GetLocalCollisionExtent() const {
+Vector VehicleWrapper::GetLocalCollisionExtent() {
     auto* car = ObjectAt<sim::Car>(memory_address);
     if (!car) {
         throw std::runtime_error("use of a null vehicle wrapper");
@@ -80,7 +86,7 @@ Vector VehicleWrapper::GetLocalCollisionExtent() const {
     return Vector{car->extentX, 42.0f, 18.0f};
 }
 
-BallWrapper ServerWrapper::GetBall() const {
+BallWrapper ServerWrapper::GetBall() {
     auto* host = sim::Host::Current();
     if (!ObjectAt<sim::GameState>(memory_address) || !host) {
         return BallWrapper(0);
@@ -88,24 +94,24 @@ BallWrapper ServerWrapper::GetBall() const {
     return BallWrapper(reinterpret_cast<uintptr_t>(host->GetWorld().GetBall()));
 }
 
-GamepadSettings SettingsWrapper::GetGamepadSettings() const {
+GamepadSettings SettingsWrapper::GetGamepadSettings() {
     auto* settings = ObjectAt<sim::Settings>(memory_address);
     return settings ? settings->gamepad : GamepadSettings{};
 }
 
 // Canvas.
 
-Vector2 CanvasWrapper::GetScreenSize() const {
+Vector2 CanvasWrapper::GetSize() {
     return CanvasAt(memory_address).screen;
 }
 
-void CanvasWrapper::SetColor(unsigned char red, unsigned char green, unsigned char blue,
-                             unsigned char alpha) {
+// The bytes arrive as char; each is a colour value from 0 to 255.
+void CanvasWrapper::SetColor(char Red, char Green, char Blue, char Alpha) {
     auto& canvas = CanvasAt(memory_address);
-    canvas.color[0] = red;
-    canvas.color[1] = green;
-    canvas.color[2] = blue;
-    canvas.color[3] = alpha;
+    canvas.color[0] = static_cast<unsigned char>(Red);
+    canvas.color[1] = static_cast<unsigned char>(Green);
+    canvas.color[2] = static_cast<unsigned char>(Blue);
+    canvas.color[3] = static_cast<unsigned char>(Alpha);
 }
 
 void CanvasWrapper::SetPosition(Vector2F position) {
@@ -127,22 +133,22 @@ void CanvasWrapper::DrawString(std::string text, float xScale, float yScale, boo
 
 // Console variables.
 
-std::string CVarWrapper::getCVarName() const {
+std::string CVarWrapper::getCVarName() {
     return VariableAt(memory_address).name;
 }
-std::string CVarWrapper::getDescription() const {
+std::string CVarWrapper::getDescription() {
     return VariableAt(memory_address).description;
 }
-std::string CVarWrapper::getStringValue() const {
+std::string CVarWrapper::getStringValue() {
     return VariableAt(memory_address).value;
 }
-int CVarWrapper::getIntValue() const {
+int CVarWrapper::getIntValue() {
     return sim::ParseInt(VariableAt(memory_address).value);
 }
-float CVarWrapper::getFloatValue() const {
+float CVarWrapper::getFloatValue() {
     return sim::ParseFloat(VariableAt(memory_address).value);
 }
-bool CVarWrapper::getBoolValue() const {
+bool CVarWrapper::getBoolValue() {
     return sim::ParseBool(VariableAt(memory_address).value);
 }
 
@@ -246,8 +252,11 @@ SettingsWrapper GameWrapper::GetSettings() {
 }
 
 std::filesystem::path GameWrapper::GetDataFolder() {
-    auto* host = sim::Host::Current();
-    return host ? host->DataFolder() : std::filesystem::path();
+    return ContextOf(context_).host->DataFolder();
+}
+
+Vector2 GameWrapper::GetScreenSize() {
+    return ContextOf(context_).host->screen;
 }
 
 void GameWrapper::HookEvent(std::string eventName, std::function<void(std::string)> callback) {

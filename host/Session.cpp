@@ -65,14 +65,14 @@ std::string Session::FormatFloat(float value) {
     return text;
 }
 
-std::string Session::TraceLine(uint64_t tick, const VehicleInput& input) {
+std::string Session::TraceLine(uint64_t tick, const ControllerInput& input) {
     char flags[16];
-    std::snprintf(flags, sizeof flags, "0x%X", input.Flags);
+    std::snprintf(flags, sizeof flags, "0x%X", FlagWord(input));
     return "tick " + std::to_string(tick) + ": throttle=" + FormatFloat(input.Throttle) +
            " steer=" + FormatFloat(input.Steer) + " pitch=" + FormatFloat(input.Pitch) +
            " yaw=" + FormatFloat(input.Yaw) + " roll=" + FormatFloat(input.Roll) +
-           " flipforward=" + FormatFloat(input.FlipForward) +
-           " flipsideways=" + FormatFloat(input.FlipSideways) + " flags=" + flags;
+           " flipforward=" + FormatFloat(input.DodgeForward) +
+           " flipsideways=" + FormatFloat(input.DodgeStrafe) + " flags=" + flags;
 }
 
 std::string Session::StateLine(const char* what, const Actor* actor) {
@@ -103,28 +103,28 @@ void Session::Command(const std::string& name, size_t minArgs, size_t maxArgs, c
 }
 
 bool Session::ParseControls(const std::vector<std::string>& args, size_t from,
-                            VehicleInput& input) {
+                            ControllerInput& input) {
     struct FloatControl {
         const char* name;
-        float VehicleInput::*field;
+        float ControllerInput::*field;
     };
     static const FloatControl floats[] = {
-        {"throttle", &VehicleInput::Throttle},
-        {"steer", &VehicleInput::Steer},
-        {"pitch", &VehicleInput::Pitch},
-        {"yaw", &VehicleInput::Yaw},
-        {"roll", &VehicleInput::Roll},
-        {"flipforward", &VehicleInput::FlipForward},
-        {"flipsideways", &VehicleInput::FlipSideways},
+        {"throttle", &ControllerInput::Throttle},
+        {"steer", &ControllerInput::Steer},
+        {"pitch", &ControllerInput::Pitch},
+        {"yaw", &ControllerInput::Yaw},
+        {"roll", &ControllerInput::Roll},
+        {"flipforward", &ControllerInput::DodgeForward},
+        {"flipsideways", &ControllerInput::DodgeStrafe},
     };
     struct FlagControl {
         const char* name;
         uint32_t bit;
     };
+    // Bits of the flag word, in the order of the input's bit-fields.
     static const FlagControl flags[] = {
-        {"handbrake", VehicleInputFlag::Handbrake}, {"jump", VehicleInputFlag::Jump},
-        {"boost", VehicleInputFlag::ActivateBoost}, {"boostheld", VehicleInputFlag::BoostHeld},
-        {"jumpheld", VehicleInputFlag::JumpHeld},
+        {"handbrake", 1u << 0}, {"jump", 1u << 1},     {"boost", 1u << 2},
+        {"boostheld", 1u << 3}, {"jumpheld", 1u << 4},
     };
     for (size_t i = from; i < args.size(); ++i) {
         const auto equals = args[i].find('=');
@@ -144,12 +144,13 @@ bool Session::ParseControls(const std::vector<std::string>& args, size_t from,
                     host_.Error("flag " + key + " takes 0 or 1");
                     return false;
                 }
-                input.Flags = on ? (input.Flags | control.bit) : (input.Flags & ~control.bit);
+                const uint32_t word = FlagWord(input);
+                SetFlagWord(input, on ? (word | control.bit) : (word & ~control.bit));
                 known = true;
             }
         }
         if (key == "flags") {
-            input.Flags = static_cast<uint32_t>(std::strtoul(value.c_str(), nullptr, 0));
+            SetFlagWord(input, static_cast<uint32_t>(std::strtoul(value.c_str(), nullptr, 0)));
             known = true;
         }
         if (!known) {
@@ -178,7 +179,7 @@ void Session::RegisterCommands() {
     onOff("sim_ball", [&world](bool on) { world.SetBall(on); });
     onOff("sim_trace", [this](bool on) {
         if (on) {
-            host_.OnLocalTick = [this](uint64_t tick, const VehicleInput& used) {
+            host_.OnLocalTick = [this](uint64_t tick, const ControllerInput& used) {
                 host_.Print(TraceLine(tick, used));
             };
         } else {
@@ -222,7 +223,7 @@ void Session::RegisterCommands() {
                     host_.Error("usage: sim_tick N [control=value ...]");
                     return;
                 }
-                VehicleInput live;
+                ControllerInput live;
                 if (ParseControls(words, 2, live)) {
                     host_.Tick(static_cast<int>(count), live);
                 }

@@ -20,7 +20,7 @@ public:
     void RunLine(const std::string& line);
 
     static std::string FormatFloat(float value); // "%.9g"
-    static std::string TraceLine(uint64_t tick, const VehicleInput& input);
+    static std::string TraceLine(uint64_t tick, const ControllerInput& input);
     static std::string StateLine(const char* what, const Actor* actor);
 
 private:
@@ -28,7 +28,7 @@ private:
     void RegisterUiCommands();
     void Command(const std::string& name, size_t minArgs, size_t maxArgs, const char* usage,
                  std::function<void(const std::vector<std::string>&)> run);
-    bool ParseControls(const std::vector<std::string>& args, size_t from, VehicleInput& input);
+    bool ParseControls(const std::vector<std::string>& args, size_t from, ControllerInput& input);
 
     Host& host_;
     std::filesystem::path pluginPath_;

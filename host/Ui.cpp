@@ -75,11 +75,11 @@ void Ui::DrawFrame() {
     ImGui::SetNextWindowSize(ImVec2(560, 520), ImGuiCond_FirstUseEver);
     if (page) {
         std::string title;
-        host_.Guard([&] { title = page->GetPageName(); });
+        host_.Guard([&] { title = page->GetPluginName(); });
         if (ImGui::Begin(title.c_str(), nullptr, ImGuiWindowFlags_NoCollapse)) {
             bool failed = true;
             host_.Guard([&] {
-                page->DrawSettingsPage();
+                page->RenderSettings();
                 failed = false;
             });
             if (failed) {
@@ -130,7 +130,7 @@ std::vector<UiWindow> Ui::Read() const {
     std::vector<UiWindow> windows;
     ImDrawData* data = ImGui::GetDrawData();
     auto* page = host_.SettingsWindow();
-    const std::string pageName = page ? page->GetPageName() : std::string();
+    const std::string pageName = page ? page->GetPluginName() : std::string();
     for (int l = 0; data && l < data->CmdListsCount; ++l) {
         const ImDrawList* list = data->CmdLists[l];
         const char* owner = list->_OwnerName;

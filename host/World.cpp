@@ -1,9 +1,13 @@
 #include "World.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace sim {
 namespace {
+
+// The flag bits follow the seven floats.
+constexpr size_t FlagWordOffset = 7 * sizeof(float);
 
 constexpr float TickSeconds = 1.0f / 120.0f;
 constexpr float FloorZ = 17.0f;
@@ -26,11 +30,18 @@ int32_t Turn(int32_t units, float radiansPerSecond) {
                        std::lround(radiansPerSecond * TickSeconds * RotationUnitsPerRadian));
 }
 
-bool Has(const VehicleInput& input, uint32_t flag) {
-    return (input.Flags & flag) != 0;
+} // namespace
+
+uint32_t FlagWord(const ControllerInput& input) {
+    uint32_t word = 0;
+    std::memcpy(&word, reinterpret_cast<const unsigned char*>(&input) + FlagWordOffset,
+                sizeof word);
+    return word;
 }
 
-} // namespace
+void SetFlagWord(ControllerInput& input, uint32_t word) {
+    std::memcpy(reinterpret_cast<unsigned char*>(&input) + FlagWordOffset, &word, sizeof word);
+}
 
 std::optional<CarKind> FindCarKind(const std::string& name) {
     for (const auto& kind : CarKinds) {
@@ -116,7 +127,7 @@ void World::PlaceAtKickoff() {
 
 // Everything the next tick depends on is in the car's four public values, so
 // placing a car at a state and feeding it inputs always gives the same path.
-void World::StepCar(Car& car, const VehicleInput& input) {
+void World::StepCar(Car& car, const ControllerInput& input) {
     const bool onGround = car.location.Z <= FloorZ;
     const float yaw = Radians(car.rotation.Yaw);
     const float pitch = Radians(car.rotation.Pitch);
@@ -128,10 +139,10 @@ void World::StepCar(Car& car, const VehicleInput& input) {
     if (onGround) {
         push += input.Throttle * 1600.0f;
     }
-    if (Has(input, VehicleInputFlag::ActivateBoost)) {
+    if (input.ActivateBoost) {
         push += 991.666f;
     }
-    if (Has(input, VehicleInputFlag::BoostHeld)) {
+    if (input.HoldingBoost) {
         push += 16.0f;
     }
     car.velocity.X += forward.X * push * TickSeconds;
@@ -140,19 +151,19 @@ void World::StepCar(Car& car, const VehicleInput& input) {
 
     // Flips push along and across the car; the sideways part also tilts it.
     car.velocity.X +=
-        (forward.X * input.FlipForward + right.X * input.FlipSideways) * 500.0f * TickSeconds;
+        (forward.X * input.DodgeForward + right.X * input.DodgeStrafe) * 500.0f * TickSeconds;
     car.velocity.Y +=
-        (forward.Y * input.FlipForward + right.Y * input.FlipSideways) * 500.0f * TickSeconds;
+        (forward.Y * input.DodgeForward + right.Y * input.DodgeStrafe) * 500.0f * TickSeconds;
 
-    if (onGround && Has(input, VehicleInputFlag::Jump)) {
+    if (onGround && input.Jump) {
         car.velocity.Z += 292.0f;
     }
-    if (Has(input, VehicleInputFlag::JumpHeld)) {
+    if (input.Jumped) {
         car.velocity.Z += 4.0f;
     }
     car.velocity.Z += Gravity * TickSeconds;
 
-    const float grip = Has(input, VehicleInputFlag::Handbrake) ? 0.999f : 0.98f;
+    const float grip = input.Handbrake ? 0.999f : 0.98f;
     if (onGround) {
         const float sideways = car.velocity.X * right.X + car.velocity.Y * right.Y;
         car.velocity.X -= right.X * sideways * (1.0f - grip);
@@ -162,7 +173,7 @@ void World::StepCar(Car& car, const VehicleInput& input) {
         car.angularVelocity.Z += (input.Yaw + input.Steer * 0.5f) * 9.0f * TickSeconds;
     }
     car.angularVelocity.Y += input.Pitch * 12.0f * TickSeconds;
-    car.angularVelocity.X += (input.Roll + input.FlipSideways) * 12.0f * TickSeconds;
+    car.angularVelocity.X += (input.Roll + input.DodgeStrafe) * 12.0f * TickSeconds;
 
     car.location.X += car.velocity.X * TickSeconds;
     car.location.Y += car.velocity.Y * TickSeconds;

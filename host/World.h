@@ -1,6 +1,8 @@
 #pragma once
 
-#include "bakkesmod/wrappers/WrapperStructs.h"
+#include "bakkesmod/wrappers/wrapperstructs.h"
+
+#include <cstdint>
 
 #include <deque>
 #include <memory>
@@ -25,7 +27,7 @@ struct Actor : Object {
 
 struct Car : Actor {
     float extentX = 0;
-    VehicleInput lastInput; // the input the car used on its last tick
+    ControllerInput lastInput; // the input the car used on its last tick
 };
 
 struct Ball : Actor {};
@@ -35,6 +37,11 @@ struct GameState : Object {};
 struct Settings : Object {
     GamepadSettings gamepad;
 };
+
+// The 32-bit word that holds the input's flag bits, the way the game stores
+// it: bit 0 Handbrake up to bit 4 Jumped, and whatever else the game sets.
+uint32_t FlagWord(const ControllerInput& input);
+void SetFlagWord(ControllerInput& input, uint32_t word);
 
 // The six hitbox families and the X extent the game reports for each.
 struct CarKind {
@@ -65,7 +72,7 @@ public:
     void SetBall(bool present);
     void PlaceAtKickoff();
 
-    static void StepCar(Car& car, const VehicleInput& input);
+    static void StepCar(Car& car, const ControllerInput& input);
     static void StepBall(Ball& ball);
 
 private:

@@ -8,7 +8,7 @@ namespace {
 
 // The car's and the ball's whole state after one tick, and the input used.
 struct TickRecord {
-    unsigned char bytes[2 * 4 * 12 + sizeof(VehicleInput)];
+    unsigned char bytes[2 * 4 * 12 + sizeof(ControllerInput)];
 
     bool operator==(const TickRecord& other) const {
         return std::memcmp(bytes, other.bytes, sizeof bytes) == 0;
@@ -19,7 +19,7 @@ class EndToEndTest : public PluginTest {
 protected:
     void SetUp() override {
         PluginTest::SetUp();
-        host.OnLocalTick = [this](uint64_t, const VehicleInput& used) {
+        host.OnLocalTick = [this](uint64_t, const ControllerInput& used) {
             TickRecord record{};
             unsigned char* at = record.bytes;
             for (const sim::Actor* actor : {static_cast<const sim::Actor*>(World().LocalCar()),

@@ -1,5 +1,6 @@
 #include "Host.h"
 #include "Session.h"
+#include "bakkesmod/wrappers/GameObject/CarWrapper.h"
 
 #include <gtest/gtest.h>
 
@@ -69,12 +70,12 @@ TEST_F(HostGameTest, HooksRunInRegistrationOrderAndSeeTheirPhase) {
 }
 
 TEST_F(HostGameTest, InputHookWritesTakeEffect) {
-    VehicleInput seen{};
+    ControllerInput seen{};
     host.HookWithCaller(1, sim::Events::SetVehicleInput, [&](uintptr_t, void* params, std::string) {
         std::memcpy(&seen, params, sizeof seen);
-        static_cast<VehicleInput*>(params)->Throttle = -1.0f;
+        static_cast<ControllerInput*>(params)->Throttle = -1.0f;
     });
-    VehicleInput live;
+    ControllerInput live;
     live.Throttle = 0.25f;
     host.Tick(1, live);
     EXPECT_EQ(seen.Throttle, 0.25f);
@@ -95,12 +96,12 @@ std::vector<std::string> Drive(sim::Host& host, float steer) {
     host.GetWorld().PlaceAtKickoff();
     std::vector<std::string> states;
     for (int i = 0; i < 240; ++i) {
-        VehicleInput input;
+        ControllerInput input;
         input.Throttle = 1.0f;
         input.Steer = i > 60 ? steer : 0.0f;
         input.Pitch = i > 130 ? 0.5f : 0.0f;
-        input.Flags = (i == 120 ? VehicleInputFlag::Jump : 0) |
-                      (i > 30 && i < 90 ? VehicleInputFlag::ActivateBoost : 0);
+        input.Jump = i == 120;
+        input.ActivateBoost = i > 30 && i < 90;
         host.Tick(1, input);
         states.push_back(sim::Session::StateLine("car", host.GetWorld().LocalCar()) +
                          sim::Session::StateLine("ball", host.GetWorld().GetBall()));
@@ -118,27 +119,43 @@ TEST_F(HostGameTest, PhysicsIsDeterministicAndFollowsInputs) {
 }
 
 TEST_F(HostGameTest, EveryControlChangesTheCarsMotion) {
-    auto after = [&](VehicleInput input) {
+    auto after = [&](ControllerInput input) {
         host.GetWorld().PlaceAtKickoff();
         host.GetWorld().LocalCar()->location.Z = 300.0f; // in the air for the air controls
         host.Tick(3, input);
         return sim::Session::StateLine("car", host.GetWorld().LocalCar());
     };
     const std::string idle = after({});
-    float VehicleInput::*floats[] = {&VehicleInput::Steer,       &VehicleInput::Pitch,
-                                     &VehicleInput::Yaw,         &VehicleInput::Roll,
-                                     &VehicleInput::FlipForward, &VehicleInput::FlipSideways};
+    float ControllerInput::*floats[] = {
+        &ControllerInput::Steer, &ControllerInput::Pitch,        &ControllerInput::Yaw,
+        &ControllerInput::Roll,  &ControllerInput::DodgeForward, &ControllerInput::DodgeStrafe};
     for (auto field : floats) {
-        VehicleInput input;
+        ControllerInput input;
         input.*field = 1.0f;
         EXPECT_NE(after(input), idle);
     }
-    for (uint32_t bit : {VehicleInputFlag::ActivateBoost, VehicleInputFlag::BoostHeld,
-                         VehicleInputFlag::JumpHeld}) {
-        VehicleInput input;
-        input.Flags = bit;
-        EXPECT_NE(after(input), idle) << bit;
+    ControllerInput boost, holdingBoost, jumped;
+    boost.ActivateBoost = 1;
+    holdingBoost.HoldingBoost = 1;
+    jumped.Jumped = 1;
+    for (const auto& input : {boost, holdingBoost, jumped}) {
+        EXPECT_NE(after(input), idle) << sim::FlagWord(input);
     }
+}
+
+// The flag word is the game's: Handbrake is bit 0 up to Jumped at bit 4, and
+// bits the game sets beyond them travel along.
+TEST_F(HostGameTest, FlagWordHoldsTheBitFieldsInTheirOrder) {
+    ControllerInput input;
+    input.Handbrake = 1;
+    input.HoldingBoost = 1;
+    EXPECT_EQ(sim::FlagWord(input), 0x9u);
+    sim::SetFlagWord(input, 0x80000016u);
+    EXPECT_EQ(input.Handbrake, 0u);
+    EXPECT_EQ(input.Jump, 1u);
+    EXPECT_EQ(input.ActivateBoost, 1u);
+    EXPECT_EQ(input.Jumped, 1u);
+    EXPECT_EQ(sim::FlagWord(input), 0x80000016u);
 }
 
 TEST_F(HostGameTest, TakenAwayObjectsTestFalseThroughTheirWrappers) {

@@ -24,7 +24,7 @@ TEST_F(PluginLibraryTest, ExportsDescribeThePlugin) {
     EXPECT_STREQ(record->pluginVersion, "1.0.0.4");
     EXPECT_EQ(record->pluginType, 1);
     EXPECT_TRUE(std::string(record->fileName).ends_with("Gyrolog.cpp"));
-    EXPECT_EQ(host.SettingsWindow()->GetPageName(), "Gyrolog");
+    EXPECT_EQ(host.SettingsWindow()->GetPluginName(), "Gyrolog");
 }
 
 TEST_F(PluginLibraryTest, SecondGetPluginReturnsTheSameOwner) {
@@ -40,13 +40,13 @@ TEST_F(PluginLibraryTest, DeleteMeWithoutPluginOrTwiceDoesNothing) {
     ASSERT_NE(library, nullptr);
     auto* record = static_cast<PluginInfo*>(dlsym(library, "exports"));
     ASSERT_NE(record, nullptr);
-    record->deleteFunc();
+    record->delFunc();
     auto* owner = reinterpret_cast<std::shared_ptr<BakkesMod::Plugin::BakkesModPlugin>*>(
         record->initializeFunc());
     ASSERT_TRUE(*owner);
-    record->deleteFunc();
+    record->delFunc();
     EXPECT_FALSE(*owner);
-    record->deleteFunc();
+    record->delFunc();
     EXPECT_FALSE(*owner);
     dlclose(library);
 }

@@ -117,22 +117,6 @@ TEST_F(RunLibraryTest, SaveThroughASymlinkReplacesWhatItPointsTo) {
     EXPECT_EQ(std::distance(fs::directory_iterator(RunFolder()), {}), 2);
 }
 
-TEST_F(RunLibraryTest, SaveInterruptedBeforeTheRenameLeavesTheOldFile) {
-    SaveRun("crash", 2);
-    const std::string before = FileBytes(RunFolder() / "crash.data");
-    // What a save that died before its rename leaves behind.
-    WriteFile(RunFolder() / "crash.data.saving", "half a run");
-    Plugin().RefreshTasFiles();
-    EXPECT_EQ(ListedNames(), std::vector<std::string>{"crash"});
-    Plugin().LoadTas(0);
-    EXPECT_EQ(Run().Data.Inputs.size(), 2u);
-    EXPECT_EQ(FileBytes(RunFolder() / "crash.data"), before);
-    SaveRun("crash", 4);
-    EXPECT_EQ(LastToast(), "crash saved to file");
-    EXPECT_EQ(fs::file_size(RunFolder() / "crash.data"), TasFileSize(4, 0));
-    EXPECT_FALSE(fs::exists(RunFolder() / "crash.data.saving"));
-}
-
 TEST_F(RunLibraryTest, SaveOverAFolderOfThatNameFails) {
     fs::create_directory(RunFolder() / "dir.data");
     SaveRun("dir", 1);
@@ -314,15 +298,6 @@ TEST_F(RunLibraryTest, DeleteWhoseRelistFailsIsReported) {
     Plugin().DeleteTas(0);
     EXPECT_EQ(LastToast(), "Error deleting file, check logs");
     EXPECT_TRUE(LastLog().starts_with("Error deleting file: "));
-}
-
-TEST(NameRule, RefusesEmptyAndForbiddenCharacters) {
-    EXPECT_FALSE(IsValidTasName(""));
-    for (auto name : {"run.2", "a/b", "a\\b", "a:b", "a*", "?", "\"", "<", ">", "|"}) {
-        EXPECT_FALSE(IsValidTasName(name)) << name;
-    }
-    EXPECT_TRUE(IsValidTasName("my run"));
-    EXPECT_TRUE(IsValidTasName("\xC3\xA9t\xC3\xA9"));
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 #include "RunText.h"
-#include "PluginHarness.h"
+#include "TempFolder.h"
 #include "runs/RunFile.h"
+
+#include <gtest/gtest.h>
 
 #include <bit>
 #include <cmath>
@@ -196,10 +198,15 @@ TEST(ImportJsonRefusal, NamesThePlaceOfTheFirstProblem) {
 
 // Runs gyrolog-run and returns its exit status.
 int RunTool(const std::string& arguments) {
+#if defined(_WIN32)
+    const std::string command = std::string(GYROLOG_RUN_PATH) + " " + arguments + " >NUL 2>&1";
+    return std::system(command.c_str());
+#else
     const std::string command =
         std::string(GYROLOG_RUN_PATH) + " " + arguments + " >/dev/null 2>&1";
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
 }
 
 TEST(RunToolTest, CheckExitStatusFollowsTheWorstFile) {

@@ -193,6 +193,12 @@ TEST_F(UiTest, RenameRefusesBadNamesWithTooltips) {
     ASSERT_EQ(Ui().Hover("Update"), "");
     EXPECT_EQ(Tooltip(), "TAS name can't be empty");
 
+    Enter("TAS Name", "Con");
+    ASSERT_EQ(Ui().Hover("Update"), "");
+    EXPECT_EQ(Tooltip(), "Name can't be a device name like CON, PRN, AUX, NUL, COM1 or LPT1");
+    Click("Update");
+    EXPECT_EQ(Run().Name, "old");
+
     Enter("TAS Name", "new name");
     Click("Update");
     EXPECT_EQ(Run().Name, "new name");

@@ -1,4 +1,5 @@
 #include "Gyrolog.h"
+#include "bakkesmod/wrappers/SettingsWrapper.h"
 
 #include <cstdio>
 

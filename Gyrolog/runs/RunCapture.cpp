@@ -1,15 +1,18 @@
 #include "Gyrolog.h"
+#include "bakkesmod/wrappers/GameEvent/ServerWrapper.h"
+#include "bakkesmod/wrappers/GameObject/BallWrapper.h"
+#include "bakkesmod/wrappers/SettingsWrapper.h"
 
 namespace {
 
-StartingState CaptureState(const ActorWrapper& actor) {
+StartingState CaptureState(ActorWrapper actor) {
     return StartingState{actor.GetLocation(), actor.GetRotation(), actor.GetVelocity(),
                          actor.GetAngularVelocity(), true};
 }
 
 } // namespace
 
-std::optional<HitboxType> DetectHitboxType(const CarWrapper& car) {
+std::optional<HitboxType> DetectHitboxType(CarWrapper car) {
     return HitboxFromExtent(car.GetLocalCollisionExtent().X);
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "bakkesmod/wrappers/GameObjects.h"
+#include "bakkesmod/wrappers/GameObject/CarWrapper.h"
 #include "runs/Hitbox.h"
 
 #include <optional>
 
 // The hitbox family of a live car, from the X of its collision extent.
-std::optional<HitboxType> DetectHitboxType(const CarWrapper& car);
+std::optional<HitboxType> DetectHitboxType(CarWrapper car);

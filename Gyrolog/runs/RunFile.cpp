@@ -35,17 +35,17 @@ void WriteFileAtomically(const fs::path& path, const std::function<void(std::ost
     try {
         std::ofstream stream(temporary, std::ios::binary | std::ios::trunc);
         if (!stream.is_open()) {
-            throw std::runtime_error("cannot create " + temporary.string());
+            throw std::runtime_error("cannot create " + Utf8FromPath(temporary));
         }
         created = true;
         write(stream);
         stream.flush();
         if (!stream.good()) {
-            throw std::runtime_error("cannot write every byte to " + temporary.string());
+            throw std::runtime_error("cannot write every byte to " + Utf8FromPath(temporary));
         }
         stream.close();
         if (stream.fail()) {
-            throw std::runtime_error("cannot close " + temporary.string());
+            throw std::runtime_error("cannot close " + Utf8FromPath(temporary));
         }
         fs::rename(temporary, target);
     } catch (...) {
@@ -56,6 +56,15 @@ void WriteFileAtomically(const fs::path& path, const std::function<void(std::ost
         }
         throw;
     }
+}
+
+fs::path PathFromUtf8(const std::string& text) {
+    return fs::path(std::u8string(text.begin(), text.end()));
+}
+
+std::string Utf8FromPath(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
 }
 
 void SaveRunFile(const fs::path& target, const TasData& data) {

@@ -1,54 +1,15 @@
 #include "Gyrolog.h"
-#include "runs/RunFile.h"
+#include "runs/RunFolder.h"
 
 #include <fmt/core.h>
-
-#include <fstream>
-#include <optional>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// Names and paths use the file system's narrow code page both ways.
-fs::path RunFilePath(const fs::path& folder, const std::string& name) {
-    return folder / fs::path(name + ".data");
-}
-
 void LogLine(const std::string& text) {
     if (GlobalCvarManager) {
         GlobalCvarManager->log(text);
-    }
-}
-
-// The entry's name when it is a run file: a regular file whose last extension
-// is exactly ".data". An entry whose type cannot be read (a symlink loop) or
-// whose name the narrow code page cannot hold is not one.
-std::optional<std::string> RunFileName(const fs::directory_entry& entry) {
-    std::error_code error;
-    if (!entry.is_regular_file(error)) {
-        return std::nullopt;
-    }
-    std::string fileName;
-    try {
-        fileName = entry.path().filename().string();
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
-    const auto dot = fileName.rfind('.');
-    if (dot == std::string::npos || fileName.compare(dot, std::string::npos, ".data") != 0) {
-        return std::nullopt;
-    }
-    return fileName.substr(0, dot);
-}
-
-// Appends the folder's run files in enumeration order; one odd entry does not
-// hide the ones after it.
-void ListRunFiles(const fs::path& folder, std::vector<TasFile>& files) {
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        if (auto name = RunFileName(entry)) {
-            files.push_back(TasFile{std::move(*name), entry.path()});
-        }
     }
 }
 
@@ -83,11 +44,7 @@ void Gyrolog::SaveTas() {
         return;
     }
     try {
-        const fs::path path = RunFilePath(DataFolder, name);
-        if (!fs::exists(DataFolder)) {
-            fs::create_directories(DataFolder);
-        }
-        SaveRunFile(path, LoadedTas.Data);
+        SaveRun(DataFolder, name, LoadedTas.Data);
     } catch (const std::exception& e) {
         LogLine(fmt::format("Error saving file: {}", e.what()));
         ShowToast("Error saving file, check logs", 3);
@@ -103,8 +60,7 @@ void Gyrolog::LoadTas(int index) {
     const TasFile file = TasFiles[index];
     TasReadResult result;
     try {
-        std::ifstream stream(file.Path, std::ios::binary);
-        result = ReadTas(LoadedTas, stream, file.Name);
+        result = LoadRun(file, LoadedTas);
     } catch (const std::exception& e) {
         LogLine(fmt::format("Error loading file: {}", e.what()));
         ShowToast("Error loading file, check logs", 3);
@@ -121,6 +77,7 @@ void Gyrolog::LoadTas(int index) {
         ShowToast(file.Name + " loaded, file was cut short", 2);
         break;
     case ReadOutcome::Rejected:
+        LogLine("Not a recognized tas, make sure your plugin is up to date and file is a tas file");
         ShowToast("Error loading file, check logs", 3);
         break;
     case ReadOutcome::TooLarge:
@@ -135,9 +92,7 @@ void Gyrolog::DeleteTas(int index) {
         return;
     }
     try {
-        fs::remove(TasFiles[index].Path); // a file already gone is no failure
-        TasFiles.clear();
-        ListRunFiles(DataFolder, TasFiles);
+        DeleteRun(TasFiles[index], DataFolder, TasFiles);
     } catch (const std::exception& e) {
         LogLine(fmt::format("Error deleting file: {}", e.what()));
         ShowToast("Error deleting file, check logs", 3);

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "bakkesmod/wrappers/WrapperStructs.h"
+#include "bakkesmod/wrappers/wrapperstructs.h"
 #include "runs/Hitbox.h"
+#include "runs/VehicleInput.h"
 
 #include <cstdint>
 #include <string>

@@ -3,7 +3,6 @@
 #include "ui/Idioms.h"
 
 #include <imgui.h>
-#include <imgui_stdlib.h>
 
 namespace {
 
@@ -101,11 +100,12 @@ void Gyrolog::RenderTasControls() {
     } else {
         ImGui::TextUnformatted("TAS Name:");
         ImGui::SameLine(0, -1);
-        ImGui::InputText("TAS Name##Gyrologpopup3", &NewTasName);
+        ui::InputText("TAS Name##Gyrologpopup3", NewTasName);
         if (ImGui::IsItemHovered() && NewTasName.empty()) {
             ImGui::SetTooltip("%s", "Make sure to give your TAS a name");
-        } else if (ImGui::IsAnyItemHovered() && HasForbiddenCharacter(NewTasName)) {
-            ImGui::SetTooltip("%s", InvalidNameMessage);
+        } else if (ImGui::IsAnyItemHovered() && !NewTasName.empty() &&
+                   !IsValidTasName(NewTasName)) {
+            ImGui::SetTooltip("%s", TasNameProblem(NewTasName));
         }
         if (ImGui::Button("Create##Gyrologpopup3", buttonSize) && IsValidTasName(NewTasName)) {
             gameWrapper->Execute([this](GameWrapper*) {

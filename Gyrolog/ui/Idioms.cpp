@@ -4,6 +4,25 @@
 #include <imgui_internal.h>
 
 namespace ui {
+namespace {
+
+// Dear ImGui asks for more room with the buffer it is editing: grow the
+// string and hand its storage back.
+int ResizeString(ImGuiInputTextCallbackData* data) {
+    if (data->EventFlag == ImGuiInputTextFlags_CallbackResize) {
+        auto* text = static_cast<std::string*>(data->UserData);
+        text->resize(static_cast<size_t>(data->BufTextLen));
+        data->Buf = text->data();
+    }
+    return 0;
+}
+
+} // namespace
+
+bool InputText(const char* label, std::string& text) {
+    return ImGui::InputText(label, text.data(), text.capacity() + 1,
+                            ImGuiInputTextFlags_CallbackResize, ResizeString, &text);
+}
 
 void PushDisabled() {
     ImGui::PushItemFlag(ImGuiItemFlags_Disabled, true);

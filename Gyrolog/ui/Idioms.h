@@ -1,7 +1,13 @@
 #pragma once
 
+#include <string>
+
 // Small Dear ImGui helpers shared by the tabs of the settings page.
 namespace ui {
+
+// A text input that grows the string as the user types. The host's Dear ImGui
+// ships no standard-string input, so the resize callback is ours.
+bool InputText(const char* label, std::string& text);
 
 // Half alpha and no clicks for the items drawn until PopDisabled.
 void PushDisabled();

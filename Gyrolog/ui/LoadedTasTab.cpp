@@ -1,10 +1,10 @@
 #include "Guarded.h"
 #include "Gyrolog.h"
+#include "runs/RunFolder.h"
 #include "ui/Idioms.h"
 
 #include <fmt/core.h>
 #include <imgui.h>
-#include <imgui_stdlib.h>
 
 #include <string>
 #include <system_error>
@@ -68,7 +68,7 @@ void Tas::RenderDetails() {
                                ImGuiWindowFlags_AlwaysAutoResize)) {
         ImGui::TextUnformatted("Name:");
         ImGui::SameLine(0, -1);
-        ImGui::InputText("TAS Name##Gyrologpopup4", &NameEdit);
+        ui::InputText("TAS Name##Gyrologpopup4", NameEdit);
         NameEditInvalid = !IsValidTasName(NameEdit);
         const bool invalid = NameEditInvalid;
         if (invalid) {
@@ -80,7 +80,7 @@ void Tas::RenderDetails() {
             ImGui::CloseCurrentPopup();
         }
         if (invalid) {
-            ui::TooltipWhenDisabled(true, NameEdit.empty() ? EmptyNameMessage : InvalidNameMessage);
+            ui::TooltipWhenDisabled(true, TasNameProblem(NameEdit));
             ui::PopDisabled();
         }
         ImGui::SameLine(0, -1);
@@ -113,7 +113,7 @@ void Gyrolog::RenderLoadedTas() {
             ShowToast("TAS name can't be empty", 3);
         } else {
             std::error_code error;
-            const bool exists = std::filesystem::exists(DataFolder / (name + ".data"), error);
+            const bool exists = std::filesystem::exists(RunFilePath(DataFolder, name), error);
             if (error) {
                 if (GlobalCvarManager) {
                     GlobalCvarManager->log(fmt::format("Error saving file: {}", error.message()));

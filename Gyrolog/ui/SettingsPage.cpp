@@ -3,13 +3,13 @@
 
 #include <imgui.h>
 
-void Gyrolog::SetUiContext(uintptr_t context) {
-    ImGui::SetCurrentContext(reinterpret_cast<ImGuiContext*>(context));
+void Gyrolog::SetImGuiContext(uintptr_t ctx) {
+    ImGui::SetCurrentContext(reinterpret_cast<ImGuiContext*>(ctx));
 }
 
 // Only the selected tab's body runs, so a tab's popups exist only while it is
 // selected. Actions are handed to the game thread with Execute.
-void Gyrolog::DrawSettingsPage() {
+void Gyrolog::RenderSettings() {
     if (!ImGui::BeginTabBar("Gyrolog Tab Bar##Gyrolog")) {
         return;
     }

@@ -1,18 +1,21 @@
 #pragma once
 
-#include "bakkesmod/SdkApi.h"
-#include "bakkesmod/wrappers/CanvasWrapper.h"
-#include "bakkesmod/wrappers/GameObjects.h"
-#include "bakkesmod/wrappers/SettingsWrapper.h"
+#include "bakkesmod/plugin/bakkesmodsdk.h"
+#include "bakkesmod/wrappers/wrapperstructs.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
 
+class CanvasWrapper;
+class CarWrapper;
+class ServerWrapper;
+class SettingsWrapper;
+
 // The game as one plugin sees it; hooks, timers and drawables registered
 // through it are owned by that plugin and removed when the plugin unloads.
-class BAKKESMOD_SDK_API GameWrapper {
+class BAKKESMOD_PLUGIN_IMPORT GameWrapper {
 public:
     explicit GameWrapper(uintptr_t context) : context_(context) {}
 
@@ -20,8 +23,8 @@ public:
     CarWrapper GetLocalCar();
     ServerWrapper GetCurrentGameState();
     SettingsWrapper GetSettings();
-    // Needs no game: plugins ask for it while they are being constructed.
-    static std::filesystem::path GetDataFolder();
+    std::filesystem::path GetDataFolder();
+    Vector2 GetScreenSize();
 
     void HookEvent(std::string eventName, std::function<void(std::string eventName)> callback);
     void HookEventPost(std::string eventName, std::function<void(std::string eventName)> callback);
@@ -36,9 +39,9 @@ public:
                                    });
     }
 
-    void SetTimeout(std::function<void(GameWrapper*)> callback, float seconds);
+    void SetTimeout(std::function<void(GameWrapper*)> theLambda, float time);
     // Runs the callback on the game thread, before the next tick or frame.
-    void Execute(std::function<void(GameWrapper*)> callback);
+    void Execute(std::function<void(GameWrapper*)> theLambda);
 
     void RegisterDrawable(std::function<void(CanvasWrapper)> callback);
     void UnregisterDrawables();

@@ -1,14 +1,14 @@
 #pragma once
 
-#include "bakkesmod/SdkApi.h"
-#include "bakkesmod/wrappers/WrapperStructs.h"
+#include "bakkesmod/plugin/bakkesmodsdk.h"
+#include "bakkesmod/wrappers/wrapperstructs.h"
 
 #include <cstdint>
 
-class BAKKESMOD_SDK_API SettingsWrapper {
+class BAKKESMOD_PLUGIN_IMPORT SettingsWrapper {
 public:
     explicit SettingsWrapper(uintptr_t settings) : memory_address(settings) {}
-    GamepadSettings GetGamepadSettings() const;
+    GamepadSettings GetGamepadSettings();
 
     uintptr_t memory_address = 0;
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "bakkesmod/SdkApi.h"
+#include "bakkesmod/plugin/bakkesmodsdk.h"
 
 #include <cstdint>
 #include <string>
@@ -8,12 +8,12 @@
 namespace BakkesMod::Plugin {
 
 // A page in the host's plugin window, drawn with the host's Dear ImGui context.
-class BAKKESMOD_SDK_API PluginSettingsWindow {
+class BAKKESMOD_PLUGIN_EXPORT PluginSettingsWindow {
 public:
     virtual ~PluginSettingsWindow() = default;
-    virtual void DrawSettingsPage() = 0;
-    virtual std::string GetPageName() = 0;
-    virtual void SetUiContext(uintptr_t context) = 0;
+    virtual void RenderSettings() = 0;
+    virtual std::string GetPluginName() = 0;
+    virtual void SetImGuiContext(uintptr_t ctx) = 0;
 };
 
 } // namespace BakkesMod::Plugin

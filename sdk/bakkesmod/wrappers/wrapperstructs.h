@@ -25,28 +25,23 @@ struct Vector2F {
     float Y = 0.0f;
 };
 
-// Bits of VehicleInput::Flags. The game leaves the remaining bits as it likes;
-// they are carried through untouched.
-namespace VehicleInputFlag {
-constexpr uint32_t Handbrake = 1u << 0;
-constexpr uint32_t Jump = 1u << 1;
-constexpr uint32_t ActivateBoost = 1u << 2;
-constexpr uint32_t BoostHeld = 1u << 3;
-constexpr uint32_t JumpHeld = 1u << 4;
-} // namespace VehicleInputFlag
-
-// One tick of car controls, exactly as the vehicle-input event carries it.
-struct VehicleInput {
+// One tick of car controls, exactly as the vehicle-input event carries it:
+// seven floats, then the flags as bits 0 to 4 of one 32-bit word.
+struct ControllerInput {
     float Throttle = 0.0f;
     float Steer = 0.0f;
     float Pitch = 0.0f;
     float Yaw = 0.0f;
     float Roll = 0.0f;
-    float FlipForward = 0.0f;
-    float FlipSideways = 0.0f;
-    uint32_t Flags = 0;
+    float DodgeForward = 0.0f;
+    float DodgeStrafe = 0.0f;
+    unsigned long Handbrake : 1 = 0;
+    unsigned long Jump : 1 = 0;
+    unsigned long ActivateBoost : 1 = 0;
+    unsigned long HoldingBoost : 1 = 0;
+    unsigned long Jumped : 1 = 0;
 };
-static_assert(sizeof(VehicleInput) == 32, "VehicleInput is the game's 32-byte record");
+static_assert(sizeof(ControllerInput) == 32, "ControllerInput is the game's 32-byte record");
 
 struct GamepadSettings {
     float ControllerDeadzone = 0.5f;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "bakkesmod/SdkApi.h"
+#include "bakkesmod/plugin/bakkesmodsdk.h"
 
 #include <cstdint>
 #include <functional>
@@ -9,28 +9,28 @@
 
 // Handle to one console variable. A false handle stands for a variable that
 // does not exist.
-class BAKKESMOD_SDK_API CVarWrapper {
+class BAKKESMOD_PLUGIN_IMPORT CVarWrapper {
 public:
     CVarWrapper(uintptr_t variable, uintptr_t owner) : memory_address(variable), owner_(owner) {}
 
     explicit operator bool() const { return memory_address != 0; }
-    bool IsNull() const { return memory_address == 0; }
+    bool IsNull() { return memory_address == 0; }
 
-    std::string getCVarName() const;
-    std::string getDescription() const;
-    std::string getStringValue() const;
-    int getIntValue() const;
-    float getFloatValue() const;
-    bool getBoolValue() const;
+    std::string getCVarName();
+    std::string getDescription();
+    std::string getStringValue();
+    int getIntValue();
+    float getFloatValue();
+    bool getBoolValue();
 
     void setValue(std::string value);
     void setValue(int value);
     void setValue(float value);
 
-    // The host keeps *target equal to the variable's bool value from now on.
-    void bindTo(std::shared_ptr<bool> target);
+    // The host keeps *var equal to the variable's bool value from now on.
+    void bindTo(std::shared_ptr<bool> var);
     // Called after every change with the old value's text.
-    void addOnValueChanged(std::function<void(std::string, CVarWrapper)> callback);
+    void addOnValueChanged(std::function<void(std::string, CVarWrapper)> changeFunc);
 
     uintptr_t memory_address = 0;
 
