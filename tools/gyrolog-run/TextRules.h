@@ -48,7 +48,8 @@ template <typename Int> const char* ReadWhole(std::string_view text, Int& value)
     const auto digits = std::numeric_limits<Int>::is_signed ? text : text.substr(negative);
     const char* end = digits.data() + digits.size();
     const auto result = std::from_chars(digits.data(), end, value);
-    if (result.ptr != end || digits.empty() || digits.starts_with('-') ||
+    if (result.ptr != end || digits.empty() ||
+        (!std::numeric_limits<Int>::is_signed && digits.starts_with('-')) ||
         (result.ec != std::errc() && result.ec != std::errc::result_out_of_range)) {
         return "is not a whole number";
     }
