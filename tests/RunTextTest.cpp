@@ -274,12 +274,26 @@ TEST(RunTextTest, ImportsRefuseHostileTextSayingWhereAndWhat) {
     EXPECT_EQ(Refusal("", "", json), "accepted");
 }
 
-// Runs gyrolog-run and returns its exit status.
+struct ToolRun {
+    int status = -1;
+    std::string output; // standard output and error
+};
+
+ToolRun Tool(const std::string& arguments) {
+    const std::string command = std::string(GYROLOG_RUN_PATH) + " " + arguments + " 2>&1";
+    ToolRun run;
+    FILE* pipe = popen(command.c_str(), "r");
+    char buffer[4096];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+        run.output.append(buffer, n);
+    }
+    const int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
 int RunTool(const std::string& arguments) {
-    const std::string command =
-        std::string(GYROLOG_RUN_PATH) + " " + arguments + " >/dev/null 2>&1";
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return Tool(arguments).status;
 }
 
 TEST(RunToolTest, CheckExitStatusFollowsTheWorstFile) {
@@ -319,6 +333,50 @@ TEST(RunToolTest, ExportImportThroughFilesAndRefusalWritesNothing) {
               0);
     EXPECT_FALSE(fs::exists(refused));
     EXPECT_EQ(RunTool("info --help"), 0);
+}
+
+TEST(RunToolTest, MessagesNameTheFileGivenAndSayWhatIsWrong) {
+    TempFolder folder;
+    const auto at = [&](const char* name) { return folder.path() / name; };
+    std::string huge = Bytes(TasData());
+    huge[9] = 1; // N = 2^40
+    std::ofstream(at("huge.data"), std::ios::binary) << huge;
+    EXPECT_EQ(Tool("check " + at("huge.data").string()).output,
+              at("huge.data").string() +
+                  ": rejected (version 1: frame count 1099511627776 is far more than the file "
+                  "holds)\n");
+    const ToolRun missing = Tool("import " + at("missing.csv").string() + " -o x.data");
+    EXPECT_EQ(missing.output, "gyrolog-run: cannot open " + at("missing.csv").string() +
+                                  ": no such file\n");
+    fs::create_directory(at("folder.json"));
+    EXPECT_EQ(Tool("import " + at("folder.json").string() + " -o x.data").output,
+              "gyrolog-run: cannot open " + at("folder.json").string() + ": it is a folder\n");
+
+    std::ofstream(at("extra.data"), std::ios::binary) << Bytes(AwkwardRun()) << "more";
+    const ToolRun extra = Tool("export " + at("extra.data").string() + " -o " +
+                               at("extra.json").string());
+    EXPECT_EQ(extra.status, 0);
+    EXPECT_EQ(extra.output, "gyrolog-run: warning: " + at("extra.data").string() +
+                                " has 4 bytes after the run; they are not exported\n");
+}
+
+TEST(RunToolTest, CsvExportWritesBothFilesOrNeither) {
+    TempFolder folder;
+    const fs::path run = folder.path() / "run.data";
+    SaveRunFile(run, AwkwardRun());
+    const fs::path json = folder.path() / "run.json";
+    const ToolRun onItself = Tool("export --csv " + run.string() + " -o " + json.string());
+    EXPECT_EQ(onItself.status, 2);
+    EXPECT_EQ(onItself.output, "gyrolog-run: a CSV export cannot go to " + json.string() +
+                                   ": its side file has that name; use -o NAME.csv\n");
+    EXPECT_FALSE(fs::exists(json));
+
+    const fs::path csv = folder.path() / "run.csv";
+    std::ofstream(csv) << "old";
+    fs::create_directory(json);
+    EXPECT_EQ(RunTool("export " + run.string() + " -o " + csv.string()), 2);
+    EXPECT_EQ(FileText(csv), "old");
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 3);
 }
 
 } // namespace
