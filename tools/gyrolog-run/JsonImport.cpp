@@ -256,7 +256,9 @@ private:
         if (value.type() != od::json_type::array) {
             Fail(path, "is not an array of frame numbers");
         }
-        for (auto element : value.get_array()) {
+        od::array array = value.get_array();
+        frames.reserve(array.count_elements()); // growing would take half as much again
+        for (auto element : array) {
             od::value frame = element.value();
             frames.push_back(Whole<uint64_t>(frame, path.Index(frames.size())));
         }

@@ -348,16 +348,23 @@ std::string ReadTextFile(const fs::path& path) {
     return text;
 }
 
+void WriteRun(std::ostream& stream, const TextRun& run) {
+    const auto start = stream.tellp();
+    WriteTas(stream, run.data);
+    const auto end = stream.tellp();
+    const auto carBlock = static_cast<std::streamoff>(
+        TasFileSize(run.data.Inputs.size(), run.data.TeleportFrames.size()) - TasFixedBytes + 20);
+    stream.seekp(start + carBlock + static_cast<std::streamoff>(EnabledOffset));
+    stream.write(reinterpret_cast<const char*>(run.carTail.data()), run.carTail.size());
+    stream.seekp(start + carBlock + static_cast<std::streamoff>(StartingStateBytes + EnabledOffset));
+    stream.write(reinterpret_cast<const char*>(run.ballTail.data()), run.ballTail.size());
+    stream.seekp(end);
+}
+
 std::string RunFileBytes(const TextRun& run) {
     std::ostringstream stream;
-    WriteTas(stream, run.data);
-    std::string bytes = std::move(stream).str();
-    const uint64_t carBlock =
-        TasFileSize(run.data.Inputs.size(), run.data.TeleportFrames.size()) - TasFixedBytes + 20;
-    std::copy(run.carTail.begin(), run.carTail.end(), bytes.begin() + carBlock + EnabledOffset);
-    std::copy(run.ballTail.begin(), run.ballTail.end(),
-              bytes.begin() + carBlock + StartingStateBytes + EnabledOffset);
-    return bytes;
+    WriteRun(stream, run);
+    return std::move(stream).str();
 }
 
 fs::path SideFilePath(fs::path csvPath) {

@@ -167,7 +167,7 @@ int Import(const fs::path& in, const fs::path& out) {
     } else {
         run = runtext::ImportJson(runtext::ReadTextFile(in), in.string());
     }
-    WriteText(out, runtext::RunFileBytes(run));
+    WriteFileAtomically(out, [&](std::ostream& stream) { runtext::WriteRun(stream, run); });
     return 0;
 }
 
