@@ -77,7 +77,8 @@ void TextRatios(benchmark::State& state) {
             benchmark::DoNotOptimize(runtext::ImportCsv(csv, "hour.csv", side, "hour.json"));
         });
         csvExport += Seconds([&] { benchmark::DoNotOptimize(runtext::ExportCsv(report.data)); });
-        jsonImport += Seconds([&] { benchmark::DoNotOptimize(runtext::ImportJson(json, "h.json")); });
+        jsonImport +=
+            Seconds([&] { benchmark::DoNotOptimize(runtext::ImportJson(json, "h.json")); });
         jsonExport += Seconds([&] { benchmark::DoNotOptimize(runtext::ExportJson(report)); });
     }
     state.counters["csv_import_ms"] = 1000 * csvImport / static_cast<double>(state.iterations());

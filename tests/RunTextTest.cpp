@@ -92,7 +92,8 @@ std::string OddBlockBytes(const TasData& data) {
 TEST(RunTextTest, CsvAndJsonRoundTripsAreByteIdentical) {
     TempFolder folder;
     const fs::path file = folder.path() / "run.data";
-    for (const std::string& bytes : {Bytes(AwkwardRun()), Bytes(TasData()), OddBlockBytes(AwkwardRun())}) {
+    for (const std::string& bytes :
+         {Bytes(AwkwardRun()), Bytes(TasData()), OddBlockBytes(AwkwardRun())}) {
         std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
         const auto report = runtext::Inspect(file);
         ASSERT_EQ(report.status, runtext::FileStatus::Complete);
@@ -149,7 +150,7 @@ TEST(RunTextTest, InfoJsonHasExactlyTheDocumentedKeys) {
 }
 
 const std::string Header = "frame,throttle,steer,pitch,yaw,roll,flip_forward,flip_sideways,"
-                          "handbrake,jump,activate_boost,boost_held,jump_held,other_flags\n";
+                           "handbrake,jump,activate_boost,boost_held,jump_held,other_flags\n";
 const std::string Row = "0,1,0,0,0,0,0,0,0,0,0,0,0,0x0\n";
 
 std::string SideText() {
@@ -233,19 +234,24 @@ TEST(RunTextTest, ImportsRefuseHostileTextSayingWhereAndWhat) {
          "in.json: /hitbox_value: is out of range for a 32-bit integer: \"2147483648\""},
         {"", "", WithValue(json, "frame", "1.0"),
          "in.json: /inputs/0/frame: is not a whole number: \"1.0\""},
-        {"", "", WithValue(json, "steer", "\"x\""), "in.json: /inputs/0/steer: is not a number: \"x\""},
-        {"", "", WithValue(json, "jump", "true"), "in.json: /inputs/0/jump: is not 0 or 1: \"true\""},
+        {"", "", WithValue(json, "steer", "\"x\""),
+         "in.json: /inputs/0/steer: is not a number: \"x\""},
+        {"", "", WithValue(json, "jump", "true"),
+         "in.json: /inputs/0/jump: is not 0 or 1: \"true\""},
         // Every key its type, once, at every depth
         {"", "", WithValue(json, "inputs", "5"), "in.json: /inputs: is not an array of frames"},
         {"", "", WithValue(json, "inputs", "null"), "in.json: /inputs: is not an array of frames"},
         {"", "", WithValue(json, "inputs", "{}"), "in.json: /inputs: is not an array of frames"},
-        {"", "", WithValue(json, "inputs", "[1]"), "in.json: /inputs/0: is not an object of one frame"},
-        {"", "", WithValue(json, "jump_held", "0,\"jump\":1"), "in.json: /inputs/0/jump: appears twice"},
+        {"", "", WithValue(json, "inputs", "[1]"),
+         "in.json: /inputs/0: is not an object of one frame"},
+        {"", "", WithValue(json, "jump_held", "0,\"jump\":1"),
+         "in.json: /inputs/0/jump: appears twice"},
         {"", "", WithValue(json, "hitbox", "\"Octane\",\"hitbox\":\"Octane\""),
          "in.json: /hitbox: appears twice"},
         {Header, WithValue(side, "enabled", "true,\"enabled\":true"), "",
          "in.json: /car_start/enabled: appears twice"},
-        {Header, WithValue(side, "car_start", "{}"), "", "in.json: /car_start/location: is missing"},
+        {Header, WithValue(side, "car_start", "{}"), "",
+         "in.json: /car_start/location: is missing"},
         {"", "", "{\"inputs\":[]}", "in.json: /teleport_frames: is missing"},
         {"", "", "[]", "in.json: is not a JSON object"},
         {Header, WithValue(side, "location", "[1,2]"), "",
@@ -258,17 +264,16 @@ TEST(RunTextTest, ImportsRefuseHostileTextSayingWhereAndWhat) {
         {Header, WithValue(side, "hitbox", "\"Octane\",\"inputs\":[]"), "",
          "in.json: /inputs: is in a side file: the frames of a CSV import come from the CSV"},
         // Nesting and syntax
-        {Header, WithValue(side, "hitbox", "\"Other\",\"notes\":" + deep), "",
-         tooDeep},
-        {"", "", WithValue(json, "hitbox", "\"Other\",\"notes\":" + deep),
-         tooDeep},
+        {Header, WithValue(side, "hitbox", "\"Other\",\"notes\":" + deep), "", tooDeep},
+        {"", "", WithValue(json, "hitbox", "\"Other\",\"notes\":" + deep), tooDeep},
         {Header, "{\n  \"status\": ,\n}", "",
          "in.json:2:13: not valid JSON: The JSON document has an improper structure: missing or "
          "superfluous commas, braces, missing keys, etc."},
         {"", "", "{} {}", "in.json:1:4: not valid JSON: text after the document"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(Refusal(c.csv, c.side, c.json), c.message) << c.csv.substr(0, 80) << c.json.substr(0, 80);
+        EXPECT_EQ(Refusal(c.csv, c.side, c.json), c.message)
+            << c.csv.substr(0, 80) << c.json.substr(0, 80);
     }
     EXPECT_EQ(Refusal(Header + Row, side, ""), "accepted");
     EXPECT_EQ(Refusal("", "", json), "accepted");
@@ -337,7 +342,9 @@ TEST(RunToolTest, ExportImportThroughFilesAndRefusalWritesNothing) {
 
 TEST(RunToolTest, MessagesNameTheFileGivenAndSayWhatIsWrong) {
     TempFolder folder;
-    const auto at = [&](const char* name) { return folder.path() / name; };
+    const auto at = [&](const char* name) {
+        return folder.path() / name;
+    };
     std::string huge = Bytes(TasData());
     huge[9] = 1; // N = 2^40
     std::ofstream(at("huge.data"), std::ios::binary) << huge;
@@ -346,15 +353,15 @@ TEST(RunToolTest, MessagesNameTheFileGivenAndSayWhatIsWrong) {
                   ": rejected (version 1: frame count 1099511627776 is far more than the file "
                   "holds)\n");
     const ToolRun missing = Tool("import " + at("missing.csv").string() + " -o x.data");
-    EXPECT_EQ(missing.output, "gyrolog-run: cannot open " + at("missing.csv").string() +
-                                  ": no such file\n");
+    EXPECT_EQ(missing.output,
+              "gyrolog-run: cannot open " + at("missing.csv").string() + ": no such file\n");
     fs::create_directory(at("folder.json"));
     EXPECT_EQ(Tool("import " + at("folder.json").string() + " -o x.data").output,
               "gyrolog-run: cannot open " + at("folder.json").string() + ": it is a folder\n");
 
     std::ofstream(at("extra.data"), std::ios::binary) << Bytes(AwkwardRun()) << "more";
-    const ToolRun extra = Tool("export " + at("extra.data").string() + " -o " +
-                               at("extra.json").string());
+    const ToolRun extra =
+        Tool("export " + at("extra.data").string() + " -o " + at("extra.json").string());
     EXPECT_EQ(extra.status, 0);
     EXPECT_EQ(extra.output, "gyrolog-run: warning: " + at("extra.data").string() +
                                 " has 4 bytes after the run; they are not exported\n");

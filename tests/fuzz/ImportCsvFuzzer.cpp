@@ -11,7 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     const size_t split = std::min(input.find('\0'), input.size());
     const std::string side(input.substr(std::min(split + 1, input.size())));
     try {
-        runtext::RunFileBytes(runtext::ImportCsv(input.substr(0, split), "in.csv", side, "in.json"));
+        runtext::RunFileBytes(
+            runtext::ImportCsv(input.substr(0, split), "in.csv", side, "in.json"));
     } catch (const runtext::ImportError&) {
     }
     return 0;

@@ -18,8 +18,8 @@ namespace od = simdjson::ondemand;
 static_assert(JsonPadding >= simdjson::SIMDJSON_PADDING);
 
 std::string_view TrimEnd(std::string_view token) {
-    while (!token.empty() && (token.back() == ' ' || token.back() == '\t' ||
-                              token.back() == '\n' || token.back() == '\r')) {
+    while (!token.empty() && (token.back() == ' ' || token.back() == '\t' || token.back() == '\n' ||
+                              token.back() == '\r')) {
         token.remove_suffix(1);
     }
     return token;
@@ -71,9 +71,9 @@ struct Path {
             return "";
         }
         constexpr size_t MaxShown = 32;
-        const std::string step = key.data() ? std::string(key.substr(0, MaxShown)) +
-                                                  (key.size() > MaxShown ? "..." : "")
-                                            : std::to_string(index);
+        const std::string step =
+            key.data() ? std::string(key.substr(0, MaxShown)) + (key.size() > MaxShown ? "..." : "")
+                       : std::to_string(index);
         return parent->Text() + "/" + step;
     }
 };
@@ -81,14 +81,14 @@ struct Path {
 // Keys that an object may hold once each; others are allowed once too.
 class KeySet {
 public:
-    explicit KeySet(std::initializer_list<const char*> known) : known_(known.begin(), known.end()) {}
+    explicit KeySet(std::initializer_list<const char*> known)
+        : known_(known.begin(), known.end()) {}
 
     // The index of a known key, or -1; refuses a key seen before.
     template <typename Fail> int See(std::string_view key, Fail fail) {
         const auto found = std::find(known_.begin(), known_.end(), key);
         const int index = found == known_.end() ? -1 : static_cast<int>(found - known_.begin());
-        const bool repeated =
-            index >= 0 ? (seen_ >> index) & 1 : !others_.emplace(key).second;
+        const bool repeated = index >= 0 ? (seen_ >> index) & 1 : !others_.emplace(key).second;
         if (repeated) {
             fail("appears twice");
         }
@@ -163,7 +163,8 @@ private:
         const auto before = std::string_view(text_.data(), static_cast<size_t>(at - text_.data()));
         const size_t line = static_cast<size_t>(std::count(before.begin(), before.end(), '\n')) + 1;
         const size_t lineStart = before.rfind('\n');
-        const size_t column = before.size() - (lineStart == std::string_view::npos ? 0 : lineStart + 1) + 1;
+        const size_t column =
+            before.size() - (lineStart == std::string_view::npos ? 0 : lineStart + 1) + 1;
         return ImportError(name_ + ":" + std::to_string(line) + ":" + std::to_string(column) +
                            ": not valid JSON: " + problem);
     }
@@ -172,10 +173,10 @@ private:
         if (document_.type() != od::json_type::object) {
             Fail(Path{}, "is not a JSON object");
         }
-        KeySet keys{"status",         "version",         "size",       "expected_size",
-                    "frames",         "teleport_frames", "car_start",  "ball_start",
-                    "hitbox",         "hitbox_value",    "air_sensitivity",
-                    "steer_sensitivity", "inputs"};
+        KeySet keys{
+            "status",          "version",           "size",       "expected_size", "frames",
+            "teleport_frames", "car_start",         "ball_start", "hitbox",        "hitbox_value",
+            "air_sensitivity", "steer_sensitivity", "inputs"};
         std::optional<HitboxType> named;
         std::string hitboxText;
         const Path root;
@@ -248,7 +249,7 @@ private:
             run.data.Hitbox = *named;
         } else if (std::string_view(HitboxName(run.data.Hitbox)) != HitboxName(*named)) {
             Fail(root.Key("hitbox"), hitboxText + " does not match hitbox_value " +
-                                std::to_string(static_cast<int32_t>(run.data.Hitbox)));
+                                         std::to_string(static_cast<int32_t>(run.data.Hitbox)));
         }
     }
 
@@ -264,8 +265,7 @@ private:
         }
     }
 
-    void ReadState(od::value& value, const Path& path, StartingState& state,
-                   BlockTail& tail) {
+    void ReadState(od::value& value, const Path& path, StartingState& state, BlockTail& tail) {
         enum { Location, Rotation, Velocity, AngularVelocity, Enabled, EnabledByte, Padding };
         if (value.type() != od::json_type::object) {
             Fail(path, "is not an object");
@@ -283,10 +283,9 @@ private:
                 break;
             case Rotation: {
                 std::array<int32_t, 3> r{};
-                ReadTriple(member, at, "is not an array of three whole numbers",
-                           [&](od::value& v, const Path& p, size_t i) {
-                               r[i] = Whole<int32_t>(v, p);
-                           });
+                ReadTriple(
+                    member, at, "is not an array of three whole numbers",
+                    [&](od::value& v, const Path& p, size_t i) { r[i] = Whole<int32_t>(v, p); });
                 state.Rotation = Rotator{r[0], r[1], r[2]};
                 break;
             }
@@ -306,10 +305,9 @@ private:
                 enabledByte = Byte(member, at);
                 break;
             case Padding:
-                ReadTriple(member, at, "is not an array of three whole numbers from 0 to 255",
-                           [&](od::value& v, const Path& p, size_t i) {
-                               tail[1 + i] = Byte(v, p);
-                           });
+                ReadTriple(
+                    member, at, "is not an array of three whole numbers from 0 to 255",
+                    [&](od::value& v, const Path& p, size_t i) { tail[1 + i] = Byte(v, p); });
                 break;
             default:
                 Walk(member, at, 3);
@@ -324,8 +322,9 @@ private:
         tail[0] = state.Enabled ? 1 : 0;
         if (keys.Has(EnabledByte)) {
             if ((enabledByte != 0) != state.Enabled) {
-                Fail(path.Key("enabled_byte"), std::to_string(enabledByte) + " does not match \"enabled\": " +
-                                                 (state.Enabled ? "true" : "false"));
+                Fail(path.Key("enabled_byte"),
+                     std::to_string(enabledByte) +
+                         " does not match \"enabled\": " + (state.Enabled ? "true" : "false"));
             }
             tail[0] = enabledByte;
         }

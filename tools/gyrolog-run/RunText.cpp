@@ -187,8 +187,9 @@ std::string FloatText(float value) {
 std::optional<float> ParseFloat(std::string_view text) {
     const char* end = text.data() + text.size();
     float value = 0;
-    if (!text.empty() && ((text[0] >= '0' && text[0] <= '9') ||
-                          (text.size() > 1 && text[0] == '-' && text[1] >= '0' && text[1] <= '9'))) {
+    if (!text.empty() &&
+        ((text[0] >= '0' && text[0] <= '9') ||
+         (text.size() > 1 && text[0] == '-' && text[1] >= '0' && text[1] <= '9'))) {
         const auto result = std::from_chars(text.data(), end, value);
         if (result.ec != std::errc() || result.ptr != end) {
             return std::nullopt;
@@ -356,7 +357,8 @@ void WriteRun(std::ostream& stream, const TextRun& run) {
         TasFileSize(run.data.Inputs.size(), run.data.TeleportFrames.size()) - TasFixedBytes + 20);
     stream.seekp(start + carBlock + static_cast<std::streamoff>(EnabledOffset));
     stream.write(reinterpret_cast<const char*>(run.carTail.data()), run.carTail.size());
-    stream.seekp(start + carBlock + static_cast<std::streamoff>(StartingStateBytes + EnabledOffset));
+    stream.seekp(start + carBlock +
+                 static_cast<std::streamoff>(StartingStateBytes + EnabledOffset));
     stream.write(reinterpret_cast<const char*>(run.ballTail.data()), run.ballTail.size());
     stream.seekp(end);
 }

@@ -53,10 +53,10 @@ template <typename Int> const char* ReadWhole(std::string_view text, Int& value)
         (result.ec != std::errc() && result.ec != std::errc::result_out_of_range)) {
         return "is not a whole number";
     }
-    if (result.ec == std::errc::result_out_of_range || (negative && value != 0 &&
-                                                        !std::numeric_limits<Int>::is_signed)) {
+    if (result.ec == std::errc::result_out_of_range ||
+        (negative && value != 0 && !std::numeric_limits<Int>::is_signed)) {
         return std::numeric_limits<Int>::is_signed ? "is out of range for a 32-bit integer"
-                                                    : "is out of range for a 64-bit count";
+                                                   : "is out of range for a 64-bit count";
     }
     return nullptr;
 }

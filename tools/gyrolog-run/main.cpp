@@ -124,10 +124,9 @@ int Check(const std::vector<fs::path>& files) {
 int Export(const fs::path& file, bool csv, bool json, const fs::path& out) {
     const auto report = runtext::Inspect(file);
     if (report.status == runtext::FileStatus::Rejected) {
-        throw std::runtime_error(
-            file.string() + " is not a run file this version reads (version " +
-            std::to_string(report.version) +
-            (report.reason.empty() ? "" : ": " + report.reason) + ")");
+        throw std::runtime_error(file.string() + " is not a run file this version reads (version " +
+                                 std::to_string(report.version) +
+                                 (report.reason.empty() ? "" : ": " + report.reason) + ")");
     }
     if (report.status == runtext::FileStatus::CutShort) {
         std::cerr << "gyrolog-run: warning: " << file.string()
