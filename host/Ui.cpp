@@ -70,6 +70,7 @@ std::string DisplayName(const char* name) {
 struct Drawn {
     std::vector<Glyph> glyphs;
     std::vector<Rect> rects;
+    std::vector<Rect> cut;         // glyphs that a clip rectangle trimmed on the CPU
     std::vector<ImDrawVert> loose; // vertices of every other shape
 };
 
@@ -104,9 +105,11 @@ Drawn Sort(const ImDrawList& list,
             }
             if (v[i].uv.x == whitePixel.x && v[i].uv.y == whitePixel.y) {
                 drawn.rects.push_back(rect);
-                i += 4;
-                continue;
+            } else {
+                drawn.cut.push_back(rect);
             }
+            i += 4;
+            continue;
         }
         drawn.loose.push_back(v[i]);
         ++i;
@@ -241,6 +244,18 @@ void ReadWidget(UiText& text, float pen, ImU32 col, const Drawn& drawn) {
     }
     if (points >= 3) {
         text.open = maxX - minX > maxY - minY; // pointing down is wider than high
+    }
+}
+
+// Fields trim their text's glyphs at their edges: a text with a trimmed glyph
+// beside it is partly cut away.
+void MarkCut(UiText& text, const std::vector<Rect>& cut) {
+    const float space = ImGui::GetFont()->FindGlyph(' ')->AdvanceX;
+    for (const Rect& r : cut) {
+        if (r.left < text.right + space && text.left - space < r.right && r.top < text.bottom &&
+            text.top < r.bottom) {
+            text.hidden = "clipped by the window's edge";
+        }
     }
 }
 
@@ -385,6 +400,7 @@ std::vector<UiWindow> Ui::Read() const {
         const Drawn drawn = Sort(*list, glyphs, ImGui::GetIO().Fonts->TexUvWhitePixel);
         std::vector<UiText> texts;
         for (auto& labelled : Texts(drawn.glyphs)) {
+            MarkCut(labelled.text, drawn.cut);
             ReadWidget(labelled.text, labelled.pen, labelled.col, drawn);
             texts.push_back(std::move(labelled.text));
         }
