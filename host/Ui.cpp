@@ -17,6 +17,8 @@ constexpr float FrameSeconds = 1.0f / 60.0f;
 constexpr unsigned DisabledAlpha = 200;
 // Texts whose tops are this close stand on one visual row.
 constexpr float RowTolerance = 4.0f;
+// The car's path over the last seconds.
+const ImU32 TrailColor = IM_COL32(250, 210, 60, 255);
 // Where the mouse rests when it points at nothing.
 constexpr float ParkedMouse = -1000.0f;
 
@@ -321,6 +323,7 @@ void Ui::DrawFrame() {
     characters_.clear();
 
     ImGui::NewFrame();
+    DrawGame();
     auto* page = host_.SettingsWindow();
     ImGui::SetNextWindowPos(ImVec2(20, 180), ImGuiCond_FirstUseEver);
     ImGui::SetNextWindowSize(ImVec2(560, 520), ImGuiCond_FirstUseEver);
@@ -348,6 +351,14 @@ void Ui::DrawFrame() {
                        drawn.text.c_str());
     }
     ImGui::Render();
+}
+
+// The game fills the screen behind the page; the camera looks down on the
+// field, which takes the screen's right half, clear of where the page opens.
+void Ui::DrawGame() {
+    const ImVec2 screen = ImGui::GetIO().DisplaySize;
+    DrawField(*ImGui::GetBackgroundDrawList(), screen.x * 0.47f, screen.y * 0.25f, screen.x * 0.98f,
+              screen.y * 0.98f, host_.GetWorld(), {host_.Trail().Path(TrailColor)});
 }
 
 void Ui::Frame(int count) {

@@ -68,6 +68,7 @@ public:
 
 private:
     void DrawFrame();
+    void DrawGame();
     std::vector<UiWindow> Read() const;
     const UiText* Find(const std::string& text, int index, const UiWindow** window,
                        std::string& error);
