@@ -82,6 +82,24 @@ TEST_F(SessionTest, BadUsageIsAnErrorAndTheSessionGoesOn) {
     EXPECT_TRUE(host.Toasts().empty()); // not in freeplay: the start is refused quietly
 }
 
+TEST_F(SessionTest, PageLinesCarryWidgetStates) {
+    ASSERT_TRUE(session.LoadPlugin());
+    auto lines = Run("sim_ui_click Settings\n"
+                     "sim_ui_click \"Popup Settings\"\n"
+                     "sim_ui_show\n"
+                     "sim_ui_hover \"Popup Settings\"\n"
+                     "sim_ui_char U+22 22\n"
+                     "sim_ui_scroll Gyrolog x\n"
+                     "sim_ui_scroll Popup 1\n");
+    for (auto expected : {"ui: [ ] Start Replay On Reset", "ui: Start Recording Options [closed]",
+                          "ui: Popup Settings [open]", "ui: [x] Delete File Confirmation"}) {
+        EXPECT_NE(std::find(lines.begin(), lines.end(), expected), lines.end()) << expected;
+    }
+    EXPECT_EQ(host.Errors(), (std::vector<std::string>{"usage: sim_ui_char U+HEX ...",
+                                                       "usage: sim_ui_scroll WINDOW LINES",
+                                                       "no window \"Popup\" is shown"}));
+}
+
 TEST(DemoTest, WholeSessionRunsAndWritesEveryScreenshot) {
     TempFolder folder;
     const std::string command = "cd " + folder.path().string() +
@@ -102,7 +120,7 @@ TEST(DemoTest, WholeSessionRunsAndWritesEveryScreenshot) {
     EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
                             [](const std::string& l) { return l.starts_with("error:"); }),
               0);
-    for (auto shot : {"recording", "loaded-tas", "files", "controls", "settings"}) {
+    for (auto shot : {"recording", "replaying", "loaded-tas", "files", "controls", "settings"}) {
         EXPECT_TRUE(std::filesystem::exists(folder.path() / "out/screenshots" /
                                             (std::string(shot) + ".png")))
             << shot;

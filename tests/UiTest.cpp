@@ -49,8 +49,8 @@ protected:
         int index = 0;
         for (const auto& window : Ui().Show()) {
             for (const auto& row : window.rows) {
-                const bool target = std::any_of(row.begin(), row.end(),
-                                                [&](const sim::UiText& t) { return t.text == value; });
+                const bool target = std::any_of(
+                    row.begin(), row.end(), [&](const sim::UiText& t) { return t.text == value; });
                 for (const auto& text : row) {
                     if (text.text == "+" && text.hidden.empty()) {
                         if (target) {
@@ -206,9 +206,9 @@ TEST_F(UiTest, BallBlockIsReachedByScrolling) {
     World().GetBall()->location = {100.0f, 200.0f, 92.75f};
     CaptureRun("long");
     Tab("Loaded TAS");
-    for (auto node : {"Ball Starting State", "Location", "Rotation", "Velocity",
-                      "Angular Velocity", "Car Starting State", "Location", "Rotation", "Velocity",
-                      "Angular Velocity"}) {
+    for (auto node :
+         {"Ball Starting State", "Location", "Rotation", "Velocity", "Angular Velocity",
+          "Car Starting State", "Location", "Rotation", "Velocity", "Angular Velocity"}) {
         Click(node); // the ball's nodes first, while the car's are closed
     }
     EXPECT_EQ(Ui().Click("Save TAS"), "\"Save TAS\" is not shown");
@@ -449,7 +449,8 @@ TEST_F(UiTest, ModalPopupBlocksTheTabBar) {
     Tab("Controls");
     Click("New TAS");
     EXPECT_TRUE(Shows("ui: Files | Loaded TAS"));
-    EXPECT_EQ(Ui().Click("Settings"), "\"Settings\" is drawn but covered by the window \"New Tas\"");
+    EXPECT_EQ(Ui().Click("Settings"),
+              "\"Settings\" is drawn but covered by the window \"New Tas\"");
     Click("Files");
     Ui().Frame();
     EXPECT_TRUE(Shows("ui popup: TAS Name: | TAS Name"));
@@ -480,12 +481,13 @@ TEST_F(UiTest, SettingsCheckboxesWriteOnceThroughTheGameThread) {
     Click("Start Recording Options");
     Click("Popup Settings");
     const auto lines = Show();
-    for (auto label : {"ui: [ ] Throttle", "ui: [ ] Steer", "ui: [ ] Air Roll", "ui: [ ] Powerslide",
-                       "ui: [ ] Jump", "ui: [x] Boost", "ui: [x] Delete File Confirmation",
-                       "ui: [x] Overwrite Existing TAS File Confirmation",
-                       "ui: [x] Overwrite Loaded TAS Confirmation",
-                       "ui: Select which inputs that will stop replaying and begin recording",
-                       "ui: Start Recording Options [open]", "ui: Popup Settings [open]"}) {
+    for (auto label :
+         {"ui: [ ] Throttle", "ui: [ ] Steer", "ui: [ ] Air Roll", "ui: [ ] Powerslide",
+          "ui: [ ] Jump", "ui: [x] Boost", "ui: [x] Delete File Confirmation",
+          "ui: [x] Overwrite Existing TAS File Confirmation",
+          "ui: [x] Overwrite Loaded TAS Confirmation",
+          "ui: Select which inputs that will stop replaying and begin recording",
+          "ui: Start Recording Options [open]", "ui: Popup Settings [open]"}) {
         EXPECT_NE(std::find(lines.begin(), lines.end(), label), lines.end()) << label;
     }
     int writes = 0;
@@ -526,31 +528,87 @@ TEST_F(UiTest, MissingVariableDrawsNoWidget) {
     EXPECT_FALSE(Shows("ui: 1.000 [at 19%] | Recording Speed"));
 }
 
-TEST_F(UiTest, ScreenshotShowsThePageAndTheOverlay) {
-    host.screen = {1280, 720};
-    const std::string shot = (data.path() / "screen.png").string();
-    ASSERT_EQ(Ui().Screenshot(shot), "");
-    int width = 0;
-    int height = 0;
-    int channels = 0;
-    unsigned char* pixels = stbi_load(shot.c_str(), &width, &height, &channels, 4);
-    ASSERT_NE(pixels, nullptr);
-    auto whitePixels = [&](int x0, int y0, int x1, int y1) {
+// Counts the pixels in a rectangle of a screenshot that pass a test.
+class Picture {
+public:
+    explicit Picture(const std::string& file) {
+        pixels_ = stbi_load(file.c_str(), &width, &height, &channels_, 4);
+    }
+    ~Picture() { stbi_image_free(pixels_); }
+    bool Loaded() const { return pixels_ != nullptr; }
+    template <typename Test> int Count(int x0, int y0, int x1, int y1, Test test) const {
         int count = 0;
-        for (int y = y0; y < y1; ++y) {
-            for (int x = x0; x < x1; ++x) {
-                const unsigned char* p = pixels + (static_cast<size_t>(y) * width + x) * 4;
-                count += p[0] > 240 && p[1] > 240 && p[2] > 240;
+        for (int y = std::max(y0, 0); y < std::min(y1, height); ++y) {
+            for (int x = std::max(x0, 0); x < std::min(x1, width); ++x) {
+                const unsigned char* p = pixels_ + (static_cast<size_t>(y) * width + x) * 4;
+                count += test(p[0], p[1], p[2]);
             }
         }
         return count;
+    }
+    int width = 0;
+    int height = 0;
+
+private:
+    int channels_ = 0;
+    unsigned char* pixels_ = nullptr;
+};
+
+bool White(int r, int g, int b) {
+    return r > 240 && g > 240 && b > 240;
+}
+
+TEST_F(UiTest, ScreenshotShowsThePageTheOverlayAndTheGame) {
+    host.screen = {1280, 720};
+    SaveRunFile("alpha");
+    Plugin().RefreshTasFiles();
+    Tick(120, Input(1.0f)); // drives up the field, leaving its trail
+    const std::string shot = (data.path() / "screen.png").string();
+    ASSERT_EQ(Ui().Screenshot(shot), "");
+    const Picture picture(shot);
+    ASSERT_TRUE(picture.Loaded());
+    EXPECT_EQ(picture.width, 1280);
+    EXPECT_EQ(picture.height, 720);
+    EXPECT_GT(picture.Count(585, 80, 800, 160, White), 200); // "Gyrolog" and "Stopped", scale 3
+    EXPECT_EQ(picture.Count(585, 20, 800, 75, White), 0);    // nothing above them
+
+    // The page's own drawing: the red Delete button of the file's row.
+    const sim::UiText* del = nullptr;
+    const auto windows = Ui().Show();
+    for (const auto& row : windows.front().rows) {
+        for (const auto& text : row) {
+            del = text.text == "Delete" ? &text : del;
+        }
+    }
+    ASSERT_NE(del, nullptr);
+    auto red = [](int r, int g, int b) {
+        return r > 130 && g < 80 && b < 80;
     };
-    EXPECT_EQ(width, 1280);
-    EXPECT_EQ(height, 720);
-    EXPECT_GT(whitePixels(585, 80, 800, 160), 200); // "Gyrolog" and "Stopped", scale 3
-    EXPECT_EQ(whitePixels(585, 20, 800, 75), 0);    // nothing above them
-    EXPECT_GT(whitePixels(20, 180, 580, 240), 50);  // the window's title and tabs
-    stbi_image_free(pixels);
+    EXPECT_GT(picture.Count(static_cast<int>(del->left) - 3, static_cast<int>(del->top),
+                            static_cast<int>(del->right) + 3, static_cast<int>(del->bottom), red),
+              50);
+    EXPECT_EQ(picture.Count(0, 0, 1280, 720, red), picture.Count(0, 170, 600, 720, red));
+
+    // The game behind it, right of the page: grass, the car below the centre
+    // line (it starts near the blue goal), its yellow trail and the ball.
+    auto grass = [](int r, int g, int b) {
+        return r == 38 && g == 84 && b == 52;
+    };
+    auto car = [](int r, int g, int b) {
+        return r == 70 && g == 150 && b == 255;
+    };
+    auto trail = [](int r, int g, int b) {
+        return r == 250 && g == 210 && b == 60;
+    };
+    auto ball = [](int r, int g, int b) {
+        return r == 225 && g == 225 && b == 210;
+    };
+    EXPECT_GT(picture.Count(600, 180, 1280, 720, grass), 100000);
+    EXPECT_EQ(picture.Count(0, 0, 600, 720, grass), 0);
+    EXPECT_GT(picture.Count(600, 442, 1280, 720, car), 50);
+    EXPECT_EQ(picture.Count(0, 0, 1280, 442, car), 0);
+    EXPECT_GT(picture.Count(600, 442, 1280, 720, trail), 30);
+    EXPECT_GT(picture.Count(900, 420, 960, 460, ball), 10);
 }
 
 } // namespace
