@@ -41,8 +41,7 @@ struct Rect {
     float Height() const { return bottom - top; }
 };
 
-// A glyph, a filled rectangle or a lone vertex of some other shape (a check
-// mark, an arrow), with the clip rectangle it was drawn under.
+// A glyph where it is drawn, with the clip rectangle it was drawn under.
 struct Glyph {
     const ImFontGlyph* glyph;
     Rect ink;
