@@ -322,6 +322,9 @@ void Host::Tick(int count, const ControllerInput& live) {
         if (Ball* ball = world_.GetBall()) {
             World::StepBall(*ball);
         }
+        if (Car* car = world_.LocalCar()) {
+            trail_.Add(car->location);
+        }
         if (world_.LocalCar() && OnLocalTick) {
             OnLocalTick(tickCount_, used);
         }

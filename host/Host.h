@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Console.h"
+#include "FieldView.h"
 #include "Ui.h"
 #include "World.h"
 #include "bakkesmod/plugin/PluginSettingsWindow.h"
@@ -115,6 +116,7 @@ public:
     void AddHostTimer(double seconds, std::function<void()> run);
     void RunExecuteQueue();
     std::vector<CanvasString> DrawCanvas();
+    const CarTrail& Trail() const { return trail_; }
     Ui& GetUi() { return *ui_; }
 
     // Called by the SDK implementation on behalf of a plugin.
@@ -169,6 +171,7 @@ private:
 
     Console console_;
     World world_;
+    CarTrail trail_;
     double clock_ = 0;
     uint64_t tickCount_ = 0;
     uint64_t timerOrder_ = 0;
