@@ -1,7 +1,9 @@
 # gyrolog-run and the tests of everything that does not need the simulated
-# host, cross-built to run under Wine. The header-only libraries come from
-# GYROLOG_DEPS_INCLUDE_DIR, GoogleTest from its sources.
-set(GYROLOG_DEPS_INCLUDE_DIR "" CACHE PATH "Folder holding nlohmann/ and CLI/ headers")
+# host, cross-built to run under Wine. The header-only libraries and
+# simdjson.h come from GYROLOG_DEPS_INCLUDE_DIR, simdjson's single-file
+# source from GYROLOG_SIMDJSON_SOURCE, GoogleTest from its sources.
+set(GYROLOG_DEPS_INCLUDE_DIR "" CACHE PATH "Folder holding nlohmann/, CLI/ and simdjson.h")
+set(GYROLOG_SIMDJSON_SOURCE "" CACHE FILEPATH "simdjson's single-file simdjson.cpp")
 set(GYROLOG_GTEST_SOURCE_DIR "" CACHE PATH "GoogleTest's source folder (googletest/)")
 
 # GCC 12 sees a false overlap in std::string's operator+ once inlined (GCC
@@ -14,14 +16,26 @@ enable_language(C)
 set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
 add_subdirectory(${GYROLOG_GTEST_SOURCE_DIR} googletest EXCLUDE_FROM_ALL)
 
-add_library(gyrolog_runtext STATIC tools/gyrolog-run/RunText.cpp)
+if(NOT EXISTS "${GYROLOG_SIMDJSON_SOURCE}")
+    message(FATAL_ERROR "GYROLOG_SIMDJSON_SOURCE must name simdjson's single-file simdjson.cpp")
+endif()
+# simdjson's own code, compiled as it comes: its warnings are not ours.
+add_library(gyrolog_simdjson STATIC ${GYROLOG_SIMDJSON_SOURCE})
+target_include_directories(gyrolog_simdjson PUBLIC ${GYROLOG_DEPS_INCLUDE_DIR})
+target_compile_options(gyrolog_simdjson PRIVATE -w)
+
+add_library(gyrolog_runtext STATIC
+    tools/gyrolog-run/RunText.cpp
+    tools/gyrolog-run/TextRules.cpp
+    tools/gyrolog-run/CsvImport.cpp
+    tools/gyrolog-run/JsonImport.cpp)
 target_include_directories(gyrolog_runtext PUBLIC tools/gyrolog-run ${GYROLOG_DEPS_INCLUDE_DIR})
-target_link_libraries(gyrolog_runtext PUBLIC gyrolog_runs)
-target_compile_options(gyrolog_runtext PRIVATE ${GYROLOG_WARNINGS})
+target_link_libraries(gyrolog_runtext PUBLIC gyrolog_runs PRIVATE gyrolog_simdjson)
+target_compile_options(gyrolog_runtext PRIVATE ${GYROLOG_PLUGIN_WARNINGS})
 
 add_executable(gyrolog-run tools/gyrolog-run/main.cpp)
 target_link_libraries(gyrolog-run PRIVATE gyrolog_runtext)
-target_compile_options(gyrolog-run PRIVATE ${GYROLOG_WARNINGS})
+target_compile_options(gyrolog-run PRIVATE ${GYROLOG_PLUGIN_WARNINGS})
 
 add_executable(gyrolog_windows_tests
     tests/TasTest.cpp

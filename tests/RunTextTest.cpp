@@ -290,7 +290,9 @@ ToolRun Tool(const std::string& arguments) {
     const std::string command = std::string(GYROLOG_RUN_PATH) + " " + arguments + " 2>&1";
     ToolRun run;
 #if defined(_WIN32)
-    FILE* pipe = _popen(command.c_str(), "rb");
+    // Text mode: the tool ends its console lines with CR LF there, as Windows
+    // programs do; the pipe turns them back into the lines compared below.
+    FILE* pipe = _popen(command.c_str(), "r");
 #else
     FILE* pipe = popen(command.c_str(), "r");
 #endif
