@@ -309,6 +309,11 @@ ToolRun Tool(const std::string& arguments) {
     return run;
 }
 
+// A path as one argument, even where the temporary folder's path holds spaces.
+std::string Arg(const fs::path& path) {
+    return '"' + path.string() + '"';
+}
+
 int RunTool(const std::string& arguments) {
     return Tool(arguments).status;
 }
@@ -326,15 +331,15 @@ TEST(RunToolTest, CheckExitStatusFollowsTheWorstFile) {
     std::ofstream(rejected, std::ios::binary) << std::string("\x02\x00\x00\x00", 4);
     const fs::path tiny = folder.path() / "tiny.data";
     std::ofstream(tiny, std::ios::binary) << std::string("\x01\x00\x00", 3);
-    EXPECT_EQ(RunTool("check " + complete.string()), 0);
-    EXPECT_EQ(RunTool("check " + complete.string() + " " + shortFile.string()), 1);
-    EXPECT_EQ(RunTool("check " + extra.string()), 1);
-    EXPECT_EQ(RunTool("check " + extra.string() + " " + rejected.string()), 2);
-    EXPECT_EQ(RunTool("check " + (folder.path() / "missing.data").string()), 2);
-    EXPECT_EQ(RunTool("check " + tiny.string()), 2);
-    EXPECT_EQ(RunTool("export " + tiny.string()), 2);
-    EXPECT_EQ(RunTool("info --json " + rejected.string()), 0);
-    EXPECT_EQ(RunTool("export " + rejected.string()), 2);
+    EXPECT_EQ(RunTool("check " + Arg(complete)), 0);
+    EXPECT_EQ(RunTool("check " + Arg(complete) + " " + Arg(shortFile)), 1);
+    EXPECT_EQ(RunTool("check " + Arg(extra)), 1);
+    EXPECT_EQ(RunTool("check " + Arg(extra) + " " + Arg(rejected)), 2);
+    EXPECT_EQ(RunTool("check " + Arg(folder.path() / "missing.data")), 2);
+    EXPECT_EQ(RunTool("check " + Arg(tiny)), 2);
+    EXPECT_EQ(RunTool("export " + Arg(tiny)), 2);
+    EXPECT_EQ(RunTool("info --json " + Arg(rejected)), 0);
+    EXPECT_EQ(RunTool("export " + Arg(rejected)), 2);
 }
 
 TEST(RunToolTest, ExportImportThroughFilesAndRefusalWritesNothing) {
@@ -344,14 +349,13 @@ TEST(RunToolTest, ExportImportThroughFilesAndRefusalWritesNothing) {
     for (auto name : {"run.csv", "run.json"}) {
         const fs::path text = folder.path() / name;
         const fs::path back = folder.path() / (std::string(name) + ".data");
-        ASSERT_EQ(RunTool("export " + run.string() + " -o " + text.string()), 0) << name;
-        ASSERT_EQ(RunTool("import " + text.string() + " -o " + back.string()), 0) << name;
+        ASSERT_EQ(RunTool("export " + Arg(run) + " -o " + Arg(text)), 0) << name;
+        ASSERT_EQ(RunTool("import " + Arg(text) + " -o " + Arg(back)), 0) << name;
         EXPECT_EQ(FileText(back), FileText(run)) << name;
     }
     std::ofstream(folder.path() / "run.csv", std::ios::app) << "7,nope\n";
     const fs::path refused = folder.path() / "refused.data";
-    EXPECT_EQ(RunTool("import " + (folder.path() / "run.csv").string() + " -o " + refused.string()),
-              2);
+    EXPECT_EQ(RunTool("import " + Arg(folder.path() / "run.csv") + " -o " + Arg(refused)), 2);
     EXPECT_FALSE(fs::exists(refused));
     EXPECT_EQ(RunTool("info --help"), 0);
 }
@@ -364,20 +368,19 @@ TEST(RunToolTest, MessagesNameTheFileGivenAndSayWhatIsWrong) {
     std::string huge = Bytes(TasData());
     huge[9] = 1; // N = 2^40
     std::ofstream(at("huge.data"), std::ios::binary) << huge;
-    EXPECT_EQ(Tool("check " + at("huge.data").string()).output,
+    EXPECT_EQ(Tool("check " + Arg(at("huge.data"))).output,
               at("huge.data").string() +
                   ": rejected (version 1: frame count 1099511627776 is far more than the file "
                   "holds)\n");
-    const ToolRun missing = Tool("import " + at("missing.csv").string() + " -o x.data");
+    const ToolRun missing = Tool("import " + Arg(at("missing.csv")) + " -o x.data");
     EXPECT_EQ(missing.output,
               "gyrolog-run: cannot open " + at("missing.csv").string() + ": no such file\n");
     fs::create_directory(at("folder.json"));
-    EXPECT_EQ(Tool("import " + at("folder.json").string() + " -o x.data").output,
+    EXPECT_EQ(Tool("import " + Arg(at("folder.json")) + " -o x.data").output,
               "gyrolog-run: cannot open " + at("folder.json").string() + ": it is a folder\n");
 
     std::ofstream(at("extra.data"), std::ios::binary) << Bytes(AwkwardRun()) << "more";
-    const ToolRun extra =
-        Tool("export " + at("extra.data").string() + " -o " + at("extra.json").string());
+    const ToolRun extra = Tool("export " + Arg(at("extra.data")) + " -o " + Arg(at("extra.json")));
     EXPECT_EQ(extra.status, 0);
     EXPECT_EQ(extra.output, "gyrolog-run: warning: " + at("extra.data").string() +
                                 " has 4 bytes after the run; they are not exported\n");
@@ -388,7 +391,7 @@ TEST(RunToolTest, CsvExportWritesBothFilesOrNeither) {
     const fs::path run = folder.path() / "run.data";
     SaveRunFile(run, AwkwardRun());
     const fs::path json = folder.path() / "run.json";
-    const ToolRun onItself = Tool("export --csv " + run.string() + " -o " + json.string());
+    const ToolRun onItself = Tool("export --csv " + Arg(run) + " -o " + Arg(json));
     EXPECT_EQ(onItself.status, 2);
     EXPECT_EQ(onItself.output, "gyrolog-run: a CSV export cannot go to " + json.string() +
                                    ": its side file has that name; use -o NAME.csv\n");
@@ -397,7 +400,7 @@ TEST(RunToolTest, CsvExportWritesBothFilesOrNeither) {
     const fs::path csv = folder.path() / "run.csv";
     std::ofstream(csv) << "old";
     fs::create_directory(json);
-    EXPECT_EQ(RunTool("export " + run.string() + " -o " + csv.string()), 2);
+    EXPECT_EQ(RunTool("export " + Arg(run) + " -o " + Arg(csv)), 2);
     EXPECT_EQ(FileText(csv), "old");
     EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 3);
 }
