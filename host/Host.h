@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,12 @@ struct Canvas {
     std::vector<CanvasString> strings;
 };
 
+// What the game side of one frame hands the render thread.
+struct GameFrame {
+    Vector2 screen;
+    std::vector<CanvasString> canvas;
+};
+
 class Host;
 
 // What one plugin's wrappers point at.
@@ -62,6 +69,12 @@ struct PluginContext {
 
 // The simulated host and game. One Host at a time: wrappers that carry no
 // plugin context (objects, variables) reach it as the current one.
+//
+// Threads, as in the real host: the game loop (ticks, hooks, timers, the
+// console, the Execute queue, the canvas drawables) runs on the thread that
+// drives the Host, the game thread; the plugin window is drawn on the Ui's
+// render thread. The records, the Execute queue and the console variables'
+// values may be reached from both.
 class Host {
 public:
     explicit Host(std::filesystem::path dataFolder);
@@ -72,6 +85,8 @@ public:
     static Host* Current();
 
     // Every transcript line, in order; also passed to Output when it is set.
+    // The records are read on the game thread while the page is not drawn
+    // freely.
     std::function<void(const std::string&)> Output;
     const std::vector<std::string>& Transcript() const { return transcript_; }
     const std::vector<ToastRecord>& Toasts() const { return toasts_; }
@@ -115,6 +130,10 @@ public:
     void AddHostTimer(double seconds, std::function<void()> run);
     void RunExecuteQueue();
     std::vector<CanvasString> DrawCanvas();
+    // The game side of one frame, on the game thread: runs the Execute queue
+    // and draws the canvas. The last one stays for frames drawn freely.
+    GameFrame RunGameFrame();
+    GameFrame LastGameFrame();
     Ui& GetUi() { return *ui_; }
 
     // Called by the SDK implementation on behalf of a plugin.
@@ -132,6 +151,9 @@ public:
     void AddDrawable(OwnerId owner, std::function<void(CanvasWrapper)> run);
     void RemoveDrawables(OwnerId owner);
     void Print(const std::string& line);
+    // A game function called from the render thread: reports it and returns
+    // true, and the caller does nothing.
+    bool RefusedOnRenderThread(const char* function);
 
 private:
     struct HookEntry {
@@ -159,8 +181,10 @@ private:
     void FireVehicleInput(Car& car, ControllerInput& input);
     void AdvanceClockTo(double target);
     void DropOwner(OwnerId owner);
+    void PrintLocked(const std::string& line);
 
     std::filesystem::path dataFolder_;
+    std::mutex recordsMutex_; // the five records and Output
     std::vector<std::string> transcript_;
     std::vector<ToastRecord> toasts_;
     std::vector<std::string> logs_;
@@ -173,7 +197,10 @@ private:
     uint64_t tickCount_ = 0;
     uint64_t timerOrder_ = 0;
     std::vector<Timer> timers_;
+    std::mutex executeMutex_;
     std::vector<Queued> executeQueue_;
+    std::mutex lastFrameMutex_;
+    GameFrame lastFrame_;
     std::vector<Drawable> drawables_;
     std::map<std::string, std::vector<HookEntry>> hooks_;
 

@@ -87,7 +87,8 @@ TEST_F(UiTest, StaleLoadIndexIsIgnored) {
     SaveRunFile("alpha");
     Plugin().RefreshTasFiles();
     Click("Load");
-    Plugin().Files().clear();
+    fs::remove(RunFolder() / "alpha.data");
+    Plugin().RefreshTasFiles();
     Ui().Frame();
     EXPECT_TRUE(host.Toasts().empty());
 }

@@ -51,16 +51,30 @@ void Gyrolog::PrepareRunFolder() {
 }
 
 void Gyrolog::RefreshTasFiles() {
-    TasFiles.clear();
+    std::vector<TasFile> files;
     try {
-        ListRunFiles(DataFolder, TasFiles);
+        ListRunFiles(DataFolder, files);
     } catch (const std::exception& e) {
         // The list keeps what was gathered before the failure.
         LogLine(fmt::format("Error listing files: {}", e.what()));
     }
+    PublishRunFiles(std::move(files));
+}
+
+void Gyrolog::PublishRunFiles(std::vector<TasFile> files) {
+    auto published = std::make_shared<const std::vector<TasFile>>(std::move(files));
+    std::lock_guard lock(TasFilesLock);
+    TasFiles.swap(published); // the old list goes when its last reader lets it go
+}
+
+std::shared_ptr<const std::vector<TasFile>> Gyrolog::RunFiles() {
+    std::lock_guard lock(TasFilesLock);
+    return TasFiles;
 }
 
 void Gyrolog::SaveTas() {
+    // The run editor may be changing the name or the starting states.
+    std::lock_guard lock(LoadedTasLock);
     const std::string name = LoadedTas.Name;
     if (name.empty()) {
         ShowToast("TAS name can't be empty", 3);
@@ -81,13 +95,15 @@ void Gyrolog::SaveTas() {
 }
 
 void Gyrolog::LoadTas(int index) {
-    if (index < 0 || static_cast<size_t>(index) >= TasFiles.size()) {
+    const auto files = RunFiles();
+    if (index < 0 || static_cast<size_t>(index) >= files->size()) {
         return;
     }
-    const TasFile file = TasFiles[index];
+    const TasFile& file = (*files)[index];
     TasReadResult result;
     try {
         std::ifstream stream(file.Path, std::ios::binary);
+        std::lock_guard lock(LoadedTasLock); // the run is replaced under the run editor
         result = ReadTas(LoadedTas, stream, file.Name);
     } catch (const std::exception& e) {
         LogLine(fmt::format("Error loading file: {}", e.what()));
@@ -112,15 +128,21 @@ void Gyrolog::LoadTas(int index) {
 }
 
 void Gyrolog::DeleteTas(int index) {
-    if (index < 0 || static_cast<size_t>(index) >= TasFiles.size()) {
+    const auto files = RunFiles();
+    if (index < 0 || static_cast<size_t>(index) >= files->size()) {
         return;
     }
+    std::vector<TasFile> relisted;
+    bool removed = false;
     try {
-        fs::remove(TasFiles[index].Path); // a file already gone is no failure
-        TasFiles.clear();
-        ListRunFiles(DataFolder, TasFiles);
+        fs::remove((*files)[index].Path); // a file already gone is no failure
+        removed = true;
+        ListRunFiles(DataFolder, relisted);
     } catch (const std::exception& e) {
         LogLine(fmt::format("Error deleting file: {}", e.what()));
         ShowToast("Error deleting file, check logs", 3);
+    }
+    if (removed) {
+        PublishRunFiles(std::move(relisted)); // what was gathered, even after a failure
     }
 }
