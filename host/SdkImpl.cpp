@@ -53,7 +53,8 @@ std::string ValueOf(uintptr_t address) {
 // Objects.
 
 ObjectWrapper::operator bool() const {
-    if (Refused("ObjectWrapper::operator bool")) {
+    // A null handle is false without asking the game.
+    if (memory_address == 0 || Refused("ObjectWrapper::operator bool")) {
         return false;
     }
     return ObjectAt<sim::Object>(memory_address) != nullptr;

@@ -60,9 +60,9 @@ void Ui::StartFreeRunning(std::function<void(Ui&)> program) {
     StopFreeRunning();
     freeRunning_ = true;
     render_.Post([this, program = std::move(program)] {
-        while (freeRunning_) {
+        do {
             program(*this);
-        }
+        } while (freeRunning_);
     });
 }
 

@@ -53,8 +53,8 @@ public:
     // Hands the context to the plugin's page, on the render thread.
     void HandContextTo(BakkesMod::Plugin::PluginSettingsWindow& page);
 
-    // Runs program over and over on the render thread, free of the game
-    // thread, until StopFreeRunning. Its frames show the canvas the game
+    // Runs program on the render thread, free of the game thread, at least
+    // once and then over and over until StopFreeRunning. Its frames show the canvas the game
     // thread drew last and leave the Execute queue to the game thread.
     // Meanwhile only StopFreeRunning may be called from another thread.
     void StartFreeRunning(std::function<void(Ui&)> program);
