@@ -100,9 +100,6 @@ private:
     std::shared_ptr<bool> CheckHandbrake;
     std::shared_ptr<bool> CheckJump;
     std::shared_ptr<bool> CheckBoost;
-    std::shared_ptr<bool> ConfirmFileDelete;
-    std::shared_ptr<bool> ConfirmOverwriteFile;
-    std::shared_ptr<bool> ConfirmOverwriteLoadedTas;
     std::filesystem::path DataFolder;
 
     // Shared with the render thread, which draws the settings page. The run
