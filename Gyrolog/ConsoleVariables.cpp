@@ -12,21 +12,23 @@ void Gyrolog::RegisterBoolCvar(std::shared_ptr<bool>& mirror, bool initial, cons
 void Gyrolog::RegisterConsoleVariables() {
     RegisterBoolCvar(AutoReplay, false, "tas_autoreplay", "0", "Auto replay runs on reset");
 
+    // The host keeps its variables across an unload and restores saved ones:
+    // the speed mirrors start from what the console holds.
     RecordSpeed = std::make_shared<float>(1.0f);
-    cvarManager
-        ->registerCvar("tas_recordspeed", "1", "Speed for recording", true, false, 0, false, 0,
-                       true)
-        .addOnValueChanged([this](std::string oldValue, CVarWrapper variable) {
-            Guarded("tas_recordspeed", [&] { OnRecordSpeedChanged(oldValue, variable); });
-        });
+    auto record = cvarManager->registerCvar("tas_recordspeed", "1", "Speed for recording", true,
+                                            false, 0, false, 0, true);
+    record.addOnValueChanged([this](std::string oldValue, CVarWrapper variable) {
+        Guarded("tas_recordspeed", [&] { OnRecordSpeedChanged(oldValue, variable); });
+    });
+    *RecordSpeed = record.getFloatValue();
 
     ReplaySpeed = std::make_shared<float>(1.0f);
-    cvarManager
-        ->registerCvar("tas_replayspeed", "1", "Speed for replaying", true, false, 0, false, 0,
-                       true)
-        .addOnValueChanged([this](std::string oldValue, CVarWrapper variable) {
-            Guarded("tas_replayspeed", [&] { OnReplaySpeedChanged(oldValue, variable); });
-        });
+    auto replay = cvarManager->registerCvar("tas_replayspeed", "1", "Speed for replaying", true,
+                                            false, 0, false, 0, true);
+    replay.addOnValueChanged([this](std::string oldValue, CVarWrapper variable) {
+        Guarded("tas_replayspeed", [&] { OnReplaySpeedChanged(oldValue, variable); });
+    });
+    *ReplaySpeed = replay.getFloatValue();
 
     RegisterBoolCvar(CheckThrottle, true, "tas_checkthrottle", "0", "Check Throttle");
     RegisterBoolCvar(CheckSteer, true, "tas_checksteer", "0", "Check Steer");

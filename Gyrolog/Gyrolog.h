@@ -52,6 +52,7 @@ private:
     void OnRoundStarted(std::string eventName);
     void OnGameEventDestroyed(std::string eventName);
     void SetGameSpeed(float speed);
+    void RestoreNormalSpeed();
 
     // Console.
     void RegisterConsoleVariables();
@@ -90,7 +91,8 @@ private:
 
     bool TeleportCooldown = false;
     Tas LoadedTas;
-    int32_t SpeedMode = 0; // 0 none, 1 replay speed, 2 record speed in force
+    int32_t SpeedMode = 0;  // 0 none, 1 replay speed, 2 record speed in force
+    uint64_t StopCount = 0; // a start whose timers see it changed was stopped
     std::shared_ptr<bool> AutoReplay;
     std::shared_ptr<float> ReplaySpeed;
     std::shared_ptr<float> RecordSpeed;

@@ -3,16 +3,26 @@
 #include <cstdio>
 
 void Gyrolog::SetGameSpeed(float speed) {
-    char text[64];
-    std::snprintf(text, sizeof text, "sv_soccar_gamespeed %f", static_cast<double>(speed));
-    cvarManager->executeCommand(text, true);
+    // The widest float in "%f" (-FLT_MAX) takes 47 characters.
+    char number[64];
+    std::snprintf(number, sizeof number, "%f", static_cast<double>(speed));
+    cvarManager->executeCommand(std::string("sv_soccar_gamespeed ") + number, true);
 }
 
 void Gyrolog::Stop() {
-    if (LoadedTas.State == TasState::Stopped) {
+    // Timers cannot be cancelled: the ones still pending from earlier starts
+    // see the count move on and do nothing.
+    ++StopCount;
+    // A run may already be Stopped with its speed in force: a restart
+    // inside its first 0.2 s, a reset, a replay that never began.
+    if (LoadedTas.State == TasState::Stopped && SpeedMode == 0) {
         return;
     }
     LoadedTas.State = TasState::Stopped;
+    RestoreNormalSpeed();
+}
+
+void Gyrolog::RestoreNormalSpeed() {
     cvarManager->executeCommand("sv_soccar_gamespeed 1", true);
     SpeedMode = 0;
 }

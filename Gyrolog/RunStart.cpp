@@ -23,15 +23,25 @@ void Gyrolog::Start() {
     ApplyStartingState();
     // The game settles a placed car over a few ticks: place it again until
     // the replay begins.
+    const uint64_t stops = StopCount;
     for (float delay : {0.05f, 0.10f, 0.15f}) {
         gameWrapper->SetTimeout(
-            [this](GameWrapper*) { Guarded("run start", [&] { ApplyStartingState(); }); }, delay);
+            [this, stops](GameWrapper*) {
+                Guarded("run start", [&] {
+                    if (stops == StopCount) {
+                        ApplyStartingState();
+                    }
+                });
+            },
+            delay);
     }
     gameWrapper->SetTimeout(
-        [this](GameWrapper*) {
+        [this, stops](GameWrapper*) {
             Guarded("run start", [&] {
-                ApplyStartingState();
-                BeginReplay();
+                if (stops == StopCount) {
+                    ApplyStartingState();
+                    BeginReplay();
+                }
             });
         },
         0.20f);
@@ -66,6 +76,11 @@ void Gyrolog::ApplyStartingState() {
 
 void Gyrolog::BeginReplay() {
     if (!gameWrapper->GetLocalCar() || !gameWrapper->IsInFreeplay()) {
+        // The run stays Stopped: it must not stay slowed by a replay it
+        // interrupted.
+        if (SpeedMode != 0) {
+            RestoreNormalSpeed();
+        }
         return;
     }
     LoadedTas.State = TasState::Replaying;

@@ -352,6 +352,9 @@ void Host::Tick(int count, const ControllerInput& live) {
         if (Ball* ball = world_.GetBall()) {
             World::StepBall(*ball);
         }
+        if (Car* car = world_.LocalCar()) {
+            trail_.Add(car->location);
+        }
         if (world_.LocalCar() && OnLocalTick) {
             OnLocalTick(tickCount_, used);
         }
@@ -420,7 +423,7 @@ std::vector<CanvasString> Host::DrawCanvas() {
 
 GameFrame Host::RunGameFrame() {
     RunExecuteQueue();
-    GameFrame frame{screen, DrawCanvas()};
+    GameFrame frame{screen, DrawCanvas(), LookAt(world_, {trail_.Path(TrailColor)})};
     std::lock_guard lock(lastFrameMutex_);
     lastFrame_ = frame;
     return frame;

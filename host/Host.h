@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Console.h"
+#include "FieldView.h"
 #include "Ui.h"
 #include "World.h"
 #include "bakkesmod/plugin/PluginSettingsWindow.h"
@@ -57,6 +58,7 @@ struct Canvas {
 struct GameFrame {
     Vector2 screen;
     std::vector<CanvasString> canvas;
+    FieldScene field;
 };
 
 class Host;
@@ -130,8 +132,9 @@ public:
     void AddHostTimer(double seconds, std::function<void()> run);
     void RunExecuteQueue();
     std::vector<CanvasString> DrawCanvas();
-    // The game side of one frame, on the game thread: runs the Execute queue
-    // and draws the canvas. The last one stays for frames drawn freely.
+    // The game side of one frame, on the game thread: runs the Execute queue,
+    // draws the canvas and looks at the field. The last one stays for frames
+    // drawn freely.
     GameFrame RunGameFrame();
     GameFrame LastGameFrame();
     Ui& GetUi() { return *ui_; }
@@ -193,6 +196,7 @@ private:
 
     Console console_;
     World world_;
+    CarTrail trail_;
     double clock_ = 0;
     uint64_t tickCount_ = 0;
     uint64_t timerOrder_ = 0;

@@ -332,6 +332,32 @@ void Session::RegisterUiCommands() {
     }
     Command("sim_ui_type", 1, 1, "TEXT",
             [this](const std::vector<std::string>& words) { host_.GetUi().Type(words[1]); });
+    // Characters by number, for those a console line cannot hold (the double
+    // quote ends a quoted word).
+    Command("sim_ui_char", 1, 64, "U+HEX ...", [this](const std::vector<std::string>& words) {
+        std::vector<unsigned int> codepoints;
+        for (size_t i = 1; i < words.size(); ++i) {
+            char* end = nullptr;
+            const unsigned long codepoint =
+                words[i].starts_with("U+") ? std::strtoul(words[i].c_str() + 2, &end, 16) : 0;
+            if (!end || *end != '\0' || words[i].size() == 2 || codepoint == 0 ||
+                codepoint > 0x10FFFF) {
+                host_.Error("usage: sim_ui_char U+HEX ...");
+                return;
+            }
+            codepoints.push_back(static_cast<unsigned int>(codepoint));
+        }
+        host_.GetUi().TypeCodepoints(codepoints);
+    });
+    Command("sim_ui_scroll", 2, 2, "WINDOW LINES",
+            [this, report](const std::vector<std::string>& words) {
+                double lines = 0;
+                if (!ParseNumber(words[2], lines)) {
+                    host_.Error("usage: sim_ui_scroll WINDOW LINES");
+                    return;
+                }
+                report(host_.GetUi().Scroll(words[1], static_cast<float>(lines)));
+            });
     Command("sim_ui_key", 1, 1, "enter|escape|backspace|tab",
             [this, report](const std::vector<std::string>& words) {
                 report(host_.GetUi().Key(words[1]));

@@ -17,15 +17,264 @@ constexpr float FrameSeconds = 1.0f / 60.0f;
 constexpr unsigned DisabledAlpha = 200;
 // Texts whose tops are this close stand on one visual row.
 constexpr float RowTolerance = 4.0f;
-
-// A run of glyphs being gathered into one text.
-struct Run {
-    UiText text;
-    float penEnd; // where the next glyph of this text would start
-};
+// Where the mouse rests when it points at nothing.
+constexpr float ParkedMouse = -1000.0f;
 
 bool StartsWith(const char* text, const char* prefix) {
     return text && std::strncmp(text, prefix, std::strlen(prefix)) == 0;
+}
+
+// A filled axis-aligned quad as Dear ImGui writes it: four vertices from the
+// top left corner clockwise, one colour.
+bool IsQuad(const ImDrawVert* v) {
+    return v[0].pos.y == v[1].pos.y && v[1].pos.x == v[2].pos.x && v[2].pos.y == v[3].pos.y &&
+           v[3].pos.x == v[0].pos.x && v[0].pos.x < v[1].pos.x && v[0].pos.y < v[3].pos.y &&
+           v[0].col == v[1].col && v[0].col == v[2].col && v[0].col == v[3].col;
+}
+
+struct Rect {
+    float left, top, right, bottom;
+    ImU32 col;
+    float Width() const { return right - left; }
+    float Height() const { return bottom - top; }
+};
+
+// A glyph where it is drawn, with the clip rectangle it was drawn under.
+struct Glyph {
+    const ImFontGlyph* glyph;
+    Rect ink;
+    float pen, top;
+    ImVec4 clip;
+};
+
+bool SameRgb(ImU32 a, ImU32 b) {
+    constexpr ImU32 rgb = ~IM_COL32_A_MASK;
+    return (a & rgb) == (b & rgb);
+}
+
+bool Near(float a, float b) {
+    return std::fabs(a - b) < 0.5f;
+}
+
+bool Overlap(const UiText& t, float left, float top, float right, float bottom) {
+    return t.left < right && left < t.right && t.top < bottom && top < t.bottom;
+}
+
+std::string DisplayName(const char* name) {
+    const char* hashes = std::strstr(name, "##");
+    return hashes ? std::string(name, hashes) : std::string(name);
+}
+
+// What one draw list holds, sorted into the kinds the reader looks at.
+struct Drawn {
+    std::vector<Glyph> glyphs;
+    std::vector<Rect> rects;
+    std::vector<Rect> cut;         // glyphs that a clip rectangle trimmed on the CPU
+    std::vector<ImDrawVert> loose; // vertices of every other shape
+};
+
+Drawn Sort(const ImDrawList& list,
+           const std::map<std::pair<float, float>, const ImFontGlyph*>& glyphs, ImVec2 whitePixel) {
+    // Each vertex lies under the clip rectangle of the command that draws it.
+    std::vector<ImVec4> clipOf(static_cast<size_t>(list.VtxBuffer.Size),
+                               ImVec4(-1e9f, -1e9f, 1e9f, 1e9f));
+    for (const ImDrawCmd& cmd : list.CmdBuffer) {
+        for (unsigned i = 0; i < cmd.ElemCount; ++i) {
+            const size_t vertex =
+                cmd.VtxOffset + list.IdxBuffer[static_cast<int>(cmd.IdxOffset + i)];
+            if (vertex < clipOf.size()) {
+                clipOf[vertex] = cmd.ClipRect;
+            }
+        }
+    }
+    Drawn drawn;
+    const auto& v = list.VtxBuffer;
+    for (int i = 0; i < v.Size;) {
+        if (i + 3 < v.Size && IsQuad(&v[i])) {
+            const Rect rect{v[i].pos.x, v[i].pos.y, v[i + 2].pos.x, v[i + 2].pos.y, v[i].col};
+            auto found = glyphs.find({v[i].uv.x, v[i].uv.y});
+            if (found != glyphs.end() && v[i + 2].uv.x == found->second->U1 &&
+                v[i + 2].uv.y == found->second->V1) {
+                const ImFontGlyph* glyph = found->second;
+                drawn.glyphs.push_back(Glyph{glyph, rect, v[i].pos.x - glyph->X0,
+                                             v[i].pos.y - glyph->Y0,
+                                             clipOf[static_cast<size_t>(i)]});
+                i += 4;
+                continue;
+            }
+            if (v[i].uv.x == whitePixel.x && v[i].uv.y == whitePixel.y) {
+                drawn.rects.push_back(rect);
+            } else {
+                drawn.cut.push_back(rect);
+            }
+            i += 4;
+            continue;
+        }
+        drawn.loose.push_back(v[i]);
+        ++i;
+    }
+    return drawn;
+}
+
+// A text with what the widget reader needs of its glyphs.
+struct Labelled {
+    UiText text;
+    float pen; // where the text's first glyph starts
+    ImU32 col;
+};
+
+// Joins the glyphs of one draw list into texts: glyphs that follow each other
+// at their advance, or at one to three spaces, on the same baseline and in
+// the same look form one text.
+std::vector<Labelled> Texts(const std::vector<Glyph>& glyphs) {
+    const ImFont* font = ImGui::GetIO().Fonts->Fonts[0];
+    const float space = font->FindGlyph(' ')->AdvanceX;
+    struct Run {
+        UiText text;
+        ImU32 col;
+        float pen;    // where the text's first glyph starts
+        float penEnd; // where the next glyph of this text would start
+    };
+    std::vector<Run> runs;
+    for (const Glyph& g : glyphs) {
+        const bool dim = ((g.ink.col >> IM_COL32_A_SHIFT) & 0xFF) < DisabledAlpha;
+        const bool clipped = g.ink.left < g.clip.x - 0.5f || g.ink.top < g.clip.y - 0.5f ||
+                             g.ink.right > g.clip.z + 0.5f || g.ink.bottom > g.clip.w + 0.5f;
+        char utf8[5];
+        const std::string character = ImTextCharToUtf8(utf8, g.glyph->Codepoint);
+        bool joined = false;
+        for (auto& run : runs) {
+            if (std::fabs(run.text.top - g.top) > 0.5f || run.text.disabled != dim) {
+                continue;
+            }
+            const float gap = g.pen - run.penEnd;
+            const float spaces = std::round(gap / space);
+            if (std::fabs(gap) < 0.05f ||
+                (spaces >= 1 && spaces <= 3 && std::fabs(gap - spaces * space) < 0.05f)) {
+                run.text.text.append(static_cast<size_t>(std::max(0.0f, spaces)), ' ');
+                run.text.text += character;
+                run.text.right = g.ink.right;
+                run.penEnd = g.pen + g.glyph->AdvanceX;
+                if (clipped) {
+                    run.text.hidden = "clipped by the window's edge";
+                }
+                joined = true;
+                break;
+            }
+        }
+        if (!joined) {
+            UiText text;
+            text.text = character;
+            text.left = g.ink.left;
+            text.top = g.top;
+            text.right = g.ink.right;
+            text.bottom = g.top + font->FontSize;
+            text.disabled = dim;
+            if (clipped) {
+                text.hidden = "clipped by the window's edge";
+            }
+            runs.push_back(Run{std::move(text), g.ink.col, g.pen, g.pen + g.glyph->AdvanceX});
+        }
+    }
+    std::vector<Labelled> texts;
+    for (auto& run : runs) {
+        texts.push_back(Labelled{std::move(run.text), run.pen, run.col});
+    }
+    return texts;
+}
+
+// Finds the widget a text labels from the shapes drawn around it, the way
+// Dear ImGui lays them out: a checkbox's square stands left of its label, a
+// tree node's arrow in the indent before it, a slider's value is centred in
+// its frame.
+void ReadWidget(UiText& text, float pen, ImU32 col, const Drawn& drawn) {
+    const ImGuiStyle& style = ImGui::GetStyle();
+    const float fontSize = ImGui::GetFontSize();
+    const float frame = ImGui::GetFrameHeight();
+    for (const Rect& r : drawn.rects) {
+        const bool field = SameRgb(r.col, ImGui::GetColorU32(ImGuiCol_FrameBg)) ||
+                           SameRgb(r.col, ImGui::GetColorU32(ImGuiCol_FrameBgHovered)) ||
+                           SameRgb(r.col, ImGui::GetColorU32(ImGuiCol_FrameBgActive));
+        // A square button (the - and + of an input) has the colours of a
+        // hovered field but a glyph inside.
+        const bool empty = std::none_of(drawn.glyphs.begin(), drawn.glyphs.end(), [&](auto& g) {
+            return g.ink.left >= r.left && g.ink.right <= r.right && g.ink.top >= r.top &&
+                   g.ink.bottom <= r.bottom;
+        });
+        if (field && empty && Near(r.Width(), frame) && Near(r.Height(), frame) &&
+            Near(r.right + style.ItemInnerSpacing.x, pen) &&
+            Near(r.top + style.FramePadding.y, text.top)) {
+            const ImU32 mark = ImGui::GetColorU32(ImGuiCol_CheckMark);
+            text.checked = std::any_of(drawn.loose.begin(), drawn.loose.end(), [&](auto& v) {
+                return SameRgb(v.col, mark) && v.pos.x > r.left + 1 && v.pos.x < r.right - 1 &&
+                       v.pos.y > r.top + 1 && v.pos.y < r.bottom - 1;
+            });
+            return;
+        }
+        if (field && Near(r.Height(), frame) && r.left < text.left && text.right < r.right &&
+            Near(r.top + style.FramePadding.y, text.top)) {
+            for (const Rect& grab : drawn.rects) {
+                if ((SameRgb(grab.col, ImGui::GetColorU32(ImGuiCol_SliderGrab)) ||
+                     SameRgb(grab.col, ImGui::GetColorU32(ImGuiCol_SliderGrabActive))) &&
+                    grab.left >= r.left && grab.right <= r.right && grab.top > r.top &&
+                    grab.bottom < r.bottom) {
+                    // The grab's centre runs from the frame's left edge to its
+                    // right one, each less the padding and half the grab.
+                    constexpr float padding = 2.0f;
+                    const float travel = r.Width() - 2 * padding - grab.Width();
+                    text.slider = travel > 0 ? (grab.left - r.left - padding) / travel : 0.0f;
+                    return;
+                }
+            }
+        }
+    }
+    float minX = 1e9f, maxX = -1e9f, minY = 1e9f, maxY = -1e9f;
+    int points = 0;
+    for (const ImDrawVert& v : drawn.loose) {
+        if (SameRgb(v.col, col) && (v.col & IM_COL32_A_MASK) != 0 && v.pos.x < pen &&
+            v.pos.x > pen - fontSize - 2 * style.FramePadding.x - 1 && v.pos.y > text.top - 1 &&
+            v.pos.y < text.top + fontSize + 1) {
+            minX = std::min(minX, v.pos.x);
+            maxX = std::max(maxX, v.pos.x);
+            minY = std::min(minY, v.pos.y);
+            maxY = std::max(maxY, v.pos.y);
+            ++points;
+        }
+    }
+    if (points >= 3) {
+        text.open = maxX - minX > maxY - minY; // pointing down is wider than high
+    }
+}
+
+// Fields trim their text's glyphs at their edges: a text with a trimmed glyph
+// beside it is partly cut away.
+void MarkCut(UiText& text, const std::vector<Rect>& cut) {
+    const float space = ImGui::GetFont()->FindGlyph(' ')->AdvanceX;
+    for (const Rect& r : cut) {
+        if (r.left < text.right + space && text.left - space < r.right && r.top < text.bottom &&
+            text.top < r.bottom) {
+            text.hidden = "clipped by the window's edge";
+        }
+    }
+}
+
+// A text behind a window drawn in front of its own is covered where they meet.
+void MarkCovered(std::vector<UiWindow>& windows) {
+    for (size_t back = 0; back < windows.size(); ++back) {
+        for (size_t front = back + 1; front < windows.size(); ++front) {
+            const UiWindow& cover = windows[front];
+            for (auto& row : windows[back].rows) {
+                for (auto& text : row) {
+                    if (text.hidden.empty() &&
+                        Overlap(text, cover.left, cover.top, cover.right, cover.bottom)) {
+                        text.hidden = cover.kind == UiWindow::Kind::Tooltip
+                                          ? "covered by a tooltip"
+                                          : "covered by the window \"" + cover.name + "\"";
+                    }
+                }
+            }
+        }
+    }
 }
 
 } // namespace
@@ -87,6 +336,7 @@ void Ui::Draw(const GameFrame& game) {
     io.DeltaTime = FrameSeconds;
     io.MousePos = ImVec2(mouseX_, mouseY_);
     io.MouseDown[0] = mouseDown_;
+    io.MouseWheel = wheel_;
     io.KeyCtrl = ctrl_;
     std::fill(std::begin(io.KeysDown), std::end(io.KeysDown), false);
     for (int key : keysDown_) {
@@ -98,6 +348,7 @@ void Ui::Draw(const GameFrame& game) {
     characters_.clear();
 
     ImGui::NewFrame();
+    DrawGame(game.field);
     auto* page = host_.SettingsWindow();
     ImGui::SetNextWindowPos(ImVec2(20, 180), ImGuiCond_FirstUseEver);
     ImGui::SetNextWindowSize(ImVec2(560, 520), ImGuiCond_FirstUseEver);
@@ -125,6 +376,14 @@ void Ui::Draw(const GameFrame& game) {
                        drawn.text.c_str());
     }
     ImGui::Render();
+}
+
+// The game fills the screen behind the page; the camera looks down on the
+// field, which takes the screen's right half, clear of where the page opens.
+void Ui::DrawGame(const FieldScene& field) {
+    const ImVec2 screen = ImGui::GetIO().DisplaySize;
+    DrawField(*ImGui::GetBackgroundDrawList(), screen.x * 0.47f, screen.y * 0.25f, screen.x * 0.98f,
+              screen.y * 0.98f, field);
 }
 
 void Ui::Frame(int count) {
@@ -158,7 +417,6 @@ std::vector<UiWindow> Ui::ReadHere() const {
             glyphs[{glyph.U0, glyph.V0}] = &glyph;
         }
     }
-    const float space = font->FindGlyph(' ')->AdvanceX;
 
     std::vector<UiWindow> windows;
     ImDrawData* data = ImGui::GetDrawData();
@@ -167,57 +425,25 @@ std::vector<UiWindow> Ui::ReadHere() const {
     for (int l = 0; data && l < data->CmdListsCount; ++l) {
         const ImDrawList* list = data->CmdLists[l];
         const char* owner = list->_OwnerName;
-        if (!owner || StartsWith(owner, "##Foreground")) {
-            continue;
+        ImGuiWindow* imguiWindow = owner ? ImGui::FindWindowByName(owner) : nullptr;
+        if (!imguiWindow) {
+            continue; // the background and foreground lists: the game's own drawing
         }
         UiWindow window;
-        window.name = owner;
-        window.kind = page && window.name == pageName  ? UiWindow::Kind::Plugin
-                      : StartsWith(owner, "##Tooltip") ? UiWindow::Kind::Tooltip
-                                                       : UiWindow::Kind::Popup;
+        window.name = DisplayName(owner);
+        window.kind = page && std::string(owner) == pageName ? UiWindow::Kind::Plugin
+                      : StartsWith(owner, "##Tooltip")       ? UiWindow::Kind::Tooltip
+                                                             : UiWindow::Kind::Popup;
+        window.left = imguiWindow->Pos.x;
+        window.top = imguiWindow->Pos.y;
+        window.right = imguiWindow->Pos.x + imguiWindow->Size.x;
+        window.bottom = imguiWindow->Pos.y + imguiWindow->Size.y;
+        const Drawn drawn = Sort(*list, glyphs, ImGui::GetIO().Fonts->TexUvWhitePixel);
         std::vector<UiText> texts;
-        std::vector<Run> runs;
-        const auto& v = list->VtxBuffer;
-        for (int i = 0; i + 3 < v.Size;) {
-            auto found = glyphs.find({v[i].uv.x, v[i].uv.y});
-            if (found == glyphs.end() || v[i + 2].uv.x != found->second->U1 ||
-                v[i + 2].uv.y != found->second->V1 || v[i + 1].uv.x != found->second->U1 ||
-                v[i + 3].uv.y != found->second->V1) {
-                ++i;
-                continue;
-            }
-            const ImFontGlyph& glyph = *found->second;
-            const float pen = v[i].pos.x - glyph.X0;
-            const float top = v[i].pos.y - glyph.Y0;
-            const bool dim = ((v[i].col >> IM_COL32_A_SHIFT) & 0xFF) < DisabledAlpha;
-            char utf8[5];
-            const std::string character = ImTextCharToUtf8(utf8, glyph.Codepoint);
-            bool joined = false;
-            for (auto& run : runs) {
-                if (std::fabs(run.text.top - top) > 0.5f || run.text.disabled != dim) {
-                    continue;
-                }
-                const float gap = pen - run.penEnd;
-                const float spaces = std::round(gap / space);
-                if (std::fabs(gap) < 0.05f ||
-                    (spaces >= 1 && spaces <= 3 && std::fabs(gap - spaces * space) < 0.05f)) {
-                    run.text.text.append(static_cast<size_t>(std::max(0.0f, spaces)), ' ');
-                    run.text.text += character;
-                    run.text.right = v[i + 2].pos.x;
-                    run.penEnd = pen + glyph.AdvanceX;
-                    joined = true;
-                    break;
-                }
-            }
-            if (!joined) {
-                runs.push_back(Run{
-                    UiText{character, v[i].pos.x, top, v[i + 2].pos.x, top + font->FontSize, dim},
-                    pen + glyph.AdvanceX});
-            }
-            i += 4;
-        }
-        for (auto& run : runs) {
-            texts.push_back(std::move(run.text));
+        for (auto& labelled : Texts(drawn.glyphs)) {
+            MarkCut(labelled.text, drawn.cut);
+            ReadWidget(labelled.text, labelled.pen, labelled.col, drawn);
+            texts.push_back(std::move(labelled.text));
         }
         std::sort(texts.begin(), texts.end(), [](const UiText& a, const UiText& b) {
             return a.top != b.top ? a.top < b.top : a.left < b.left;
@@ -236,6 +462,7 @@ std::vector<UiWindow> Ui::ReadHere() const {
             windows.push_back(std::move(window));
         }
     }
+    MarkCovered(windows);
     return windows;
 }
 
@@ -246,17 +473,30 @@ std::vector<std::string> Ui::Lines(const std::vector<UiWindow>& windows) {
             if (window.kind != kind) {
                 continue;
             }
+            const char* separator = kind == UiWindow::Kind::Tooltip ? " " : " | ";
             for (const auto& row : window.rows) {
                 std::string line;
                 for (const auto& text : row) {
-                    if (kind == UiWindow::Kind::Tooltip) {
-                        line += (line.empty() ? "" : " ") + text.text;
+                    if (!text.hidden.empty()) {
                         continue;
                     }
-                    line += (line.empty() ? "" : " | ") + text.text;
+                    line += line.empty() ? "" : separator;
+                    if (text.checked) {
+                        line += *text.checked ? "[x] " : "[ ] ";
+                    }
+                    line += text.text;
+                    if (text.open) {
+                        line += *text.open ? " [open]" : " [closed]";
+                    }
+                    if (text.slider) {
+                        line += " [at " + std::to_string(std::lround(*text.slider * 100)) + "%]";
+                    }
                     if (text.disabled) {
                         line += " [disabled]";
                     }
+                }
+                if (line.empty()) {
+                    continue;
                 }
                 lines.push_back((kind == UiWindow::Kind::Plugin  ? "ui: "
                                  : kind == UiWindow::Kind::Popup ? "ui popup: "
@@ -270,15 +510,27 @@ std::vector<std::string> Ui::Lines(const std::vector<UiWindow>& windows) {
 
 const UiText* Ui::Find(const std::string& text, int index, const UiWindow** window,
                        std::string& error) {
+    // A person moves the mouse away to look for the next target: the tooltip
+    // of what it rested on goes, as it would on the screen.
+    mouseX_ = ParkedMouse;
+    mouseY_ = ParkedMouse;
     shown_ = Show();
     for (auto w = shown_.rbegin(); w != shown_.rend(); ++w) {
         if (w->kind == UiWindow::Kind::Tooltip) {
             continue;
         }
         int seen = 0;
+        const UiText* hidden = nullptr;
         for (const auto& row : w->rows) {
             for (const auto& candidate : row) {
-                if (candidate.text == text && seen++ == index) {
+                if (candidate.text != text) {
+                    continue;
+                }
+                if (!candidate.hidden.empty()) {
+                    hidden = hidden ? hidden : &candidate;
+                    continue;
+                }
+                if (seen++ == index) {
                     if (window) {
                         *window = &*w;
                     }
@@ -289,6 +541,10 @@ const UiText* Ui::Find(const std::string& text, int index, const UiWindow** wind
         if (seen > 0) {
             error = "\"" + text + "\" is shown " + std::to_string(seen) + " time(s), not " +
                     std::to_string(index + 1);
+            return nullptr;
+        }
+        if (hidden) {
+            error = "\"" + text + "\" is drawn but " + hidden->hidden;
             return nullptr;
         }
     }
@@ -314,6 +570,10 @@ std::string Ui::Click(const std::string& text, int index) {
         return error;
     }
     Press((found->left + found->right) * 0.5f, (found->top + found->bottom) * 0.5f);
+    // The hand leaves after the click, so the next look sees no tooltip of
+    // the clicked item in front of its neighbours.
+    mouseX_ = ParkedMouse;
+    mouseY_ = ParkedMouse;
     return {};
 }
 
@@ -325,7 +585,10 @@ std::string Ui::Hover(const std::string& text, int index) {
     }
     mouseX_ = (found->left + found->right) * 0.5f;
     mouseY_ = (found->top + found->bottom) * 0.5f;
-    DrawFrame();
+    // The mouse rests there: what the page asks about hovering in a frame
+    // before it draws the hovered item (IsAnyItemHovered) is known from the
+    // second frame on.
+    Frame(2);
     return {};
 }
 
@@ -378,10 +641,18 @@ void Ui::PressKey(int key, bool ctrl) {
     ctrl_ = wasCtrl;
 }
 
-void Ui::Type(const std::string& characters) {
-    for (unsigned char c : characters) {
-        characters_.push_back(c);
+void Ui::Type(const std::string& text) {
+    std::vector<unsigned int> codepoints;
+    for (const char* c = text.c_str(); *c;) {
+        unsigned int codepoint = 0;
+        c += ImTextCharFromUtf8(&codepoint, c, nullptr);
+        codepoints.push_back(codepoint);
     }
+    TypeCodepoints(codepoints);
+}
+
+void Ui::TypeCodepoints(const std::vector<unsigned int>& codepoints) {
+    characters_.insert(characters_.end(), codepoints.begin(), codepoints.end());
     DrawFrame();
 }
 
@@ -402,6 +673,38 @@ std::string Ui::Key(const std::string& name) {
 void Ui::HoldCtrl(bool held) {
     ctrl_ = held;
     DrawFrame();
+}
+
+std::string Ui::Scroll(const std::string& title, float lines) {
+    const auto shown = Show();
+    auto window = std::find_if(shown.begin(), shown.end(), [&](const UiWindow& w) {
+        return w.kind != UiWindow::Kind::Tooltip && w.name == title;
+    });
+    if (window == shown.end()) {
+        return "no window \"" + title + "\" is shown";
+    }
+    // The wheel turns what is under the mouse: a spot inside the window's
+    // frame, just above its bottom edge, that no window in front covers.
+    const float x = (window->left + window->right) * 0.5f;
+    const float y = window->bottom - 4.0f;
+    for (auto front = window + 1; front != shown.end(); ++front) {
+        if (x > front->left && x < front->right && y > front->top && y < front->bottom) {
+            return "window \"" + title + "\" is covered where the wheel would turn it";
+        }
+    }
+    const float oldX = mouseX_;
+    const float oldY = mouseY_;
+    mouseX_ = x;
+    mouseY_ = y;
+    DrawFrame();
+    // One notch of the wheel scrolls five times the font's height.
+    wheel_ = -lines / 5.0f;
+    DrawFrame();
+    wheel_ = 0.0f;
+    mouseX_ = oldX;
+    mouseY_ = oldY;
+    DrawFrame();
+    return {};
 }
 
 } // namespace sim

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,18 +20,25 @@ namespace sim {
 
 class Host;
 struct GameFrame;
+struct FieldScene;
 
-// One text as a window shows it, in screen pixels.
+// One text as a window shows it, in screen pixels, with the state of the
+// widget it labels where the drawing shows one.
 struct UiText {
     std::string text;
     float left, top, right, bottom;
-    bool disabled; // drawn at reduced alpha
+    bool disabled = false;       // drawn at reduced alpha
+    std::optional<bool> checked; // the label of a checkbox: whether its mark is drawn
+    std::optional<bool> open;    // the label of a tree node: whether its arrow points down
+    std::optional<float> slider; // the value of a slider: its grab's place, 0 to 1
+    std::string hidden;          // why a player cannot see it (clipped, covered); empty if seen
 };
 
 struct UiWindow {
     enum class Kind { Plugin, Popup, Tooltip };
     Kind kind;
-    std::string name;
+    std::string name;                      // the title as shown, without its "##" part
+    float left, top, right, bottom;        // the window's frame on the screen
     std::vector<std::vector<UiText>> rows; // top to bottom, each left to right
 };
 
@@ -68,9 +76,14 @@ public:
     std::string Click(const std::string& text, int index = 0);
     std::string Hover(const std::string& text, int index = 0);
     std::string Edit(const std::string& label, int index = 0);
-    void Type(const std::string& characters);
+    // Types UTF-8 text as characters; TypeCodepoints types them by number.
+    void Type(const std::string& text);
+    void TypeCodepoints(const std::vector<unsigned int>& codepoints);
     std::string Key(const std::string& name);
     void HoldCtrl(bool held);
+    // Turns the mouse wheel over the window titled title: lines > 0 scroll
+    // towards the end, in steps of the font's height.
+    std::string Scroll(const std::string& title, float lines);
     std::string Screenshot(const std::filesystem::path& file);
 
     // The lines of sim_ui_show for what Show returned.
@@ -79,6 +92,7 @@ public:
 private:
     void DrawFrame();
     void Draw(const GameFrame& game);
+    static void DrawGame(const FieldScene& field);
     std::vector<UiWindow> Read();
     std::vector<UiWindow> ReadHere() const;
     const UiText* Find(const std::string& text, int index, const UiWindow** window,
@@ -88,10 +102,11 @@ private:
 
     Host& host_;
     ImGuiContext* context_ = nullptr;
-    float mouseX_ = -1000.0f;
+    float mouseX_ = -1000.0f; // parked: pointing at nothing
     float mouseY_ = -1000.0f;
     bool mouseDown_ = false;
     bool ctrl_ = false;
+    float wheel_ = 0.0f;
     std::vector<int> keysDown_;
     std::vector<unsigned int> characters_;
     std::vector<UiWindow> shown_; // what Find last looked at; its results point here

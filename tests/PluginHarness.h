@@ -2,12 +2,12 @@
 
 #include "Gyrolog.h"
 #include "Host.h"
+#include "TempFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <bit>
 #include <filesystem>
-#include <random>
 #include <string>
 
 // Reaches the plugin's private members for checks and set-up.
@@ -38,26 +38,6 @@ struct GyrologTestAccess {
         }
         return -1;
     }
-};
-
-// A fresh folder under the system's temporary folder, removed afterwards.
-class TempFolder {
-public:
-    // Unique across the test processes that CTest runs side by side.
-    TempFolder() {
-        path_ = std::filesystem::temp_directory_path() /
-                ("gyrolog-test-" + std::to_string(std::random_device{}()) + "-" +
-                 std::to_string(std::random_device{}()));
-        std::filesystem::create_directories(path_);
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
 };
 
 // The plugin linked into the test, loaded by the simulated host from its

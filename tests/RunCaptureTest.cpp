@@ -19,15 +19,20 @@ protected:
     }
 };
 
-TEST_F(RunCaptureTest, CapturesCarBallHitboxAndSensitivities) {
+TEST_F(RunCaptureTest, CapturesCarBallHitboxAndSensitivitiesAndEndsTheRunningOne) {
+    CaptureRun("old");
+    host.RunLine("tas_recordspeed 0.5; tas_start");
+    host.Wait(0.2);
+    Tick(3);
+    ASSERT_EQ(Run().State, TasState::Recording);
+    ASSERT_EQ(host.GameSpeed(), 0.5f);
+    host.ClearRecords();
     World().LocalCar()->location = {1, 2, 17};
     World().LocalCar()->rotation = {0, 100, 0};
     World().LocalCar()->velocity = {3, 4, 0};
     World().GetBall()->location = {5, 6, 200};
     World().settings.gamepad.SteeringSensitivity = 1.5f;
     World().settings.gamepad.AirControlSensitivity = 0.75f;
-    Run().State = TasState::Recording;
-    Run().PendingInputs.assign(3, VehicleInput{});
     Plugin().CreateNewTas("fresh");
 
     ASSERT_EQ(host.Toasts().size(), 1u);
@@ -48,7 +53,8 @@ TEST_F(RunCaptureTest, CapturesCarBallHitboxAndSensitivities) {
     EXPECT_TRUE(Run().PendingInputs.empty());
     EXPECT_TRUE(Run().InputsApplied);
     EXPECT_EQ(Run().State, TasState::Stopped);
-    EXPECT_TRUE(host.ExecutedCommands().empty());
+    EXPECT_EQ(host.ExecutedCommands(), std::vector<std::string>{"sv_soccar_gamespeed 1"});
+    EXPECT_EQ(Plugin().SpeedMode(), 0);
 }
 
 TEST_F(RunCaptureTest, WithoutABallWarnsAfterTheCreatedToast) {

@@ -1,6 +1,7 @@
 #include "PluginHarness.h"
 
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -196,13 +197,26 @@ TEST_F(RunEngineTest, TeleportFrameIsHeldUntilTheTeleportArrives) {
     EXPECT_EQ(Run().CurrentFrame, 4u);
 }
 
-TEST_F(RunEngineTest, TakeOverWorksDuringATeleportHold) {
-    RunWithInputs(6, {2});
+TEST_F(RunEngineTest, TakeOverDuringATeleportHoldDropsTheTeleportNotReached) {
+    RunWithInputs(20, {10});
     StartReplay();
-    Tick(4);
+    Tick(12);
+    ASSERT_EQ(Run().CurrentFrame, 10u);
     Tick(1, Input(0, VehicleInputFlag::ActivateBoost));
     EXPECT_EQ(Run().State, TasState::Recording);
-    EXPECT_EQ(Run().CurrentFrame, 2u);
+    EXPECT_EQ(Run().CurrentFrame, 10u);
+    Tick(5, Input(-1));
+    host.RunLine("tas_stopandupdate");
+    ASSERT_EQ(Run().Data.Inputs.size(), 16u);
+    EXPECT_TRUE(Run().Data.TeleportFrames.empty());
+
+    StartReplay();
+    Tick(16);
+    EXPECT_EQ(Run().State, TasState::Replaying);
+    EXPECT_EQ(Run().CurrentFrame, 16u);
+    EXPECT_EQ(UsedThrottle(), -1.0f);
+    Tick(1);
+    EXPECT_EQ(Run().State, TasState::Recording);
 }
 
 TEST_F(RunEngineTest, EarlyTeleportSkipsToItsFrame) {
@@ -349,13 +363,75 @@ TEST_F(RunEngineTest, LeavingFreeplayDuringTheStartLeavesTheRunStopped) {
     EXPECT_TRUE(Executed().empty());
 }
 
-TEST_F(RunEngineTest, CarGoneInsideATimerSkipsThatPlacement) {
+TEST_F(RunEngineTest, CarGoneWhenARestartWouldBeginRestoresNormalSpeed) {
     RunWithInputs(5);
+    host.RunLine("tas_replayspeed 0.5");
+    StartReplay();
     host.RunLine("tas_start");
     host.AddHostTimer(0.12, [&] { World().SetLocalCar(std::nullopt); });
     host.Wait(0.2);
     EXPECT_EQ(Run().State, TasState::Stopped);
+    EXPECT_EQ(Executed(), std::vector<std::string>{"sv_soccar_gamespeed 1"});
+    EXPECT_EQ(Plugin().SpeedMode(), 0);
     EXPECT_TRUE(host.Errors().empty());
+}
+
+TEST_F(RunEngineTest, EveryStopCancelsAStartNotYetBegun) {
+    RunWithInputs(50);
+    Run().Data.CarStart.Location = {100, 0, 17};
+    const std::pair<const char*, std::function<void()>> stops[] = {
+        {"tas_stop",
+         [&] {
+             host.RunLine("tas_stop");
+         }},
+        {"round start",
+         [&] {
+             host.RoundStart();
+         }},
+        {"teardown",
+         [&] {
+             host.DestroyGameEvent();
+         }},
+    };
+    for (const auto& [name, stop] : stops) {
+        host.RunLine("tas_start");
+        host.Wait(0.1);
+        host.ClearRecords();
+        stop();
+        World().LocalCar()->location = {};
+        host.Wait(0.2);
+        EXPECT_EQ(Run().State, TasState::Stopped) << name;
+        EXPECT_EQ(World().LocalCar()->location.X, 0.0f) << name;
+        EXPECT_TRUE(host.Transcript().empty()) << name;
+    }
+}
+
+TEST_F(RunEngineTest, StopInsideARestartRestoresNormalSpeed) {
+    RunWithInputs(50);
+    host.RunLine("tas_replayspeed 0.5");
+    const std::pair<const char*, std::function<void()>> stops[] = {
+        {"tas_stop",
+         [&] {
+             host.RunLine("tas_stop");
+         }},
+        {"teardown",
+         [&] {
+             host.DestroyGameEvent();
+         }},
+    };
+    for (const auto& [name, stop] : stops) {
+        StartReplay();
+        host.RunLine("tas_start");
+        ASSERT_EQ(Run().State, TasState::Stopped);
+        host.Wait(0.1);
+        ASSERT_EQ(host.GameSpeed(), 0.5f);
+        stop();
+        EXPECT_EQ(Executed(), std::vector<std::string>{"sv_soccar_gamespeed 1"}) << name;
+        EXPECT_EQ(Plugin().SpeedMode(), 0) << name;
+        host.Wait(0.2);
+        EXPECT_EQ(Run().State, TasState::Stopped) << name;
+        EXPECT_EQ(host.GameSpeed(), 1.0f) << name;
+    }
 }
 
 TEST_F(RunEngineTest, StartDiscardsUnmergedInputs) {
@@ -378,6 +454,9 @@ TEST_F(RunEngineTest, TakeOverAt120With50RecordedGives170Inputs) {
     host.Wait(0.2);
     Tick(70);
     ASSERT_EQ(Run().CurrentFrame, 120u);
+    host.Teleport({}); // the replay consumes the teleport at 120
+    ASSERT_EQ(Run().NextTeleport, 2u);
+    host.Wait(0.2);
     Tick(50, Input(-5, VehicleInputFlag::ActivateBoost));
     host.Teleport({});
     host.RunLine("tas_stop");
@@ -445,6 +524,12 @@ TEST_F(RunEngineTest, SpeedChangesApplyAtOnceOnlyForTheSpeedInForce) {
     EXPECT_EQ(Executed().back(), "sv_soccar_gamespeed 2.000000");
     Tick(1, Input(0, VehicleInputFlag::ActivateBoost));
     EXPECT_EQ(Executed().back(), "sv_soccar_gamespeed 0.500000");
+    host.RunLine("tas_recordspeed 3e38");
+    EXPECT_EQ(Executed().back(),
+              "sv_soccar_gamespeed 300000000549775575777803994281145270272.000000");
+    host.RunLine("tas_recordspeed -3.4028235e38");
+    EXPECT_EQ(Executed().back(),
+              "sv_soccar_gamespeed -340282346638528859811704183484516925440.000000");
     host.RunLine("tas_recordspeed -1");
     EXPECT_EQ(Executed().back(), "sv_soccar_gamespeed -1.000000");
     EXPECT_EQ(host.GameSpeed(), -1.0f);
@@ -481,15 +566,21 @@ TEST_F(RunEngineTest, TeardownWhileReplayingRestoresNormalSpeed) {
     EXPECT_EQ(Executed(), std::vector<std::string>{"sv_soccar_gamespeed 1"});
 }
 
-TEST_F(RunEngineTest, UnloadWhileReplayingRestoresSpeedOne) {
-    RunWithInputs(50);
+TEST_F(RunEngineTest, UnloadWhileReplayingOrRestartingRestoresSpeedOne) {
     host.RunLine("tas_replayspeed 0.5");
-    StartReplay();
-    EXPECT_EQ(host.GameSpeed(), 0.5f);
-    host.UnloadPlugin();
-    EXPECT_EQ(Executed(), std::vector<std::string>{"sv_soccar_gamespeed 1"});
-    EXPECT_EQ(host.GameSpeed(), 1.0f);
-    ASSERT_TRUE(host.LoadPlugin(exports));
+    for (bool restarting : {false, true}) {
+        RunWithInputs(50);
+        StartReplay();
+        if (restarting) {
+            host.RunLine("tas_start");
+            ASSERT_EQ(Run().State, TasState::Stopped);
+        }
+        EXPECT_EQ(host.GameSpeed(), 0.5f);
+        host.UnloadPlugin();
+        EXPECT_EQ(Executed(), std::vector<std::string>{"sv_soccar_gamespeed 1"});
+        EXPECT_EQ(host.GameSpeed(), 1.0f);
+        ASSERT_TRUE(host.LoadPlugin(exports));
+    }
     host.ClearRecords();
     host.UnloadPlugin();
     EXPECT_TRUE(Executed().empty());

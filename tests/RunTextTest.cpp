@@ -1,6 +1,8 @@
 #include "RunText.h"
-#include "PluginHarness.h"
+#include "TempFolder.h"
 #include "runs/RunFile.h"
+
+#include <gtest/gtest.h>
 
 #include <bit>
 #include <cmath>
@@ -79,16 +81,37 @@ TEST(RunTextTest, FloatTextReadsBackToTheSameBits) {
     }
 }
 
+// A complete file as players may hold one: odd Enabled bytes and padding.
+std::string OddBlockBytes(const TasData& data) {
+    std::string bytes = Bytes(data);
+    const size_t car = bytes.size() - 116; // two blocks, hitbox and sensitivities
+    bytes[car + 48] = 2;
+    bytes[car + 51] = 7;
+    bytes[car + 52 + 49] = 9;
+    return bytes;
+}
+
 TEST(RunTextTest, CsvAndJsonRoundTripsAreByteIdentical) {
-    for (const TasData& data : {AwkwardRun(), TasData()}) {
-        const auto report = Report(data);
-        const std::string bytes = Bytes(report.data);
-        const TasData fromCsv = runtext::ImportCsv(runtext::ExportCsv(report.data), "x.csv",
-                                                   runtext::InfoJson(report).dump(2), "x.json");
-        EXPECT_EQ(Bytes(fromCsv), bytes);
-        const TasData fromJson = runtext::ImportJson(runtext::ExportJson(report), "x.json");
-        EXPECT_EQ(Bytes(fromJson), bytes);
+    TempFolder folder;
+    const fs::path file = folder.path() / "run.data";
+    for (const std::string& bytes :
+         {Bytes(AwkwardRun()), Bytes(TasData()), OddBlockBytes(AwkwardRun())}) {
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+        const auto report = runtext::Inspect(file);
+        ASSERT_EQ(report.status, runtext::FileStatus::Complete);
+        const auto fromCsv = runtext::ImportCsv(runtext::ExportCsv(report.data), "x.csv",
+                                                runtext::InfoJson(report).dump(2), "x.json");
+        EXPECT_EQ(runtext::RunFileBytes(fromCsv), bytes);
+        const auto fromJson = runtext::ImportJson(runtext::ExportJson(report), "x.json");
+        EXPECT_EQ(runtext::RunFileBytes(fromJson), bytes);
     }
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << OddBlockBytes(TasData());
+    const Json info = runtext::InfoJson(runtext::Inspect(file));
+    EXPECT_EQ(info["car_start"]["enabled"], true);
+    EXPECT_EQ(info["car_start"]["enabled_byte"], 2);
+    EXPECT_EQ(info["car_start"]["padding"].dump(), "[0,0,7]");
+    EXPECT_EQ(info["ball_start"]["padding"].dump(), "[9,0,0]");
+    EXPECT_FALSE(info["ball_start"].contains("enabled_byte"));
 }
 
 TEST(RunTextTest, CsvRowsNameEveryControl) {
@@ -128,78 +151,164 @@ TEST(RunTextTest, InfoJsonHasExactlyTheDocumentedKeys) {
               "{\"status\":\"rejected\",\"version\":2,\"size\":136}");
 }
 
-class ImportRefusalTest : public ::testing::Test {
-protected:
-    std::string Refusal(const std::string& csv, std::string side = "") {
-        if (side.empty()) {
-            side = runtext::InfoJson(Report(TasData())).dump();
-        }
-        try {
-            runtext::ImportCsv(csv, "in.csv", side, "in.json");
-        } catch (const runtext::ImportError& e) {
-            return e.what();
-        }
-        return "accepted";
+const std::string Header = "frame,throttle,steer,pitch,yaw,roll,flip_forward,flip_sideways,"
+                           "handbrake,jump,activate_boost,boost_held,jump_held,other_flags\n";
+const std::string Row = "0,1,0,0,0,0,0,0,0,0,0,0,0,0x0\n";
+
+std::string SideText() {
+    return runtext::InfoJson(Report(TasData())).dump();
+}
+
+// A side file or JSON export with one key's value replaced by raw text.
+std::string WithValue(std::string json, const std::string& key, const std::string& raw) {
+    size_t at = json.find("\"" + key + "\":") + key.size() + 3;
+    while (json[at] == ' ') {
+        ++at;
     }
-    const std::string header = "frame,throttle,steer,pitch,yaw,roll,flip_forward,flip_sideways,"
-                               "handbrake,jump,activate_boost,boost_held,jump_held,other_flags\n";
+    size_t end = at;
+    for (int depth = 0; depth > 0 || (json[end] != ',' && json[end] != '}'); ++end) {
+        depth += json[end] == '[' || json[end] == '{';
+        depth -= json[end] == ']' || json[end] == '}';
+    }
+    return json.replace(at, end - at, raw);
+}
+
+std::string OneFrameJson() {
+    TasData data;
+    data.Inputs.assign(1, VehicleInput{});
+    return runtext::ExportJson(Report(data));
+}
+
+std::string Refusal(const std::string& csv, const std::string& side, const std::string& json) {
+    try {
+        if (json.empty()) {
+            runtext::ImportCsv(csv, "in.csv", side, "in.json");
+        } else {
+            runtext::ImportJson(json, "in.json");
+        }
+    } catch (const runtext::ImportError& e) {
+        return e.what();
+    }
+    return "accepted";
+}
+
+TEST(RunTextTest, ImportsRefuseHostileTextSayingWhereAndWhat) {
+    const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+    const std::string longValue(200000, 'x');
+    const std::string side = SideText();
+    const std::string json = OneFrameJson();
+    std::string tooDeep = "in.json: /notes";
+    for (int level = 2; level < 64; ++level) {
+        tooDeep += "/0";
+    }
+    tooDeep += ": nests deeper than 64 levels";
+    struct Case {
+        std::string csv, side, json, message;
+    };
+    const Case cases[] = {
+        // CSV lines
+        {"frame,throttle\n", side, "", "in.csv:1:1: missing column \"steer\""},
+        {Header + Row + "1,1,x,0,0,0,0,0,0,0,0,0,0,0x0\n", side, "",
+         "in.csv:3:5: steer is not a number: \"x\""},
+        {Header + "1,1,0,0,0,0,0,0,0,0,0,0,0,0x0\n", side, "",
+         "in.csv:2:1: frame out of order, expected 0: \"1\""},
+        {Header + "0,1,0,0,0,0,0,0,2,0,0,0,0,0x0\n", side, "",
+         "in.csv:2:17: handbrake is not 0 or 1: \"2\""},
+        {Header + "0,1,0,0,0,0,0,0,0,0,0,0,0,0x1\n", side, "",
+         "in.csv:2:27: other_flags is not a hexadecimal number 0x... without the five named "
+         "bits: \"0x1\""},
+        {Header + "0,1,0\n", side, "", "in.csv:2:1: expected 14 fields, found 3"},
+        {Header + std::string(200000, ',') + "\n", side, "",
+         "in.csv:2:1: line is longer than 1024 characters"},
+        {Header + "0," + std::string(500, '7') + ",0,0,0,0,0,0,0,0,0,0,0,0x0\n", side, "",
+         "in.csv:2:3: throttle is out of range for a 32-bit float: "
+         "\"77777777777777777777777777777777\"... (500 characters)"},
+        // One rule for numbers in CSV and JSON alike
+        {Header + "0,1e-50,0,0,0,0,0,0,0,0,0,0,0,0x0\n", side, "",
+         "in.csv:2:3: throttle is out of range for a 32-bit float: \"1e-50\""},
+        {"", "", WithValue(json, "throttle", "1e-50"),
+         "in.json: /inputs/0/throttle: is out of range for a 32-bit float: \"1e-50\""},
+        {Header + "18446744073709551616,0,0,0,0,0,0,0,0,0,0,0,0,0x0\n", side, "",
+         "in.csv:2:1: frame is out of range for a 64-bit count: \"18446744073709551616\""},
+        {Header, WithValue(side, "teleport_frames", "[1,-1]"), "",
+         "in.json: /teleport_frames/1: is out of range for a 64-bit count: \"-1\""},
+        {Header, WithValue(side, "hitbox_value", "2147483648"), "",
+         "in.json: /hitbox_value: is out of range for a 32-bit integer: \"2147483648\""},
+        {"", "", WithValue(json, "frame", "1.0"),
+         "in.json: /inputs/0/frame: is not a whole number: \"1.0\""},
+        {"", "", WithValue(json, "steer", "\"x\""),
+         "in.json: /inputs/0/steer: is not a number: \"x\""},
+        {"", "", WithValue(json, "jump", "true"),
+         "in.json: /inputs/0/jump: is not 0 or 1: \"true\""},
+        // Every key its type, once, at every depth
+        {"", "", WithValue(json, "inputs", "5"), "in.json: /inputs: is not an array of frames"},
+        {"", "", WithValue(json, "inputs", "null"), "in.json: /inputs: is not an array of frames"},
+        {"", "", WithValue(json, "inputs", "{}"), "in.json: /inputs: is not an array of frames"},
+        {"", "", WithValue(json, "inputs", "[1]"),
+         "in.json: /inputs/0: is not an object of one frame"},
+        {"", "", WithValue(json, "jump_held", "0,\"jump\":1"),
+         "in.json: /inputs/0/jump: appears twice"},
+        {"", "", WithValue(json, "hitbox", "\"Octane\",\"hitbox\":\"Octane\""),
+         "in.json: /hitbox: appears twice"},
+        {Header, WithValue(side, "enabled", "true,\"enabled\":true"), "",
+         "in.json: /car_start/enabled: appears twice"},
+        {Header, WithValue(side, "car_start", "{}"), "",
+         "in.json: /car_start/location: is missing"},
+        {"", "", "{\"inputs\":[]}", "in.json: /teleport_frames: is missing"},
+        {"", "", "[]", "in.json: is not a JSON object"},
+        {Header, WithValue(side, "location", "[1,2]"), "",
+         "in.json: /car_start/location: is not an array of three numbers"},
+        {Header, WithValue(side, "hitbox", '"' + longValue + '"'), "",
+         "in.json: /hitbox: is not a hitbox name: \"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\"... "
+         "(200000 characters)"},
+        {Header, WithValue(side, "enabled", "false,\"enabled_byte\":2"), "",
+         "in.json: /car_start/enabled_byte: 2 does not match \"enabled\": false"},
+        {Header, WithValue(side, "hitbox", "\"Octane\",\"inputs\":[]"), "",
+         "in.json: /inputs: is in a side file: the frames of a CSV import come from the CSV"},
+        // Nesting and syntax
+        {Header, WithValue(side, "hitbox", "\"Other\",\"notes\":" + deep), "", tooDeep},
+        {"", "", WithValue(json, "hitbox", "\"Other\",\"notes\":" + deep), tooDeep},
+        {Header, "{\n  \"status\": ,\n}", "",
+         "in.json:2:13: not valid JSON: The JSON document has an improper structure: missing or "
+         "superfluous commas, braces, missing keys, etc."},
+        {"", "", "{} {}", "in.json:1:4: not valid JSON: text after the document"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Refusal(c.csv, c.side, c.json), c.message)
+            << c.csv.substr(0, 80) << c.json.substr(0, 80);
+    }
+    EXPECT_EQ(Refusal(Header + Row, side, ""), "accepted");
+    EXPECT_EQ(Refusal("", "", json), "accepted");
+}
+
+struct ToolRun {
+    int status = -1;
+    std::string output; // standard output and error
 };
 
-TEST_F(ImportRefusalTest, TellsLineAndColumnOfTheFirstProblem) {
-    EXPECT_EQ(Refusal("frame,throttle\n"), "in.csv:1:1: missing column \"steer\"");
-    EXPECT_EQ(Refusal(header + "0,1,0,0,0,0,0,0,0,0,0,0,0,0x0\n1,1,x,0,0,0,0,0,0,0,0,0,0,0x0\n"),
-              "in.csv:3:5: steer is not a number: \"x\"");
-    EXPECT_EQ(Refusal(header + "1,1,0,0,0,0,0,0,0,0,0,0,0,0x0\n"),
-              "in.csv:2:1: frame 1 out of order, expected 0");
-    EXPECT_EQ(Refusal(header + "0,1,0,0,0,0,0,0,2,0,0,0,0,0x0\n"),
-              "in.csv:2:17: handbrake is not 0 or 1");
-    EXPECT_EQ(Refusal(header + "0,1,0,0,0,0,0,0,0,0,0,0,0,0x1\n"),
-              "in.csv:2:27: other_flags is not a hexadecimal number without the five named bits");
-    EXPECT_EQ(Refusal(header + "0,1,0\n"), "in.csv:2:1: expected 14 fields, found 3");
+ToolRun Tool(const std::string& arguments) {
+    const std::string command = std::string(GYROLOG_RUN_PATH) + " " + arguments + " 2>&1";
+    ToolRun run;
+#if defined(_WIN32)
+    FILE* pipe = _popen(command.c_str(), "rb");
+#else
+    FILE* pipe = popen(command.c_str(), "r");
+#endif
+    char buffer[4096];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+        run.output.append(buffer, n);
+    }
+#if defined(_WIN32)
+    run.status = _pclose(pipe);
+#else
+    const int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+    return run;
 }
 
-TEST_F(ImportRefusalTest, SideFileProblemsNameTheirPlace) {
-    Json side = runtext::InfoJson(Report(TasData()));
-    side["hitbox"] = "Fennec";
-    EXPECT_EQ(Refusal(header, side.dump()), "in.json: /hitbox: unknown hitbox name \"Fennec\"");
-    side = runtext::InfoJson(Report(TasData()));
-    side["car_start"].erase("velocity");
-    EXPECT_EQ(Refusal(header, side.dump()), "in.json: /car_start: missing key \"velocity\"");
-    EXPECT_EQ(Refusal(header, "{\n  \"status\": ,\n}"), "in.json:2:13: not valid JSON");
-}
-
-TEST(ImportJsonRefusal, NamesThePlaceOfTheFirstProblem) {
-    TasData data;
-    data.Inputs.assign(2, VehicleInput{});
-    std::string text = runtext::ExportJson(Report(data));
-    auto refusal = [](const std::string& json) -> std::string {
-        try {
-            runtext::ImportJson(json, "in.json");
-        } catch (const runtext::ImportError& e) {
-            return e.what();
-        }
-        return "accepted";
-    };
-    std::string swapped = text;
-    swapped.replace(swapped.find("{\"frame\":1"), 11, "{\"frame\":5");
-    EXPECT_EQ(refusal(swapped), "in.json: /inputs/1/frame: out of order, expected 1");
-    std::string word = text;
-    word.replace(word.find("\"steer\":0"), 9, "\"steer\":\"x\"");
-    EXPECT_EQ(refusal(word), "in.json: /inputs/0/steer: is not a number");
-    std::string missing = text;
-    missing.replace(missing.find(",\"jump_held\":0"), 14, "");
-    EXPECT_EQ(refusal(missing), "in.json: /inputs/0: missing key \"jump_held\"");
-    EXPECT_EQ(refusal("{\"inputs\": [1]}"),
-              "in.json: /inputs/0: is a number, not an object of one frame");
-    EXPECT_EQ(refusal("{\n\"inputs\": [}"), "in.json:2:12: not valid JSON");
-}
-
-// Runs gyrolog-run and returns its exit status.
 int RunTool(const std::string& arguments) {
-    const std::string command =
-        std::string(GYROLOG_RUN_PATH) + " " + arguments + " >/dev/null 2>&1";
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return Tool(arguments).status;
 }
 
 TEST(RunToolTest, CheckExitStatusFollowsTheWorstFile) {
@@ -213,11 +322,15 @@ TEST(RunToolTest, CheckExitStatusFollowsTheWorstFile) {
     std::ofstream(shortFile, std::ios::binary) << bytes.substr(0, 50);
     std::ofstream(extra, std::ios::binary) << bytes << "more";
     std::ofstream(rejected, std::ios::binary) << std::string("\x02\x00\x00\x00", 4);
+    const fs::path tiny = folder.path() / "tiny.data";
+    std::ofstream(tiny, std::ios::binary) << std::string("\x01\x00\x00", 3);
     EXPECT_EQ(RunTool("check " + complete.string()), 0);
     EXPECT_EQ(RunTool("check " + complete.string() + " " + shortFile.string()), 1);
     EXPECT_EQ(RunTool("check " + extra.string()), 1);
     EXPECT_EQ(RunTool("check " + extra.string() + " " + rejected.string()), 2);
     EXPECT_EQ(RunTool("check " + (folder.path() / "missing.data").string()), 2);
+    EXPECT_EQ(RunTool("check " + tiny.string()), 2);
+    EXPECT_EQ(RunTool("export " + tiny.string()), 2);
     EXPECT_EQ(RunTool("info --json " + rejected.string()), 0);
     EXPECT_EQ(RunTool("export " + rejected.string()), 2);
 }
@@ -235,10 +348,56 @@ TEST(RunToolTest, ExportImportThroughFilesAndRefusalWritesNothing) {
     }
     std::ofstream(folder.path() / "run.csv", std::ios::app) << "7,nope\n";
     const fs::path refused = folder.path() / "refused.data";
-    EXPECT_NE(RunTool("import " + (folder.path() / "run.csv").string() + " -o " + refused.string()),
-              0);
+    EXPECT_EQ(RunTool("import " + (folder.path() / "run.csv").string() + " -o " + refused.string()),
+              2);
     EXPECT_FALSE(fs::exists(refused));
     EXPECT_EQ(RunTool("info --help"), 0);
+}
+
+TEST(RunToolTest, MessagesNameTheFileGivenAndSayWhatIsWrong) {
+    TempFolder folder;
+    const auto at = [&](const char* name) {
+        return folder.path() / name;
+    };
+    std::string huge = Bytes(TasData());
+    huge[9] = 1; // N = 2^40
+    std::ofstream(at("huge.data"), std::ios::binary) << huge;
+    EXPECT_EQ(Tool("check " + at("huge.data").string()).output,
+              at("huge.data").string() +
+                  ": rejected (version 1: frame count 1099511627776 is far more than the file "
+                  "holds)\n");
+    const ToolRun missing = Tool("import " + at("missing.csv").string() + " -o x.data");
+    EXPECT_EQ(missing.output,
+              "gyrolog-run: cannot open " + at("missing.csv").string() + ": no such file\n");
+    fs::create_directory(at("folder.json"));
+    EXPECT_EQ(Tool("import " + at("folder.json").string() + " -o x.data").output,
+              "gyrolog-run: cannot open " + at("folder.json").string() + ": it is a folder\n");
+
+    std::ofstream(at("extra.data"), std::ios::binary) << Bytes(AwkwardRun()) << "more";
+    const ToolRun extra =
+        Tool("export " + at("extra.data").string() + " -o " + at("extra.json").string());
+    EXPECT_EQ(extra.status, 0);
+    EXPECT_EQ(extra.output, "gyrolog-run: warning: " + at("extra.data").string() +
+                                " has 4 bytes after the run; they are not exported\n");
+}
+
+TEST(RunToolTest, CsvExportWritesBothFilesOrNeither) {
+    TempFolder folder;
+    const fs::path run = folder.path() / "run.data";
+    SaveRunFile(run, AwkwardRun());
+    const fs::path json = folder.path() / "run.json";
+    const ToolRun onItself = Tool("export --csv " + run.string() + " -o " + json.string());
+    EXPECT_EQ(onItself.status, 2);
+    EXPECT_EQ(onItself.output, "gyrolog-run: a CSV export cannot go to " + json.string() +
+                                   ": its side file has that name; use -o NAME.csv\n");
+    EXPECT_FALSE(fs::exists(json));
+
+    const fs::path csv = folder.path() / "run.csv";
+    std::ofstream(csv) << "old";
+    fs::create_directory(json);
+    EXPECT_EQ(RunTool("export " + run.string() + " -o " + csv.string()), 2);
+    EXPECT_EQ(FileText(csv), "old");
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 3);
 }
 
 } // namespace

@@ -61,13 +61,17 @@ TEST_F(SessionTest, StateAndCanvasLines) {
     EXPECT_EQ(lines[6], "canvas: \"Gyrolog\" at 905 80 scale 3 3 color 255 255 255 255");
 }
 
-TEST_F(SessionTest, ReloadedPluginIssuesNoSpeedCommandWhileStopped) {
+TEST_F(SessionTest, ReloadedPluginPlaysAtTheSpeedsTheConsoleHolds) {
     ASSERT_TRUE(session.LoadPlugin());
-    auto lines = Run("sim_unload\nsim_load\ntas_replayspeed 0.5\n");
-    EXPECT_EQ(lines.back(), "> tas_replayspeed 0.5");
+    Run("tas_replayspeed 0.5\ntas_recordspeed 0.25\nsim_unload\nsim_load\n");
     EXPECT_TRUE(host.ExecutedCommands().empty());
+    Run("sim_ui_click Controls\nsim_ui_click \"New TAS\"\nsim_ui_edit \"TAS Name\"\n"
+        "sim_ui_type run\nsim_ui_click Create\nsim_ui_frame\ntas_start\nsim_wait 0.2\n");
+    EXPECT_EQ(host.ExecutedCommands(), std::vector<std::string>{"sv_soccar_gamespeed 0.500000"});
+    auto lines = Run("sim_tick 1\nsim_ui_show\n");
+    EXPECT_EQ(lines[1], "exec: sv_soccar_gamespeed 0.250000");
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "ui: 0.250 [at 4%] | Recording Speed"), lines.end());
     EXPECT_TRUE(host.Errors().empty());
-    ASSERT_NE(host.Plugin(), nullptr);
 }
 
 TEST_F(SessionTest, BadUsageIsAnErrorAndTheSessionGoesOn) {
@@ -80,6 +84,24 @@ TEST_F(SessionTest, BadUsageIsAnErrorAndTheSessionGoesOn) {
                                         "usage: sim_freeplay 0|1", "unknown control 'warp'"}));
     EXPECT_FALSE(host.GetWorld().freeplay);
     EXPECT_TRUE(host.Toasts().empty()); // not in freeplay: the start is refused quietly
+}
+
+TEST_F(SessionTest, PageLinesCarryWidgetStates) {
+    ASSERT_TRUE(session.LoadPlugin());
+    auto lines = Run("sim_ui_click Settings\n"
+                     "sim_ui_click \"Popup Settings\"\n"
+                     "sim_ui_show\n"
+                     "sim_ui_hover \"Popup Settings\"\n"
+                     "sim_ui_char U+22 22\n"
+                     "sim_ui_scroll Gyrolog x\n"
+                     "sim_ui_scroll Popup 1\n");
+    for (auto expected : {"ui: [ ] Start Replay On Reset", "ui: Start Recording Options [closed]",
+                          "ui: Popup Settings [open]", "ui: [x] Delete File Confirmation"}) {
+        EXPECT_NE(std::find(lines.begin(), lines.end(), expected), lines.end()) << expected;
+    }
+    EXPECT_EQ(host.Errors(), (std::vector<std::string>{"usage: sim_ui_char U+HEX ...",
+                                                       "usage: sim_ui_scroll WINDOW LINES",
+                                                       "no window \"Popup\" is shown"}));
 }
 
 TEST(DemoTest, WholeSessionRunsAndWritesEveryScreenshot) {
@@ -102,7 +124,7 @@ TEST(DemoTest, WholeSessionRunsAndWritesEveryScreenshot) {
     EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
                             [](const std::string& l) { return l.starts_with("error:"); }),
               0);
-    for (auto shot : {"recording", "loaded-tas", "files", "controls", "settings"}) {
+    for (auto shot : {"recording", "replaying", "loaded-tas", "files", "controls", "settings"}) {
         EXPECT_TRUE(std::filesystem::exists(folder.path() / "out/screenshots" /
                                             (std::string(shot) + ".png")))
             << shot;

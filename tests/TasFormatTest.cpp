@@ -70,14 +70,16 @@ TEST(TasFormatTest, RoundTripKeepsEveryBit) {
     EXPECT_EQ(Bytes(back), bytes);
 }
 
-TEST(TasFormatTest, OtherVersionsAndEmptyInputAreRejected) {
+TEST(TasFormatTest, OtherVersionsAndInputTooShortForAVersionAreRejected) {
     TasData data;
     auto two = Read(std::string("\x02\x00\x00\x00", 4) + std::string(132, '\0'), data);
     EXPECT_EQ(two.outcome, ReadOutcome::Rejected);
     EXPECT_EQ(two.version, 2);
-    auto empty = Read("", data);
-    EXPECT_EQ(empty.outcome, ReadOutcome::Rejected);
-    EXPECT_EQ(empty.version, 0);
+    for (size_t size : {0, 1, 2, 3}) {
+        auto cut = Read(std::string("\x01\x00\x00", size), data);
+        EXPECT_EQ(cut.outcome, ReadOutcome::Rejected) << size;
+        EXPECT_EQ(cut.version, 0) << size;
+    }
 }
 
 TEST(TasFormatTest, FileCutShortAfterFrameCountLoadsZeroFrames) {
@@ -93,6 +95,20 @@ TEST(TasFormatTest, FileCutShortAfterFrameCountLoadsZeroFrames) {
     EXPECT_EQ(data.Hitbox, HitboxType::Other);
     EXPECT_EQ(data.AirSensitivity, 1.0f);
     EXPECT_EQ(data.SteerSensitivity, 1.0f);
+}
+
+TEST(TasFormatTest, CountCutShortReadsAsZero) {
+    TasData full;
+    full.Inputs.assign(3, VehicleInput{});
+    full.TeleportFrames = {1, 2};
+    const std::string bytes = Bytes(full);
+    TasData frames;
+    EXPECT_EQ(Read(bytes.substr(0, 4 + 7), frames).outcome, ReadOutcome::CutShort);
+    EXPECT_TRUE(frames.Inputs.empty());
+    TasData teleports;
+    EXPECT_EQ(Read(bytes.substr(0, 12 + 3 * 32 + 1), teleports).outcome, ReadOutcome::CutShort);
+    EXPECT_EQ(teleports.Inputs.size(), 3u);
+    EXPECT_TRUE(teleports.TeleportFrames.empty());
 }
 
 TEST(TasFormatTest, PartlyWrittenFrameKeepsItsDeliveredBytes) {

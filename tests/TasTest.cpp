@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -14,8 +15,10 @@ VehicleInput Frame(float throttle) {
 }
 
 TEST(TasTest, FreshRunIsEmptyAndUnnamed) {
-    Tas tas;
-    tas.Reset();
+    // Built over dirty memory: a member without its own initial value shows.
+    alignas(Tas) unsigned char memory[sizeof(Tas)];
+    std::memset(memory, 0xA5, sizeof memory);
+    Tas& tas = *new (memory) Tas;
     EXPECT_TRUE(tas.Name.empty());
     EXPECT_TRUE(tas.Data.Inputs.empty());
     EXPECT_TRUE(tas.Data.TeleportFrames.empty());
@@ -28,6 +31,11 @@ TEST(TasTest, FreshRunIsEmptyAndUnnamed) {
     EXPECT_EQ(tas.Data.SteerSensitivity, 1.0f);
     EXPECT_EQ(tas.State, TasState::Stopped);
     EXPECT_TRUE(tas.InputsApplied);
+    EXPECT_EQ(tas.CurrentFrame, 0u);
+    EXPECT_EQ(tas.NextTeleport, 0u);
+    EXPECT_EQ(tas.Data.CarStart.Rotation.Yaw, 0);
+    EXPECT_EQ(tas.Data.BallStart.AngularVelocity.Z, 0.0f);
+    tas.~Tas();
 }
 
 TEST(TasTest, ResetKeepsTheNameAndEmptiesTheRest) {
@@ -90,24 +98,34 @@ TEST(TasTest, MoveOntoItselfChangesNothing) {
 }
 
 TEST(TasTest, MergeSplicesPendingAtCurrentFrame) {
-    Tas tas;
-    for (int i = 0; i < 150; ++i) {
-        tas.Data.Inputs.push_back(Frame(static_cast<float>(i)));
+    // The teleport at the take-over frame stays only if the replay had
+    // consumed it; one it was still holding for never happened.
+    const std::pair<uint64_t, std::vector<uint64_t>> cases[] = {
+        {2, {40, 100, 110}},
+        {1, {40, 110}},
+    };
+    for (const auto& [nextTeleport, expected] : cases) {
+        Tas tas;
+        for (int i = 0; i < 150; ++i) {
+            tas.Data.Inputs.push_back(Frame(static_cast<float>(i)));
+        }
+        tas.Data.TeleportFrames = {40, 100, 120};
+        tas.CurrentFrame = 100;
+        tas.NextTeleport = nextTeleport;
+        tas.PendingInputs.assign(30, Frame(-1));
+        tas.PendingTeleportFrames = {110};
+        tas.InputsApplied = false;
+        tas.MergePending();
+        ASSERT_EQ(tas.Data.Inputs.size(), 130u);
+        EXPECT_EQ(tas.Data.Inputs[99].Throttle, 99.0f);
+        EXPECT_EQ(tas.Data.Inputs[100].Throttle, -1.0f);
+        EXPECT_EQ(tas.Data.TeleportFrames, expected) << nextTeleport;
+        EXPECT_TRUE(tas.PendingInputs.empty());
+        EXPECT_TRUE(tas.PendingTeleportFrames.empty());
+        EXPECT_TRUE(tas.InputsApplied);
+        EXPECT_EQ(tas.CurrentFrame, 100u);
+        EXPECT_EQ(tas.NextTeleport, nextTeleport);
     }
-    tas.Data.TeleportFrames = {40, 100, 120};
-    tas.CurrentFrame = 100;
-    tas.PendingInputs.assign(30, Frame(-1));
-    tas.PendingTeleportFrames = {110};
-    tas.InputsApplied = false;
-    tas.MergePending();
-    ASSERT_EQ(tas.Data.Inputs.size(), 130u);
-    EXPECT_EQ(tas.Data.Inputs[99].Throttle, 99.0f);
-    EXPECT_EQ(tas.Data.Inputs[100].Throttle, -1.0f);
-    EXPECT_EQ(tas.Data.TeleportFrames, (std::vector<uint64_t>{40, 100, 110}));
-    EXPECT_TRUE(tas.PendingInputs.empty());
-    EXPECT_TRUE(tas.PendingTeleportFrames.empty());
-    EXPECT_TRUE(tas.InputsApplied);
-    EXPECT_EQ(tas.CurrentFrame, 100u);
 }
 
 TEST(TasTest, MergeBeyondTheEndFillsTheGapWithZeroInputs) {

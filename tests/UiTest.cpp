@@ -44,6 +44,25 @@ protected:
         std::ofstream stream(RunFolder() / (name + ".data"), std::ios::binary);
         WriteTas(stream, TasData());
     }
+    // The index among the shown + buttons of the one in the row showing value.
+    int PlusBeside(const std::string& value) {
+        int index = 0;
+        for (const auto& window : Ui().Show()) {
+            for (const auto& row : window.rows) {
+                const bool target = std::any_of(
+                    row.begin(), row.end(), [&](const sim::UiText& t) { return t.text == value; });
+                for (const auto& text : row) {
+                    if (text.text == "+" && text.hidden.empty()) {
+                        if (target) {
+                            return index;
+                        }
+                        ++index;
+                    }
+                }
+            }
+        }
+        return -1;
+    }
     std::string Variable(const std::string& name) {
         return host.GetConsole().FindVariable(name)->value;
     }
@@ -62,6 +81,7 @@ TEST_F(UiTest, FilesListsRowsWithLoadAndDelete) {
     SaveRunFile("alpha");
     SaveRunFile("beta");
     Click("Refresh List");
+    EXPECT_TRUE(Plugin().Files().empty()); // deferred to the game thread
     Ui().Frame();
     std::vector<std::string> rows;
     for (auto& line : Show()) {
@@ -98,10 +118,9 @@ TEST_F(UiTest, DeleteAsksFirstAndCancelKeepsTheFile) {
     Plugin().RefreshTasFiles();
     Click("Delete");
     EXPECT_EQ(Plugin().SelectedFile(), 0);
-    auto lines = Show();
-    EXPECT_NE(std::find(lines.begin(), lines.end(),
-                        "ui popup: Are you sure you want to delete this run?"),
-              lines.end());
+    EXPECT_TRUE(Shows("ui popup: Delete Confirm"));
+    EXPECT_TRUE(Shows("ui popup: Are you sure you want to delete this run?"));
+    EXPECT_TRUE(Shows("ui popup: Delete | Cancel"));
     Click("Cancel");
     Ui().Frame();
     EXPECT_EQ(Plugin().SelectedFile(), -1);
@@ -219,27 +238,72 @@ TEST_F(UiTest, StartingStateEditsChangeTheRunInPlace) {
     Ui().HoldCtrl(false);
     EXPECT_EQ(Run().Data.CarStart.Rotation.Pitch, pitch - 99);
 
+    EXPECT_TRUE(Shows("ui: [x] Enabled"));
     Click("Enabled");
     EXPECT_FALSE(Run().Data.CarStart.Enabled);
+    EXPECT_TRUE(Shows("ui: [ ] Enabled"));
 }
 
 TEST_F(UiTest, TreeNodesStayOpenAcrossTabSwitches) {
     CaptureRun();
     Tab("Loaded TAS");
+    EXPECT_TRUE(Shows("ui: Ball Starting State [closed]"));
     Click("Ball Starting State");
-    EXPECT_TRUE(Shows("ui: Enabled"));
+    EXPECT_TRUE(Shows("ui: Ball Starting State [open]"));
+    EXPECT_TRUE(Shows("ui: [x] Enabled"));
     Tab("Files");
     Tab("Loaded TAS");
-    EXPECT_TRUE(Shows("ui: Enabled"));
+    EXPECT_TRUE(Shows("ui: [x] Enabled"));
     Click("Ball Starting State");
-    EXPECT_FALSE(Shows("ui: Enabled"));
+    EXPECT_FALSE(Shows("ui: [x] Enabled"));
+    EXPECT_TRUE(Shows("ui: Ball Starting State [closed]"));
+}
+
+// With every node open the tab is longer than the window: the ball's rows
+// and Save TAS are reached by scrolling, as a player does.
+TEST_F(UiTest, BallBlockIsReachedByScrolling) {
+    World().GetBall()->location = {100.0f, 200.0f, 92.75f};
+    CaptureRun("long");
+    Tab("Loaded TAS");
+    for (auto node :
+         {"Ball Starting State", "Location", "Rotation", "Velocity", "Angular Velocity",
+          "Car Starting State", "Location", "Rotation", "Velocity", "Angular Velocity"}) {
+        Click(node); // the ball's nodes first, while the car's are closed
+    }
+    EXPECT_EQ(Ui().Click("Save TAS"), "\"Save TAS\" is not shown");
+    EXPECT_FALSE(Shows("ui: 200.00000 | - | + | Y"));
+    ASSERT_EQ(Ui().Scroll("Gyrolog", 1000), "");
+    EXPECT_TRUE(Shows("ui: Save TAS"));
+    EXPECT_FALSE(Shows("ui: Files | Loaded TAS | Controls | Settings"));
+    EXPECT_TRUE(Shows("ui: 200.00000 | - | + | Y"));
+    Click("+", PlusBeside("200.00000"));
+    EXPECT_EQ(Run().Data.BallStart.Location.Y, 201.0f);
+    EXPECT_EQ(Run().Data.CarStart.Location.Y, -4608.0f);
+    Click("Enabled"); // the car's is scrolled away
+    EXPECT_FALSE(Run().Data.BallStart.Enabled);
+    EXPECT_TRUE(Run().Data.CarStart.Enabled);
+    Click("Save TAS");
+    Ui().Frame();
+    EXPECT_EQ(LastToast(), "long saved to file");
+
+    ASSERT_EQ(Ui().Scroll("Gyrolog", -1000), "");
+    EXPECT_TRUE(Shows("ui: Files | Loaded TAS | Controls | Settings"));
+    EXPECT_EQ(Ui().Scroll("Nowhere", 1), "no window \"Nowhere\" is shown");
 }
 
 TEST_F(UiTest, RenameRefusesBadNamesWithTooltips) {
     CaptureRun("old");
     Tab("Loaded TAS");
     Click("Change Name");
+    EXPECT_TRUE(Shows("ui popup: Change TAS Name"));
     EXPECT_TRUE(Shows("ui popup: Name: | old | TAS Name"));
+    Enter("TAS Name", "dropped");
+    Click("Cancel");
+    EXPECT_EQ(Run().Name, "old");
+    EXPECT_TRUE(Run().NameEdit.empty());
+    EXPECT_FALSE(Shows("ui popup: Change TAS Name"));
+
+    Click("Change Name");
     Enter("TAS Name", "bad.name");
     EXPECT_TRUE(Shows("ui popup: Update [disabled] | Cancel"));
     ASSERT_EQ(Ui().Hover("Update"), "");
@@ -252,23 +316,40 @@ TEST_F(UiTest, RenameRefusesBadNamesWithTooltips) {
     ASSERT_EQ(Ui().Hover("Update"), "");
     EXPECT_EQ(Tooltip(), "TAS name can't be empty");
 
-    Enter("TAS Name", "new name");
+    Enter("TAS Name", "Con");
+    ASSERT_EQ(Ui().Hover("Update"), "");
+    EXPECT_EQ(Tooltip(), "Name can't be a device name like CON, PRN, AUX, NUL, COM1 or LPT1");
     Click("Update");
-    EXPECT_EQ(Run().Name, "new name");
+    EXPECT_EQ(Run().Name, "old");
+
+    // A double quote is one of the forbidden characters; typed by number.
+    ASSERT_EQ(Ui().Edit("TAS Name"), "");
+    Ui().Type("say");
+    Ui().TypeCodepoints({'"', 'h', 'i', '"'});
+    EXPECT_TRUE(Shows("ui popup: Name: | say\"hi\" | TAS Name"));
+    ASSERT_EQ(Ui().Hover("Update"), "");
+    EXPECT_EQ(Tooltip(), "Name can't contain these charaters \\/:*?\"<>|.");
+
+    Enter("TAS Name", "café ñ");
+    EXPECT_EQ(Run().NameEdit, "café ñ"); // one character each, not their bytes
+    Click("Update");
+    EXPECT_EQ(Run().Name, "café ñ");
     EXPECT_TRUE(Run().NameEdit.empty());
-    EXPECT_TRUE(Shows("ui: TAS Name: new name | Change Name"));
+    EXPECT_TRUE(Shows("ui: TAS Name: café ñ | Change Name"));
 }
 
 TEST_F(UiTest, SaveAsksBeforeOverwriting) {
     CaptureRun("saved");
     Tab("Loaded TAS");
     Click("Save TAS");
+    EXPECT_FALSE(fs::exists(RunFolder() / "saved.data")); // deferred to the game thread
     Ui().Frame();
     EXPECT_EQ(LastToast(), "saved saved to file");
     ASSERT_EQ(Plugin().Files().size(), 1u);
 
     Run().Data.Inputs.assign(3, VehicleInput{});
     Click("Save TAS");
+    EXPECT_TRUE(Shows("ui popup: Overwrite Confirm"));
     EXPECT_TRUE(Shows("ui popup: TAS file already exisits, would you like to overwrite it?"));
     Click("Cancel");
     Ui().Frame();
@@ -305,11 +386,12 @@ TEST_F(UiTest, ControlsOutsideFreeplayAreDisabledWithTheirReasons) {
     }
     ASSERT_EQ(Ui().Hover("New TAS"), "");
     EXPECT_EQ(Tooltip(), "Enter freeplay to create a new TAS");
-    Click("Start");
+    Click("Start"); // with no run loaded, a start would refuse with a toast
     Click("New TAS");
     Ui().Frame();
+    EXPECT_TRUE(host.Toasts().empty());
     EXPECT_EQ(Run().State, TasState::Stopped);
-    EXPECT_FALSE(Shows("ui popup: TAS Name: | TAS Name"));
+    EXPECT_FALSE(Shows("ui popup: New Tas"));
 
     // The page follows the game from the very next frame, even when ticks
     // have emptied the Execute queue in between.
@@ -321,10 +403,37 @@ TEST_F(UiTest, ControlsOutsideFreeplayAreDisabledWithTheirReasons) {
         Shows("ui: Start [disabled] | Stop [disabled] | Update [disabled] | New TAS [disabled]"));
 }
 
+// Each disabled button is clicked where its action would do something.
+TEST_F(UiTest, DisabledControlsIgnoreClicksThatWouldAct) {
+    Tab("Controls");
+    Click("Start"); // in freeplay with no run: a start would refuse with a toast
+    Ui().Frame();
+    EXPECT_TRUE(host.Toasts().empty());
+
+    CaptureRun();
+    host.RunLine("tas_start");
+    Tick(30);
+    ASSERT_EQ(Run().State, TasState::Recording);
+    World().freeplay = false;
+    EXPECT_TRUE(Shows("ui: Start [disabled] | Stop [disabled] | Update [disabled] | New TAS "
+                      "[disabled]"));
+    Click("Stop");
+    Ui().Frame();
+    EXPECT_EQ(Run().State, TasState::Recording);
+
+    host.RunLine("tas_stop");
+    ASSERT_FALSE(Run().InputsApplied);
+    Click("Update");
+    Ui().Frame();
+    EXPECT_TRUE(host.Toasts().empty());
+    EXPECT_FALSE(Run().InputsApplied);
+}
+
 TEST_F(UiTest, ControlsFollowTheRunState) {
     Tab("Controls");
     EXPECT_TRUE(Shows("ui: Start [disabled] | Stop [disabled] | Update [disabled] | New TAS"));
     CaptureRun();
+    Run().Data.Inputs.assign(100, Input(1.0f));
     EXPECT_TRUE(Shows("ui: Start | Stop [disabled] | Update [disabled] | New TAS"));
     ASSERT_EQ(Ui().Hover("Stop"), "");
     EXPECT_EQ(Tooltip(), "TAS is already stopped");
@@ -333,28 +442,44 @@ TEST_F(UiTest, ControlsFollowTheRunState) {
 
     Click("Start");
     EXPECT_TRUE(host.ExecutedCommands().empty());
-    Tick(25);
-    EXPECT_EQ(Run().State, TasState::Recording);
+    Tick(30);
+    ASSERT_EQ(Run().State, TasState::Replaying);
+    EXPECT_TRUE(Shows("ui: Start | Stop | Update [disabled] | New TAS"));
+    ASSERT_EQ(Ui().Hover("Update"), "");
+    EXPECT_EQ(Tooltip(), "Stop the TAS to update inputs");
+
+    Tick(10, Input(0.5f, VehicleInputFlag::ActivateBoost)); // take over
+    ASSERT_EQ(Run().State, TasState::Recording);
+    ASSERT_EQ(Ui().Hover("Gyrolog"), ""); // the tooltip goes with the mouse
     EXPECT_TRUE(Shows("ui: Start | Stop | Update [disabled] | New TAS"));
     ASSERT_EQ(Ui().Hover("Update"), "");
     EXPECT_EQ(Tooltip(), "Stop the TAS to update inputs");
 
     Click("Stop");
+    EXPECT_EQ(Run().State, TasState::Recording); // deferred to the game thread
     Ui().Frame();
     EXPECT_EQ(Run().State, TasState::Stopped);
     EXPECT_TRUE(Shows("ui: Start | Stop [disabled] | Update | New TAS"));
     Click("Update");
+    EXPECT_TRUE(host.Toasts().empty());
     Ui().Frame();
     EXPECT_EQ(LastToast(), "New inputs applied");
-    EXPECT_EQ(Run().Data.Inputs.size(), 1u);
+    EXPECT_TRUE(Run().InputsApplied);
+    EXPECT_TRUE(Shows("ui: Start | Stop [disabled] | Update [disabled] | New TAS"));
 }
 
 TEST_F(UiTest, NewTasWarnsFirstWhenANamedRunIsLoaded) {
     CaptureRun("kept");
     Tab("Controls");
     Click("New TAS");
+    EXPECT_TRUE(Shows("ui popup: New Tas"));
     EXPECT_TRUE(Shows("ui popup: There is a TAS already loaded. Creating a new one will overwrite "
                       "the existing one"));
+    Click("Cancel");
+    EXPECT_FALSE(Shows("ui popup: New Tas"));
+    EXPECT_EQ(Run().Name, "kept");
+
+    Click("New TAS");
     Click("Create");
     EXPECT_TRUE(Shows("ui popup: TAS Name: | TAS Name"));
     Click("Create"); // empty name: ignored
@@ -394,8 +519,12 @@ TEST_F(UiTest, TurningTheWarningOffMovesToTheNameStep) {
 }
 
 TEST_F(UiTest, ModalPopupBlocksTheTabBar) {
+    host.screen = {700, 500}; // the popup, centred, stands over the page
     Tab("Controls");
     Click("New TAS");
+    EXPECT_TRUE(Shows("ui: Files | Loaded TAS"));
+    EXPECT_EQ(Ui().Click("Settings"),
+              "\"Settings\" is drawn but covered by the window \"New Tas\"");
     Click("Files");
     Ui().Frame();
     EXPECT_TRUE(Shows("ui popup: TAS Name: | TAS Name"));
@@ -417,20 +546,22 @@ TEST_F(UiTest, SpeedSliderDefersOneWritePerChangedFrame) {
     ASSERT_EQ(Ui().Key("enter"), "");
     Ui().Frame(3);
     EXPECT_EQ(writes, (std::vector<std::string>{"2", "2.5"}));
-    EXPECT_TRUE(Shows("ui: 2.500 | Replaying Speed"));
+    EXPECT_TRUE(Shows("ui: 2.500 [at 49%] | Replaying Speed")); // (2.5 - 0.05) / (5 - 0.05)
 }
 
 TEST_F(UiTest, SettingsCheckboxesWriteOnceThroughTheGameThread) {
     Tab("Settings");
-    EXPECT_TRUE(Shows("ui: Start Replay On Reset"));
+    EXPECT_TRUE(Shows("ui: [ ] Start Replay On Reset"));
     Click("Start Recording Options");
     Click("Popup Settings");
     const auto lines = Show();
     for (auto label :
-         {"ui: Throttle", "ui: Steer", "ui: Air Roll", "ui: Powerslide", "ui: Jump", "ui: Boost",
-          "ui: Delete File Confirmation", "ui: Overwrite Existing TAS File Confirmation",
-          "ui: Overwrite Loaded TAS Confirmation",
-          "ui: Select which inputs that will stop replaying and begin recording"}) {
+         {"ui: [ ] Throttle", "ui: [ ] Steer", "ui: [ ] Air Roll", "ui: [ ] Powerslide",
+          "ui: [ ] Jump", "ui: [x] Boost", "ui: [x] Delete File Confirmation",
+          "ui: [x] Overwrite Existing TAS File Confirmation",
+          "ui: [x] Overwrite Loaded TAS Confirmation",
+          "ui: Select which inputs that will stop replaying and begin recording",
+          "ui: Start Recording Options [open]", "ui: Popup Settings [open]"}) {
         EXPECT_NE(std::find(lines.begin(), lines.end(), label), lines.end()) << label;
     }
     int writes = 0;
@@ -444,47 +575,114 @@ TEST_F(UiTest, SettingsCheckboxesWriteOnceThroughTheGameThread) {
     Ui().Frame();
     EXPECT_EQ(writes, 1);
     EXPECT_EQ(Variable("tas_checkthrottle"), "1");
+    EXPECT_TRUE(Shows("ui: [x] Throttle"));
     Click("Start Replay On Reset");
     Ui().Frame();
     EXPECT_EQ(Variable("tas_autoreplay"), "1");
+    EXPECT_TRUE(Shows("ui: [x] Start Replay On Reset"));
+
+    // Unchecking writes 0; the box follows the variable, not the click.
+    Click("Boost");
+    EXPECT_EQ(Variable("tas_checkboost"), "1");
+    Ui().Frame();
+    EXPECT_EQ(Variable("tas_checkboost"), "0");
+    EXPECT_TRUE(Shows("ui: [ ] Boost"));
+    host.RunLine("tas_confirmfiledelete 0");
+    EXPECT_TRUE(Shows("ui: [ ] Delete File Confirmation"));
 }
 
 TEST_F(UiTest, MissingVariableDrawsNoWidget) {
     host.GetConsole().RemoveVariable("tas_autoreplay");
     host.GetConsole().RemoveVariable("tas_recordspeed");
     Tab("Settings");
-    EXPECT_FALSE(Shows("ui: Start Replay On Reset"));
-    EXPECT_TRUE(Shows("ui: Start Recording Options"));
+    EXPECT_FALSE(Shows("ui: [ ] Start Replay On Reset"));
+    EXPECT_TRUE(Shows("ui: Start Recording Options [closed]"));
     Tab("Controls");
-    EXPECT_TRUE(Shows("ui: 1.000 | Replaying Speed"));
-    EXPECT_FALSE(Shows("ui: 1.000 | Recording Speed"));
+    EXPECT_TRUE(Shows("ui: 1.000 [at 19%] | Replaying Speed"));
+    EXPECT_FALSE(Shows("ui: 1.000 [at 19%] | Recording Speed"));
 }
 
-TEST_F(UiTest, ScreenshotShowsThePageAndTheOverlay) {
-    host.screen = {1280, 720};
-    const std::string shot = (data.path() / "screen.png").string();
-    ASSERT_EQ(Ui().Screenshot(shot), "");
-    int width = 0;
-    int height = 0;
-    int channels = 0;
-    unsigned char* pixels = stbi_load(shot.c_str(), &width, &height, &channels, 4);
-    ASSERT_NE(pixels, nullptr);
-    auto whitePixels = [&](int x0, int y0, int x1, int y1) {
+// Counts the pixels in a rectangle of a screenshot that pass a test.
+class Picture {
+public:
+    explicit Picture(const std::string& file) {
+        pixels_ = stbi_load(file.c_str(), &width, &height, &channels_, 4);
+    }
+    ~Picture() { stbi_image_free(pixels_); }
+    bool Loaded() const { return pixels_ != nullptr; }
+    template <typename Test> int Count(int x0, int y0, int x1, int y1, Test test) const {
         int count = 0;
-        for (int y = y0; y < y1; ++y) {
-            for (int x = x0; x < x1; ++x) {
-                const unsigned char* p = pixels + (static_cast<size_t>(y) * width + x) * 4;
-                count += p[0] > 240 && p[1] > 240 && p[2] > 240;
+        for (int y = std::max(y0, 0); y < std::min(y1, height); ++y) {
+            for (int x = std::max(x0, 0); x < std::min(x1, width); ++x) {
+                const unsigned char* p = pixels_ + (static_cast<size_t>(y) * width + x) * 4;
+                count += test(p[0], p[1], p[2]);
             }
         }
         return count;
+    }
+    int width = 0;
+    int height = 0;
+
+private:
+    int channels_ = 0;
+    unsigned char* pixels_ = nullptr;
+};
+
+bool White(int r, int g, int b) {
+    return r > 240 && g > 240 && b > 240;
+}
+
+TEST_F(UiTest, ScreenshotShowsThePageTheOverlayAndTheGame) {
+    host.screen = {1280, 720};
+    SaveRunFile("alpha");
+    Plugin().RefreshTasFiles();
+    Tick(120, Input(1.0f)); // drives up the field, leaving its trail
+    const std::string shot = (data.path() / "screen.png").string();
+    ASSERT_EQ(Ui().Screenshot(shot), "");
+    const Picture picture(shot);
+    ASSERT_TRUE(picture.Loaded());
+    EXPECT_EQ(picture.width, 1280);
+    EXPECT_EQ(picture.height, 720);
+    EXPECT_GT(picture.Count(585, 80, 800, 160, White), 200); // "Gyrolog" and "Stopped", scale 3
+    EXPECT_EQ(picture.Count(585, 20, 800, 75, White), 0);    // nothing above them
+
+    // The page's own drawing: the red Delete button of the file's row.
+    const sim::UiText* del = nullptr;
+    const auto windows = Ui().Show();
+    for (const auto& row : windows.front().rows) {
+        for (const auto& text : row) {
+            del = text.text == "Delete" ? &text : del;
+        }
+    }
+    ASSERT_NE(del, nullptr);
+    auto red = [](int r, int g, int b) {
+        return r > 130 && g < 80 && b < 80;
     };
-    EXPECT_EQ(width, 1280);
-    EXPECT_EQ(height, 720);
-    EXPECT_GT(whitePixels(585, 80, 800, 160), 200); // "Gyrolog" and "Stopped", scale 3
-    EXPECT_EQ(whitePixels(585, 20, 800, 75), 0);    // nothing above them
-    EXPECT_GT(whitePixels(20, 180, 580, 240), 50);  // the window's title and tabs
-    stbi_image_free(pixels);
+    EXPECT_GT(picture.Count(static_cast<int>(del->left) - 3, static_cast<int>(del->top),
+                            static_cast<int>(del->right) + 3, static_cast<int>(del->bottom), red),
+              50);
+    EXPECT_EQ(picture.Count(0, 0, 1280, 720, red), picture.Count(0, 170, 600, 720, red));
+
+    // The game behind it, right of the page: grass, the car below the centre
+    // line (it starts near the blue goal), its yellow trail and the ball.
+    auto grass = [](int r, int g, int b) {
+        return r == 38 && g == 84 && b == 52;
+    };
+    auto car = [](int r, int g, int b) {
+        return r == 70 && g == 150 && b == 255;
+    };
+    auto trail = [](int r, int g, int b) {
+        return r == 250 && g == 210 && b == 60;
+    };
+    auto ball = [](int r, int g, int b) {
+        return r == 225 && g == 225 && b == 210;
+    };
+    EXPECT_GT(picture.Count(600, 180, 1280, 720, grass), 100000);
+    EXPECT_EQ(picture.Count(0, 0, 600, 720, grass), 0);
+    EXPECT_GT(picture.Count(600, 442, 1280, 720, car), 50);
+    EXPECT_EQ(picture.Count(0, 0, 1280, 442, car), 0);
+    EXPECT_GT(picture.Count(600, 442, 1280, 720, trail), 30);
+    EXPECT_GT(picture.Count(900, 420, 960, 460, ball), 10);
 }
 
 } // namespace

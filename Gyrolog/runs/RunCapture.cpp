@@ -41,6 +41,7 @@ void Gyrolog::CreateNewTas(const std::string& name) {
         return;
     }
 
+    Stop(); // the new run must not inherit the old one's speed or pending start
     const StartingState carStart = CaptureState(car);
     ServerWrapper server = gameWrapper->GetCurrentGameState();
     BallWrapper ball = server ? server.GetBall() : BallWrapper(0);

@@ -7,29 +7,64 @@
 
 namespace fs = std::filesystem;
 
-void WriteFileAtomically(const fs::path& target, const std::function<void(std::ostream&)>& write) {
+namespace {
+
+// Where a chain of symlinks ends; a path that is no symlink is its own end.
+fs::path FollowSymlinks(fs::path path) {
+    // As many hops as the systems we run on follow before giving up.
+    for (int hops = 0; fs::is_symlink(path); ++hops) {
+        if (hops == 40) {
+            throw fs::filesystem_error(
+                "too many levels of symbolic links", path,
+                std::make_error_code(std::errc::too_many_symbolic_link_levels));
+        }
+        const fs::path link = fs::read_symlink(path);
+        path = link.is_absolute() ? link : path.parent_path() / link;
+    }
+    return path;
+}
+
+} // namespace
+
+void WriteFileAtomically(const fs::path& path, const std::function<void(std::ostream&)>& write) {
+    // Renaming over a symlink would replace the link: replace what it points to.
+    const fs::path target = FollowSymlinks(path);
     fs::path temporary = target;
     temporary += ".saving";
+    bool created = false;
     try {
         std::ofstream stream(temporary, std::ios::binary | std::ios::trunc);
         if (!stream.is_open()) {
-            throw std::runtime_error("cannot create " + temporary.string());
+            throw std::runtime_error("cannot create " + Utf8FromPath(temporary));
         }
+        created = true;
         write(stream);
         stream.flush();
         if (!stream.good()) {
-            throw std::runtime_error("cannot write every byte to " + temporary.string());
+            throw std::runtime_error("cannot write every byte to " + Utf8FromPath(temporary));
         }
         stream.close();
         if (stream.fail()) {
-            throw std::runtime_error("cannot close " + temporary.string());
+            throw std::runtime_error("cannot close " + Utf8FromPath(temporary));
         }
         fs::rename(temporary, target);
     } catch (...) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
+        // Only what this write created: never a folder of that name.
+        if (created) {
+            std::error_code ignored;
+            fs::remove(temporary, ignored);
+        }
         throw;
     }
+}
+
+fs::path PathFromUtf8(const std::string& text) {
+    return fs::path(std::u8string(text.begin(), text.end()));
+}
+
+std::string Utf8FromPath(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
 }
 
 void SaveRunFile(const fs::path& target, const TasData& data) {

@@ -5,11 +5,19 @@
 #include <filesystem>
 #include <functional>
 #include <iosfwd>
+#include <string>
 
 // Writes beside the target and renames over it only once every byte is
-// written: a failed write never touches the file it would replace. Throws on
+// written: a failed write never touches the file it would replace. A target
+// that is a symlink stays one; the file it points to is replaced. Throws on
 // any failure, after removing what it wrote.
 void WriteFileAtomically(const std::filesystem::path& target,
                          const std::function<void(std::ostream&)>& write);
 
 void SaveRunFile(const std::filesystem::path& target, const TasData& data);
+
+// Run names are UTF-8, as Dear ImGui's text is. Paths are made from and read
+// back to UTF-8 explicitly: the narrow code page on Windows usually is not
+// UTF-8, and would turn a typed name into another file name or fail on it.
+std::filesystem::path PathFromUtf8(const std::string& text);
+std::string Utf8FromPath(const std::filesystem::path& path);

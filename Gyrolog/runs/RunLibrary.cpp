@@ -1,38 +1,15 @@
 #include "Gyrolog.h"
-#include "runs/RunFile.h"
+#include "runs/RunFolder.h"
 
 #include <fmt/core.h>
-
-#include <fstream>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// Names and paths use the file system's narrow code page both ways.
-fs::path RunFilePath(const fs::path& folder, const std::string& name) {
-    return folder / fs::path(name + ".data");
-}
-
 void LogLine(const std::string& text) {
     if (GlobalCvarManager) {
         GlobalCvarManager->log(text);
-    }
-}
-
-// Appends the folder's run files in enumeration order: regular files whose
-// last extension is exactly ".data".
-void ListRunFiles(const fs::path& folder, std::vector<TasFile>& files) {
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        if (!entry.is_regular_file()) {
-            continue;
-        }
-        const std::string fileName = entry.path().filename().string();
-        const auto dot = fileName.rfind('.');
-        if (dot == std::string::npos || fileName.compare(dot, std::string::npos, ".data") != 0) {
-            continue;
-        }
-        files.push_back(TasFile{fileName.substr(0, dot), entry.path()});
     }
 }
 
@@ -81,11 +58,7 @@ void Gyrolog::SaveTas() {
         return;
     }
     try {
-        const fs::path path = RunFilePath(DataFolder, name);
-        if (!fs::exists(DataFolder)) {
-            fs::create_directories(DataFolder);
-        }
-        SaveRunFile(path, LoadedTas.Data);
+        SaveRun(DataFolder, name, LoadedTas.Data);
     } catch (const std::exception& e) {
         LogLine(fmt::format("Error saving file: {}", e.what()));
         ShowToast("Error saving file, check logs", 3);
@@ -102,13 +75,15 @@ void Gyrolog::LoadTas(int index) {
     const TasFile& file = (*files)[index];
     TasReadResult result;
     try {
-        std::ifstream stream(file.Path, std::ios::binary);
         std::lock_guard lock(LoadedTasLock); // the run is replaced under the run editor
-        result = ReadTas(LoadedTas, stream, file.Name);
+        result = LoadRun(file, LoadedTas);
     } catch (const std::exception& e) {
         LogLine(fmt::format("Error loading file: {}", e.what()));
         ShowToast("Error loading file, check logs", 3);
         return;
+    }
+    if (result.outcome == ReadOutcome::Loaded || result.outcome == ReadOutcome::CutShort) {
+        Stop(); // the reset run must not keep the old one's speed or pending start
     }
     switch (result.outcome) {
     case ReadOutcome::Loaded:
@@ -118,6 +93,7 @@ void Gyrolog::LoadTas(int index) {
         ShowToast(file.Name + " loaded, file was cut short", 2);
         break;
     case ReadOutcome::Rejected:
+        LogLine("Not a recognized tas, make sure your plugin is up to date and file is a tas file");
         ShowToast("Error loading file, check logs", 3);
         break;
     case ReadOutcome::TooLarge:
@@ -132,17 +108,14 @@ void Gyrolog::DeleteTas(int index) {
     if (index < 0 || static_cast<size_t>(index) >= files->size()) {
         return;
     }
-    std::vector<TasFile> relisted;
-    bool removed = false;
+    // Built aside and published whole: the list as it was when the removal
+    // fails, what was gathered when the listing fails.
+    std::vector<TasFile> relisted = *files;
     try {
-        fs::remove((*files)[index].Path); // a file already gone is no failure
-        removed = true;
-        ListRunFiles(DataFolder, relisted);
+        DeleteRun((*files)[index], DataFolder, relisted);
     } catch (const std::exception& e) {
         LogLine(fmt::format("Error deleting file: {}", e.what()));
         ShowToast("Error deleting file, check logs", 3);
     }
-    if (removed) {
-        PublishRunFiles(std::move(relisted)); // what was gathered, even after a failure
-    }
+    PublishRunFiles(std::move(relisted));
 }

@@ -1,6 +1,6 @@
 #include "runs/Tas.h"
 
-#include <algorithm>
+#include <utility>
 
 TasData::TasData(TasData&& other) noexcept {
     *this = std::move(other);
@@ -41,10 +41,16 @@ void Tas::MergePending() {
     inputs.insert(inputs.end(), PendingInputs.begin(), PendingInputs.end());
     PendingInputs.clear();
 
+    // Keep the teleports before the take-over frame, and one at that frame
+    // only if the replay had consumed it: a replay holding at a teleport
+    // frame has not seen that teleport, and the new recording notes its own.
     auto& teleports = Data.TeleportFrames;
-    auto firstLater = std::find_if(teleports.begin(), teleports.end(),
-                                   [this](uint64_t frame) { return frame > CurrentFrame; });
-    teleports.erase(firstLater, teleports.end());
+    size_t kept = 0;
+    while (kept < teleports.size() && (teleports[kept] < CurrentFrame ||
+                                       (teleports[kept] == CurrentFrame && kept < NextTeleport))) {
+        ++kept;
+    }
+    teleports.resize(kept);
     teleports.reserve(teleports.size() + PendingTeleportFrames.size());
     teleports.insert(teleports.end(), PendingTeleportFrames.begin(), PendingTeleportFrames.end());
     PendingTeleportFrames.clear();

@@ -15,12 +15,20 @@ struct TasFile {
 
 // Holds one of the characters a file name may not hold: \/:*?"<>|.
 bool HasForbiddenCharacter(const std::string& name);
-// Not empty, and no forbidden character.
+// A name Windows takes for a device (CON, NUL, COM1, LPT1, ...) in any case,
+// also with trailing spaces.
+bool IsDeviceName(const std::string& name);
+// Not empty, no forbidden character, not a device name.
 bool IsValidTasName(const std::string& name);
 
 inline const char* const InvalidNameMessage = "Name can't contain these charaters \\/:*?\"<>|.";
 inline const char* const EmptyNameMessage = "TAS name can't be empty";
+inline const char* const DeviceNameMessage =
+    "Name can't be a device name like CON, PRN, AUX, NUL, COM1 or LPT1";
 
-// Fills the loaded run from a run file. A rejected file logs and empties the
-// run's name; a file that fails to load in any other way changes nothing.
+// The message that refuses the name, or nullptr for a valid name.
+const char* TasNameProblem(const std::string& name);
+
+// Fills the loaded run from a run file. A rejected file empties the run's
+// name; a file that fails to load in any other way changes nothing.
 TasReadResult ReadTas(Tas& tas, std::istream& stream, const std::string& name);

@@ -44,6 +44,18 @@ bool ReadBytes(std::istream& stream, void* target, uint64_t size) {
     return static_cast<uint64_t>(stream.gcount()) == size;
 }
 
+// Reads a version or a count: one that the stream does not deliver whole
+// reads as 0, never as the bytes that happened to arrive.
+template <typename T> bool ReadWhole(std::istream& stream, T& value) {
+    T delivered = 0;
+    if (!ReadBytes(stream, &delivered, sizeof delivered)) {
+        value = 0;
+        return false;
+    }
+    value = delivered;
+    return true;
+}
+
 // Bytes between the read position and the end, or 0 when the stream cannot tell.
 uint64_t BytesLeft(std::istream& stream) {
     if (!stream) {
@@ -87,14 +99,14 @@ void WriteTas(std::ostream& stream, const TasData& data) {
 
 TasReadResult ReadTasData(std::istream& stream, TasData& data) {
     TasReadResult result;
-    bool whole = ReadBytes(stream, &result.version, sizeof result.version);
+    bool whole = ReadWhole(stream, result.version);
     if (result.version != TasFormatVersion) {
         result.outcome = ReadOutcome::Rejected;
         return result;
     }
 
     uint64_t frames = 0;
-    whole = ReadBytes(stream, &frames, sizeof frames) && whole;
+    whole = ReadWhole(stream, frames) && whole;
     if (!CountFits(frames, sizeof(VehicleInput), BytesLeft(stream))) {
         result.outcome = ReadOutcome::TooLarge;
         result.error = "frame count " + std::to_string(frames) + " is far more than the file holds";
@@ -104,7 +116,7 @@ TasReadResult ReadTasData(std::istream& stream, TasData& data) {
     whole = ReadBytes(stream, data.Inputs.data(), frames * sizeof(VehicleInput)) && whole;
 
     uint64_t teleports = 0;
-    whole = ReadBytes(stream, &teleports, sizeof teleports) && whole;
+    whole = ReadWhole(stream, teleports) && whole;
     if (!CountFits(teleports, sizeof(uint64_t), BytesLeft(stream))) {
         result.outcome = ReadOutcome::TooLarge;
         result.error =

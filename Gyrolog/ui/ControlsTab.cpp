@@ -109,8 +109,9 @@ void Gyrolog::RenderTasControls() {
         ui::InputText("TAS Name##Gyrologpopup3", NewTasName);
         if (ImGui::IsItemHovered() && NewTasName.empty()) {
             ImGui::SetTooltip("%s", "Make sure to give your TAS a name");
-        } else if (ImGui::IsAnyItemHovered() && HasForbiddenCharacter(NewTasName)) {
-            ImGui::SetTooltip("%s", InvalidNameMessage);
+        } else if (ImGui::IsAnyItemHovered() && !NewTasName.empty() &&
+                   !IsValidTasName(NewTasName)) {
+            ImGui::SetTooltip("%s", TasNameProblem(NewTasName));
         }
         if (ImGui::Button("Create##Gyrologpopup3", buttonSize) && IsValidTasName(NewTasName)) {
             // The name goes with the action: the field is the page's own.

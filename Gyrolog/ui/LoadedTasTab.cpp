@@ -1,5 +1,6 @@
 #include "Guarded.h"
 #include "Gyrolog.h"
+#include "runs/RunFolder.h"
 #include "ui/Idioms.h"
 
 #include <fmt/core.h>
@@ -79,7 +80,7 @@ void Tas::RenderDetails() {
             ImGui::CloseCurrentPopup();
         }
         if (invalid) {
-            ui::TooltipWhenDisabled(true, NameEdit.empty() ? EmptyNameMessage : InvalidNameMessage);
+            ui::TooltipWhenDisabled(true, TasNameProblem(NameEdit));
             ui::PopDisabled();
         }
         ImGui::SameLine(0, -1);
@@ -115,7 +116,7 @@ void Gyrolog::RenderLoadedTas() {
             ShowToast("TAS name can't be empty", 3);
         } else {
             std::error_code error;
-            const bool exists = std::filesystem::exists(DataFolder / (name + ".data"), error);
+            const bool exists = std::filesystem::exists(RunFilePath(DataFolder, name), error);
             if (error) {
                 if (GlobalCvarManager) {
                     GlobalCvarManager->log(fmt::format("Error saving file: {}", error.message()));

@@ -4,25 +4,81 @@
 
 #include <CLI/CLI.hpp>
 
+#include <array>
+#include <cctype>
+
 #include <fstream>
 #include <iostream>
-#include <iterator>
-#include <sstream>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadText(const fs::path& path) {
-    std::ifstream stream(path, std::ios::binary);
-    if (!stream) {
-        throw std::runtime_error("cannot open " + path.string());
-    }
-    return std::string(std::istreambuf_iterator<char>(stream), {});
-}
-
 void WriteText(const fs::path& path, const std::string& text) {
     WriteFileAtomically(path, [&](std::ostream& stream) { stream << text; });
+}
+
+void WriteStaged(const fs::path& path, const std::string& text) {
+    std::ofstream stream(path, std::ios::binary | std::ios::trunc);
+    if (!stream.is_open()) {
+        throw std::runtime_error("cannot create " + path.string());
+    }
+    stream << text;
+    stream.close();
+    if (stream.fail()) {
+        throw std::runtime_error("cannot write every byte to " + path.string());
+    }
+}
+
+// Writes both files or neither: each is written beside its target first, and
+// the old files are kept aside until both new ones are in place.
+void WriteBoth(const fs::path& first, const std::string& firstText, const fs::path& second,
+               const std::string& secondText) {
+    const std::array<fs::path, 2> targets{first, second};
+    std::array<fs::path, 2> staged;
+    std::array<fs::path, 2> kept;
+    for (size_t i = 0; i < 2; ++i) {
+        if (fs::is_directory(targets[i])) {
+            throw std::runtime_error("cannot write " + targets[i].string() + ": it is a folder");
+        }
+        staged[i] = fs::path(targets[i]) += ".saving";
+        kept[i] = fs::path(targets[i]) += ".old";
+    }
+    std::error_code ignored;
+    size_t placed = 0;
+    try {
+        WriteStaged(staged[0], firstText);
+        WriteStaged(staged[1], secondText);
+        for (size_t i = 0; i < 2; ++i) {
+            if (fs::exists(targets[i])) {
+                fs::rename(targets[i], kept[i]);
+            }
+        }
+        for (; placed < 2; ++placed) {
+            fs::rename(staged[placed], targets[placed]);
+        }
+    } catch (...) {
+        for (size_t i = 0; i < 2; ++i) {
+            if (i < placed) {
+                fs::remove(targets[i], ignored);
+            }
+            if (fs::exists(kept[i])) {
+                fs::rename(kept[i], targets[i], ignored);
+            }
+            fs::remove(staged[i], ignored);
+        }
+        throw;
+    }
+    for (const auto& old : kept) {
+        fs::remove(old, ignored);
+    }
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return text;
 }
 
 int Info(const fs::path& file, bool json) {
@@ -51,7 +107,8 @@ int Check(const std::vector<fs::path>& files) {
                 status = std::max(status, 1);
                 break;
             case runtext::FileStatus::Rejected:
-                std::cout << " (version " << report.version << ")";
+                std::cout << " (version " << report.version
+                          << (report.reason.empty() ? "" : ": " + report.reason) << ")";
                 status = 2;
                 break;
             }
@@ -68,19 +125,30 @@ int Export(const fs::path& file, bool csv, bool json, const fs::path& out) {
     const auto report = runtext::Inspect(file);
     if (report.status == runtext::FileStatus::Rejected) {
         throw std::runtime_error(file.string() + " is not a run file this version reads (version " +
-                                 std::to_string(report.version) + ")");
+                                 std::to_string(report.version) +
+                                 (report.reason.empty() ? "" : ": " + report.reason) + ")");
     }
     if (report.status == runtext::FileStatus::CutShort) {
         std::cerr << "gyrolog-run: warning: " << file.string()
                   << " is cut short; its missing bytes are exported as zero\n";
+    }
+    if (report.status == runtext::FileStatus::ExtraBytes) {
+        std::cerr << "gyrolog-run: warning: " << file.string() << " has "
+                  << report.size - report.expectedSize
+                  << " bytes after the run; they are not exported\n";
     }
     const bool asCsv = csv || (!json && out.extension() == ".csv");
     if (asCsv) {
         if (out.empty()) {
             throw std::runtime_error("a CSV export needs -o OUT.csv for its side file");
         }
-        WriteText(out, runtext::ExportCsv(report.data));
-        WriteText(runtext::SideFilePath(out), runtext::InfoJson(report).dump(2) + "\n");
+        const fs::path side = runtext::SideFilePath(out);
+        if (Lower(side.string()) == Lower(out.string())) {
+            throw std::runtime_error("a CSV export cannot go to " + out.string() +
+                                     ": its side file has that name; use -o NAME.csv");
+        }
+        WriteBoth(out, runtext::ExportCsv(report.data), side,
+                  runtext::InfoJson(report).dump(2) + "\n");
     } else if (out.empty()) {
         std::cout << runtext::ExportJson(report) << "\n";
     } else {
@@ -90,14 +158,15 @@ int Export(const fs::path& file, bool csv, bool json, const fs::path& out) {
 }
 
 int Import(const fs::path& in, const fs::path& out) {
-    TasData data;
+    runtext::TextRun run;
     if (in.extension() == ".csv") {
+        const std::string csv = runtext::ReadTextFile(in);
         const fs::path side = runtext::SideFilePath(in);
-        data = runtext::ImportCsv(ReadText(in), in.string(), ReadText(side), side.string());
+        run = runtext::ImportCsv(csv, in.string(), runtext::ReadTextFile(side), side.string());
     } else {
-        data = runtext::ImportJson(ReadText(in), in.string());
+        run = runtext::ImportJson(runtext::ReadTextFile(in), in.string());
     }
-    SaveRunFile(out, data);
+    WriteFileAtomically(out, [&](std::ostream& stream) { runtext::WriteRun(stream, run); });
     return 0;
 }
 

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "runs/Tas.h"
+#include "runs/TasFile.h"
+#include "runs/TasFormat.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// The run folder: one ".data" file per run, named after the run. These know
+// nothing of the host; they throw on failure and leave reporting to callers.
+
+// folder / (name + ".data").
+std::filesystem::path RunFilePath(const std::filesystem::path& folder, const std::string& name);
+
+// Appends the folder's run files in enumeration order: regular files whose
+// last extension is exactly ".data"; entries whose type or name cannot be
+// read are passed over. On a failure of the enumeration itself the files
+// found before it stay appended.
+void ListRunFiles(const std::filesystem::path& folder, std::vector<TasFile>& files);
+
+// Writes the run file of name, creating the folder and its parents when
+// missing. An existing file is replaced only once every byte is written.
+// Device names are refused.
+void SaveRun(const std::filesystem::path& folder, const std::string& name, const TasData& data);
+
+// Reads the file into tas as ReadTas does. Throws only when memory runs out.
+TasReadResult LoadRun(const TasFile& file, Tas& tas);
+
+// Removes the run file (one already gone is no failure), then lists the
+// folder again into files.
+void DeleteRun(const TasFile& file, const std::filesystem::path& folder,
+               std::vector<TasFile>& files);

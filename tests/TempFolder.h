@@ -1,0 +1,25 @@
+#pragma once
+
+#include <filesystem>
+#include <random>
+#include <string>
+
+// A fresh folder under the system's temporary folder, removed afterwards.
+class TempFolder {
+public:
+    // Unique across the test processes that CTest runs side by side.
+    TempFolder() {
+        path_ = std::filesystem::temp_directory_path() /
+                ("gyrolog-test-" + std::to_string(std::random_device{}()) + "-" +
+                 std::to_string(std::random_device{}()));
+        std::filesystem::create_directories(path_);
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
