@@ -86,7 +86,8 @@ private:
     void RenderFloatCvar(const char* cvarName, const char* label, const float& min,
                          const float& max);
     bool CvarIsOn(const char* cvarName);
-    void DeferOnRow(const char* what, int index, void (Gyrolog::*action)(int));
+    void DeferOnRow(const char* what, int index, const std::filesystem::path& file,
+                    void (Gyrolog::*action)(int));
     void DrawStatusOverlay(CanvasWrapper canvas);
 
     bool TeleportCooldown = false;
@@ -126,6 +127,7 @@ private:
 
     // The page's own state, touched only on the render thread.
     int32_t SelectedFile = -1;
+    std::filesystem::path SelectedFilePath; // the file of that row when it was clicked
     std::string NewTasName;
     bool NewTasWarningPending = false;
     bool NotInFreeplay = false;

@@ -162,6 +162,20 @@ TEST_F(UiTest, DeferredDeletionTouchesOnlyTheClickedFile) {
     Ui().Frame();
     EXPECT_TRUE(fs::exists(listed[1].Path));
     EXPECT_TRUE(fs::exists(listed[2].Path));
+
+    // Likewise while the confirmation is open.
+    host.RunLine("tas_confirmfiledelete 1");
+    SaveRunFile("alpha");
+    Plugin().RefreshTasFiles();
+    const auto relisted = Plugin().Files();
+    Click("Delete", 1);
+    fs::remove(relisted[0].Path);
+    Plugin().RefreshTasFiles();
+    ASSERT_NE(Plugin().Files()[1].Path, relisted[1].Path) << "the relisting kept the order";
+    Click("Delete"); // the popup's, which is in front
+    Ui().Frame();
+    EXPECT_TRUE(fs::exists(relisted[1].Path));
+    EXPECT_TRUE(fs::exists(relisted[2].Path));
 }
 
 TEST_F(UiTest, GameFunctionsFromTheRenderThreadAreRefused) {

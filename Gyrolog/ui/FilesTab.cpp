@@ -5,18 +5,17 @@
 #include <imgui.h>
 #include <string>
 
-// Acts on row index of the list the page showed, on the game thread. The list
-// may have been listed anew since the click: a row that no longer holds the
-// same file is left alone, so that no other file is loaded or deleted.
-void Gyrolog::DeferOnRow(const char* what, int index, void (Gyrolog::*action)(int)) {
-    const auto shown = RunFiles();
-    if (index < 0 || static_cast<size_t>(index) >= shown->size()) {
-        return;
-    }
-    gameWrapper->Execute([this, what, index, action, path = (*shown)[index].Path](GameWrapper*) {
+// Acts on the row index that showed file when it was clicked, on the game
+// thread. The list may have been listed anew since the click: a row that no
+// longer holds the same file is left alone, so that no other file is loaded
+// or deleted.
+void Gyrolog::DeferOnRow(const char* what, int index, const std::filesystem::path& file,
+                         void (Gyrolog::*action)(int)) {
+    gameWrapper->Execute([this, what, index, file, action](GameWrapper*) {
         Guarded(what, [&] {
             const auto files = RunFiles();
-            if (static_cast<size_t>(index) < files->size() && (*files)[index].Path == path) {
+            if (index >= 0 && static_cast<size_t>(index) < files->size() &&
+                (*files)[index].Path == file) {
                 (this->*action)(index);
             }
         });
@@ -32,15 +31,16 @@ void Gyrolog::RenderTasFiles() {
         ImGui::TextUnformatted((*files)[i].Name.c_str());
         ImGui::SameLine();
         if (ImGui::Button(("Load##Gyrolog" + std::to_string(i)).c_str())) {
-            DeferOnRow("load", i, &Gyrolog::LoadTas);
+            DeferOnRow("load", i, (*files)[i].Path, &Gyrolog::LoadTas);
         }
         ImGui::SameLine();
         if (ui::RedButton(("Delete##Gyrolog" + std::to_string(i)).c_str())) {
             if (CvarIsOn("tas_confirmfiledelete")) {
                 SelectedFile = i;
+                SelectedFilePath = (*files)[i].Path;
                 ImGui::OpenPopup("Delete Confirm##Gyrolog");
             } else {
-                DeferOnRow("delete", i, &Gyrolog::DeleteTas);
+                DeferOnRow("delete", i, (*files)[i].Path, &Gyrolog::DeleteTas);
             }
         }
     }
@@ -53,7 +53,7 @@ void Gyrolog::RenderTasFiles() {
                                ImGuiWindowFlags_AlwaysAutoResize)) {
         ImGui::TextUnformatted("Are you sure you want to delete this run?");
         if (ui::RedButton("Delete##Gyrologpopup", ui::PopupButtonWidth)) {
-            DeferOnRow("delete", SelectedFile, &Gyrolog::DeleteTas);
+            DeferOnRow("delete", SelectedFile, SelectedFilePath, &Gyrolog::DeleteTas);
             SelectedFile = -1;
             ImGui::CloseCurrentPopup();
         }
