@@ -36,12 +36,16 @@ void Gyrolog::RegisterConsoleVariables() {
     RegisterBoolCvar(CheckHandbrake, true, "tas_checkhandbrake", "0", "Check Handbrake");
     RegisterBoolCvar(CheckJump, true, "tas_checkjump", "0", "Check Jump");
     RegisterBoolCvar(CheckBoost, true, "tas_checkboost", "1", "Check Activate Boost");
-    RegisterBoolCvar(ConfirmFileDelete, true, "tas_confirmfiledelete", "1",
-                     "Show the file delete confirmation popup");
-    RegisterBoolCvar(ConfirmOverwriteFile, true, "tas_confirmoverwritefile", "1",
-                     "Show the overwrite existing file popup");
-    RegisterBoolCvar(ConfirmOverwriteLoadedTas, true, "tas_confirmoverwriteloadedtas", "1",
-                     "Show the overwrite loaded tas popup");
+    // Only the page reads the confirmations, on the render thread: it asks
+    // the variables themselves, so they have no mirror the host would write
+    // under it.
+    for (auto [name, description] : {
+             std::pair{"tas_confirmfiledelete", "Show the file delete confirmation popup"},
+             std::pair{"tas_confirmoverwritefile", "Show the overwrite existing file popup"},
+             std::pair{"tas_confirmoverwriteloadedtas", "Show the overwrite loaded tas popup"},
+         }) {
+        cvarManager->registerCvar(name, "1", description, true, false, 0, false, 0, true);
+    }
 }
 
 void Gyrolog::RegisterConsoleCommands() {

@@ -20,8 +20,12 @@ void Gyrolog::onLoad() {
     // The host answers the data folder only through the live game handle.
     DataFolder = gameWrapper->GetDataFolder() / "Gyrolog";
     GlobalCvarManager = cvarManager;
+    InFreeplay = gameWrapper->IsInFreeplay();
     gameWrapper->RegisterDrawable([this](CanvasWrapper canvas) {
-        Guarded("status overlay", [&] { DrawStatusOverlay(canvas); });
+        Guarded("status overlay", [&] {
+            RefreshInFreeplay();
+            DrawStatusOverlay(canvas);
+        });
     });
     RegisterConsoleVariables();
     RegisterConsoleCommands();
@@ -36,6 +40,11 @@ void Gyrolog::onUnload() {
 
 std::string Gyrolog::GetPluginName() {
     return "Gyrolog";
+}
+
+// On the game thread only: the settings page reads the value instead.
+void Gyrolog::RefreshInFreeplay() {
+    InFreeplay = gameWrapper->IsInFreeplay();
 }
 
 void Gyrolog::ShowToast(const std::string& text, uint8_t type) {

@@ -11,8 +11,10 @@
 #include "runs/Tas.h"
 #include "runs/TasFile.h"
 
+#include <atomic>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -62,15 +64,18 @@ private:
     // Run library.
     void PrepareRunFolder();
     void RefreshTasFiles();
+    void PublishRunFiles(std::vector<TasFile> files);
+    std::shared_ptr<const std::vector<TasFile>> RunFiles();
     void SaveTas();
     void LoadTas(int index);
     void DeleteTas(int index);
 
     // Run capture and car check.
-    void CreateNewTas();
+    void CreateNewTas(const std::string& name);
     bool CheckCarSettings();
 
     void ShowToast(const std::string& text, uint8_t type);
+    void RefreshInFreeplay();
 
     // Settings page and overlay.
     void RenderTasFiles();
@@ -80,6 +85,9 @@ private:
     void RenderBoolCvar(const char* cvarName, const char* label);
     void RenderFloatCvar(const char* cvarName, const char* label, const float& min,
                          const float& max);
+    bool CvarIsOn(const char* cvarName);
+    void DeferOnRow(const char* what, int index, const std::filesystem::path& file,
+                    void (Gyrolog::*action)(int));
     void DrawStatusOverlay(CanvasWrapper canvas);
 
     bool TeleportCooldown = false;
@@ -95,12 +103,31 @@ private:
     std::shared_ptr<bool> CheckHandbrake;
     std::shared_ptr<bool> CheckJump;
     std::shared_ptr<bool> CheckBoost;
-    std::shared_ptr<bool> ConfirmFileDelete;
-    std::shared_ptr<bool> ConfirmOverwriteFile;
-    std::shared_ptr<bool> ConfirmOverwriteLoadedTas;
     std::filesystem::path DataFolder;
-    std::vector<TasFile> TasFiles;
+
+    // Shared with the render thread, which draws the settings page. The run
+    // engine's per-tick path takes no lock: the page never touches what it
+    // uses, and the run state it shows (State, InputsApplied) is atomic.
+    //
+    // The run-file list, published whole by the game thread: the page draws
+    // from the snapshot it took, which nobody changes or frees under it. The
+    // lock is held only to copy or swap the pointer.
+    std::mutex TasFilesLock;
+    std::shared_ptr<const std::vector<TasFile>> TasFiles =
+        std::make_shared<const std::vector<TasFile>>();
+    // Guards the loaded run's name and the fields the run editor shows and
+    // edits in place (starting states, hitbox, sensitivities). The page holds
+    // it while it draws them; the game thread takes it where it reads the
+    // editable ones or replaces any of them.
+    std::mutex LoadedTasLock;
+    // The game's freeplay test for the Controls tab, kept current on the game
+    // thread by the canvas drawable and by an action each drawn page frame
+    // hands to Execute.
+    std::atomic<bool> InFreeplay = false;
+
+    // The page's own state, touched only on the render thread.
     int32_t SelectedFile = -1;
+    std::filesystem::path SelectedFilePath; // the file of that row when it was clicked
     std::string NewTasName;
     bool NewTasWarningPending = false;
     bool NotInFreeplay = false;

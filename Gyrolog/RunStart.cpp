@@ -52,18 +52,24 @@ void Gyrolog::ApplyStartingState() {
     if (!car || !gameWrapper->IsInFreeplay()) {
         return;
     }
-    const auto& data = LoadedTas.Data;
-    if (data.CarStart.Enabled) {
-        PlaceActor(car, data.CarStart);
+    StartingState carStart;
+    StartingState ballStart;
+    {
+        std::lock_guard lock(LoadedTasLock); // the run editor may be changing them
+        carStart = LoadedTas.Data.CarStart;
+        ballStart = LoadedTas.Data.BallStart;
     }
-    if (data.BallStart.Enabled) {
+    if (carStart.Enabled) {
+        PlaceActor(car, carStart);
+    }
+    if (ballStart.Enabled) {
         ServerWrapper server = gameWrapper->GetCurrentGameState();
         if (!server) {
             return;
         }
         BallWrapper ball = server.GetBall();
         if (ball) {
-            PlaceActor(ball, data.BallStart);
+            PlaceActor(ball, ballStart);
         }
     }
 }

@@ -2,10 +2,12 @@
 
 #include <charconv>
 #include <cstdlib>
+#include <utility>
 
 namespace sim {
 
 Variable& Console::Register(Variable variable) {
+    std::lock_guard lock(mutex_);
     auto found = variables_.find(variable.name);
     if (found != variables_.end()) {
         return *found->second;
@@ -18,12 +20,14 @@ Variable& Console::Register(Variable variable) {
 }
 
 Variable* Console::FindVariable(const std::string& name) {
+    std::lock_guard lock(mutex_);
     auto found = variables_.find(name);
     return found == variables_.end() ? nullptr : found->second.get();
 }
 
 void Console::RemoveVariable(const std::string& name) {
     // Kept alive for handles still held; only the name stops resolving.
+    std::lock_guard lock(mutex_);
     auto found = variables_.find(name);
     if (found != variables_.end()) {
         removed_.push_back(std::move(found->second));
@@ -32,13 +36,21 @@ void Console::RemoveVariable(const std::string& name) {
 }
 
 void Console::SetValue(Variable& variable, const std::string& text) {
-    std::string oldValue = variable.value;
-    variable.value = text;
+    std::string oldValue;
+    {
+        std::lock_guard lock(mutex_);
+        oldValue = std::exchange(variable.value, text);
+    }
     // A listener may register or drop listeners; call the ones present now.
     auto listeners = variable.listeners;
     for (auto& listener : listeners) {
         output_.guard([&] { listener.onChange(oldValue); });
     }
+}
+
+std::string Console::ValueOf(const Variable& variable) {
+    std::lock_guard lock(mutex_);
+    return variable.value;
 }
 
 void Console::AddCommand(Command command) {
@@ -68,7 +80,7 @@ void Console::RunStatement(const std::vector<std::string>& words) {
     }
     if (auto* variable = FindVariable(name)) {
         if (words.size() == 1) {
-            output_.printValue(name + " = " + variable->value);
+            output_.printValue(name + " = " + ValueOf(*variable));
         } else {
             SetValue(*variable, words[1]);
         }
@@ -78,6 +90,7 @@ void Console::RunStatement(const std::vector<std::string>& words) {
 }
 
 void Console::DropOwner(OwnerId owner) {
+    std::lock_guard lock(mutex_); // the map; listeners are the game thread's alone
     for (auto& [name, variable] : variables_) {
         std::erase_if(variable->listeners,
                       [owner](const Variable::Listener& l) { return l.owner == owner; });

@@ -3,6 +3,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,7 @@ struct Variable {
     bool hasMax = false;
     float max = 0;
     bool saveToConfig = true;
-    std::string value;
+    std::string value; // read and written through the Console: the page reads it
 
     struct Listener {
         OwnerId owner;
@@ -42,6 +43,8 @@ struct Command {
 
 // Host console: variables kept as text, commands, and the parsing of console
 // lines. Lines it prints go to the print function given at construction.
+// Finding a variable and reading its value are safe from the render thread;
+// everything else belongs to the game thread.
 class Console {
 public:
     struct Output {
@@ -57,6 +60,7 @@ public:
     // Takes a variable away, as a host without it would be. Its handles go stale.
     void RemoveVariable(const std::string& name);
     void SetValue(Variable& variable, const std::string& text);
+    std::string ValueOf(const Variable& variable);
 
     void AddCommand(Command command);
     bool HasCommand(const std::string& name) const;
@@ -74,6 +78,7 @@ private:
     void RunStatement(const std::vector<std::string>& words);
 
     Output output_;
+    std::mutex mutex_; // the variables' map and their values
     std::map<std::string, std::unique_ptr<Variable>> variables_;
     std::map<std::string, Command> commands_;
     std::vector<std::unique_ptr<Variable>> removed_;

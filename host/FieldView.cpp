@@ -53,8 +53,21 @@ FieldPath CarTrail::Path(uint32_t color) const {
     return FieldPath{{points_.begin(), points_.end()}, color};
 }
 
+FieldScene LookAt(const World& world, std::vector<FieldPath> paths) {
+    FieldScene scene;
+    if (const Ball* ball = world.GetBall()) {
+        scene.ball = ball->location;
+    }
+    if (const Car* car = world.LocalCar()) {
+        scene.car = car->location;
+        scene.carYaw = car->rotation.Yaw;
+    }
+    scene.paths = std::move(paths);
+    return scene;
+}
+
 void DrawField(ImDrawList& list, float left, float top, float right, float bottom,
-               const World& world, const std::vector<FieldPath>& paths) {
+               const FieldScene& scene) {
     const float length = 2 * (HalfLength + GoalDepth);
     const float scale = std::min((right - left) / (2 * HalfWidth), (bottom - top) / length);
     const Projection at{ImVec2((left + right) * 0.5f, (top + bottom) * 0.5f), scale};
@@ -70,7 +83,7 @@ void DrawField(ImDrawList& list, float left, float top, float right, float botto
     list.AddLine(at({-HalfWidth, 0, 0}), at({HalfWidth, 0, 0}), Lines, 1.5f);
     list.AddCircle(at({0, 0, 0}), CentreRadius * scale, Lines, 48, 1.5f);
 
-    for (const FieldPath& path : paths) {
+    for (const FieldPath& path : scene.paths) {
         std::vector<ImVec2> points;
         for (const Vector& point : path.points) {
             points.push_back(at(point));
@@ -80,14 +93,14 @@ void DrawField(ImDrawList& list, float left, float top, float right, float botto
         }
     }
 
-    if (const Ball* ball = world.GetBall()) {
-        list.AddCircleFilled(at(ball->location), std::max(4.0f, BallRadius * scale), BallColor);
+    if (scene.ball) {
+        list.AddCircleFilled(at(*scene.ball), std::max(4.0f, BallRadius * scale), BallColor);
     }
-    if (const Car* car = world.LocalCar()) {
+    if (scene.car) {
         // An arrow head: its point is the car's nose.
-        const float yaw = static_cast<float>(car->rotation.Yaw) / RotationUnitsPerRadian;
+        const float yaw = static_cast<float>(scene.carYaw) / RotationUnitsPerRadian;
         const float half = std::max(16.0f, CarLength * scale) * 0.5f;
-        const ImVec2 centre = at(car->location);
+        const ImVec2 centre = at(*scene.car);
         const ImVec2 forward(std::cos(yaw), -std::sin(yaw)); // screen Y runs down
         const ImVec2 side(-forward.y, forward.x);
         const ImVec2 nose(centre.x + forward.x * half * 1.4f, centre.y + forward.y * half * 1.4f);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <vector>
 
 struct ImDrawList;
@@ -16,6 +17,9 @@ struct FieldPath {
     std::vector<Vector> points;
     uint32_t color; // IM_COL32
 };
+
+// The colour of the local car's trail, IM_COL32(250, 210, 60, 255).
+constexpr uint32_t TrailColor = 0xFF3CD2FA;
 
 // Where the local car was on each of the last ticks. A jump farther than a
 // car drives in one tick (a teleport, a run's start placing the car) starts
@@ -32,10 +36,20 @@ private:
     std::deque<Vector> points_;
 };
 
+// What the camera sees of the game, taken on the game thread so that the
+// render thread draws it without reaching into the game.
+struct FieldScene {
+    std::optional<Vector> ball;
+    std::optional<Vector> car;
+    int32_t carYaw = 0;
+    std::vector<FieldPath> paths;
+};
+FieldScene LookAt(const World& world, std::vector<FieldPath> paths);
+
 // The game as a camera high above the field sees it, fitted into the
 // rectangle from (left, top) to (right, bottom) in screen pixels: the field
 // and its goals, the paths, the ball and the local car with its heading.
 void DrawField(ImDrawList& list, float left, float top, float right, float bottom,
-               const World& world, const std::vector<FieldPath>& paths);
+               const FieldScene& scene);
 
 } // namespace sim

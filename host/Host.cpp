@@ -1,4 +1,5 @@
 #include "Host.h"
+#include "RenderThread.h"
 
 #include <algorithm>
 #include <cmath>
@@ -27,6 +28,7 @@ Host::Host(std::filesystem::path dataFolder)
           [this](const std::function<void()>& call) { Guard(call); },
       }) {
     currentHost = this;
+    lastFrame_.screen = screen;
     ui_ = std::make_unique<Ui>(*this);
     console_.Register(Variable{.name = "sv_soccar_gamespeed",
                                .defaultValue = "1",
@@ -49,6 +51,7 @@ Host* Host::Current() {
 }
 
 void Host::ClearRecords() {
+    std::lock_guard lock(recordsMutex_);
     transcript_.clear();
     toasts_.clear();
     logs_.clear();
@@ -57,6 +60,11 @@ void Host::ClearRecords() {
 }
 
 void Host::Print(const std::string& line) {
+    std::lock_guard lock(recordsMutex_);
+    PrintLocked(line);
+}
+
+void Host::PrintLocked(const std::string& line) {
     transcript_.push_back(line);
     if (Output) {
         Output(line);
@@ -64,26 +72,40 @@ void Host::Print(const std::string& line) {
 }
 
 void Host::Log(const std::string& text) {
+    std::lock_guard lock(recordsMutex_);
     logs_.push_back(text);
-    Print("log: " + text);
+    PrintLocked("log: " + text);
 }
 
 void Host::Exec(const std::string& command, bool log) {
-    executed_.push_back(command);
-    if (log) {
-        Print("exec: " + command);
+    {
+        std::lock_guard lock(recordsMutex_);
+        executed_.push_back(command);
+        if (log) {
+            PrintLocked("exec: " + command);
+        }
     }
     console_.Run(command);
 }
 
 void Host::Error(const std::string& text) {
+    std::lock_guard lock(recordsMutex_);
     errors_.push_back(text);
-    Print("error: " + text);
+    PrintLocked("error: " + text);
 }
 
 void Host::AddToast(ToastRecord toast) {
-    Print("toast " + std::to_string(toast.type) + ": " + toast.title + ": " + toast.text);
+    std::lock_guard lock(recordsMutex_);
+    PrintLocked("toast " + std::to_string(toast.type) + ": " + toast.title + ": " + toast.text);
     toasts_.push_back(std::move(toast));
+}
+
+bool Host::RefusedOnRenderThread(const char* function) {
+    if (!RenderThread::IsCurrent()) {
+        return false;
+    }
+    Error(std::string("game function ") + function + " called from the render thread");
+    return true;
 }
 
 void Host::Guard(const std::function<void()>& call) {
@@ -156,7 +178,7 @@ bool Host::LoadPlugin(const BakkesMod::Plugin::PluginInfo& info) {
     plugin.gameWrapper = std::make_shared<GameWrapper>(address);
     Guard([&] { plugin.onLoad(); });
     if (auto* page = SettingsWindow()) {
-        Guard([&] { page->SetImGuiContext(reinterpret_cast<uintptr_t>(ui_->Context())); });
+        ui_->HandContextTo(*page);
     }
     return true;
 }
@@ -165,6 +187,7 @@ void Host::UnloadPlugin() {
     if (!record_) {
         return;
     }
+    ui_->StopFreeRunning(); // the page is not drawn while its plugin goes
     Guard([&] { (**owner_).onUnload(); });
     // Callbacks hold code of the plugin's library: drop them before it closes.
     DropOwner(loadedOwner_);
@@ -194,7 +217,10 @@ void Host::DropOwner(OwnerId owner) {
         std::erase_if(entries, [owner](const HookEntry& e) { return e.owner == owner; });
     }
     std::erase_if(timers_, [owner](const Timer& t) { return t.owner == owner; });
-    std::erase_if(executeQueue_, [owner](const Queued& q) { return q.owner == owner; });
+    {
+        std::lock_guard lock(executeMutex_);
+        std::erase_if(executeQueue_, [owner](const Queued& q) { return q.owner == owner; });
+    }
     RemoveDrawables(owner);
 }
 
@@ -237,6 +263,7 @@ void Host::AddHostTimer(double seconds, std::function<void()> run) {
 }
 
 void Host::AddExecute(OwnerId owner, std::function<void()> run) {
+    std::lock_guard lock(executeMutex_);
     executeQueue_.push_back(Queued{owner, std::move(run)});
 }
 
@@ -250,8 +277,11 @@ void Host::RemoveDrawables(OwnerId owner) {
 
 void Host::RunExecuteQueue() {
     // Functions queued while the queue runs wait for the next turn.
-    auto queue = std::move(executeQueue_);
-    executeQueue_.clear();
+    std::vector<Queued> queue;
+    {
+        std::lock_guard lock(executeMutex_);
+        queue.swap(executeQueue_);
+    }
     for (auto& queued : queue) {
         Guard(queued.run);
     }
@@ -389,6 +419,19 @@ std::vector<CanvasString> Host::DrawCanvas() {
         Guard([&] { drawable.run(CanvasWrapper(reinterpret_cast<uintptr_t>(&canvas))); });
     }
     return canvas.strings;
+}
+
+GameFrame Host::RunGameFrame() {
+    RunExecuteQueue();
+    GameFrame frame{screen, DrawCanvas(), LookAt(world_, {trail_.Path(TrailColor)})};
+    std::lock_guard lock(lastFrameMutex_);
+    lastFrame_ = frame;
+    return frame;
+}
+
+GameFrame Host::LastGameFrame() {
+    std::lock_guard lock(lastFrameMutex_);
+    return lastFrame_;
 }
 
 } // namespace sim

@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,13 @@ struct Canvas {
     std::vector<CanvasString> strings;
 };
 
+// What the game side of one frame hands the render thread.
+struct GameFrame {
+    Vector2 screen;
+    std::vector<CanvasString> canvas;
+    FieldScene field;
+};
+
 class Host;
 
 // What one plugin's wrappers point at.
@@ -63,6 +71,12 @@ struct PluginContext {
 
 // The simulated host and game. One Host at a time: wrappers that carry no
 // plugin context (objects, variables) reach it as the current one.
+//
+// Threads, as in the real host: the game loop (ticks, hooks, timers, the
+// console, the Execute queue, the canvas drawables) runs on the thread that
+// drives the Host, the game thread; the plugin window is drawn on the Ui's
+// render thread. The records, the Execute queue and the console variables'
+// values may be reached from both.
 class Host {
 public:
     explicit Host(std::filesystem::path dataFolder);
@@ -73,6 +87,8 @@ public:
     static Host* Current();
 
     // Every transcript line, in order; also passed to Output when it is set.
+    // The records are read on the game thread while the page is not drawn
+    // freely.
     std::function<void(const std::string&)> Output;
     const std::vector<std::string>& Transcript() const { return transcript_; }
     const std::vector<ToastRecord>& Toasts() const { return toasts_; }
@@ -116,7 +132,11 @@ public:
     void AddHostTimer(double seconds, std::function<void()> run);
     void RunExecuteQueue();
     std::vector<CanvasString> DrawCanvas();
-    const CarTrail& Trail() const { return trail_; }
+    // The game side of one frame, on the game thread: runs the Execute queue,
+    // draws the canvas and looks at the field. The last one stays for frames
+    // drawn freely.
+    GameFrame RunGameFrame();
+    GameFrame LastGameFrame();
     Ui& GetUi() { return *ui_; }
 
     // Called by the SDK implementation on behalf of a plugin.
@@ -134,6 +154,9 @@ public:
     void AddDrawable(OwnerId owner, std::function<void(CanvasWrapper)> run);
     void RemoveDrawables(OwnerId owner);
     void Print(const std::string& line);
+    // A game function called from the render thread: reports it and returns
+    // true, and the caller does nothing.
+    bool RefusedOnRenderThread(const char* function);
 
 private:
     struct HookEntry {
@@ -161,8 +184,10 @@ private:
     void FireVehicleInput(Car& car, ControllerInput& input);
     void AdvanceClockTo(double target);
     void DropOwner(OwnerId owner);
+    void PrintLocked(const std::string& line);
 
     std::filesystem::path dataFolder_;
+    std::mutex recordsMutex_; // the five records and Output
     std::vector<std::string> transcript_;
     std::vector<ToastRecord> toasts_;
     std::vector<std::string> logs_;
@@ -176,7 +201,10 @@ private:
     uint64_t tickCount_ = 0;
     uint64_t timerOrder_ = 0;
     std::vector<Timer> timers_;
+    std::mutex executeMutex_;
     std::vector<Queued> executeQueue_;
+    std::mutex lastFrameMutex_;
+    GameFrame lastFrame_;
     std::vector<Drawable> drawables_;
     std::map<std::string, std::vector<HookEntry>> hooks_;
 

@@ -37,37 +37,76 @@ sim::Canvas& CanvasAt(uintptr_t address) {
     return *reinterpret_cast<sim::Canvas*>(address);
 }
 
+// The game's functions belong to the game thread; from the render thread they
+// are refused and reported, and the caller gets a false handle or nothing.
+bool Refused(const char* function) {
+    auto* host = sim::Host::Current();
+    return host && host->RefusedOnRenderThread(function);
+}
+
+std::string ValueOf(uintptr_t address) {
+    return sim::Host::Current()->GetConsole().ValueOf(VariableAt(address));
+}
+
 } // namespace
 
 // Objects.
 
 ObjectWrapper::operator bool() const {
+    // A null handle is false without asking the game.
+    if (memory_address == 0 || Refused("ObjectWrapper::operator bool")) {
+        return false;
+    }
     return ObjectAt<sim::Object>(memory_address) != nullptr;
 }
 
 Vector ActorWrapper::GetLocation() {
+    if (Refused("ActorWrapper::GetLocation")) {
+        return {};
+    }
     return ActorAt(memory_address).location;
 }
 void ActorWrapper::SetLocation(Vector location) {
+    if (Refused("ActorWrapper::SetLocation")) {
+        return;
+    }
     ActorAt(memory_address).location = location;
 }
 Rotator ActorWrapper::GetRotation() {
+    if (Refused("ActorWrapper::GetRotation")) {
+        return {};
+    }
     return ActorAt(memory_address).rotation;
 }
 void ActorWrapper::SetRotation(Rotator rotation) {
+    if (Refused("ActorWrapper::SetRotation")) {
+        return;
+    }
     ActorAt(memory_address).rotation = rotation;
 }
 Vector ActorWrapper::GetVelocity() {
+    if (Refused("ActorWrapper::GetVelocity")) {
+        return {};
+    }
     return ActorAt(memory_address).velocity;
 }
 void ActorWrapper::SetVelocity(Vector velocity) {
+    if (Refused("ActorWrapper::SetVelocity")) {
+        return;
+    }
     ActorAt(memory_address).velocity = velocity;
 }
 Vector ActorWrapper::GetAngularVelocity() {
+    if (Refused("ActorWrapper::GetAngularVelocity")) {
+        return {};
+    }
     return ActorAt(memory_address).angularVelocity;
 }
 
 void ActorWrapper::SetAngularVelocity(Vector angularVelocity, bool addToCurrent) {
+    if (Refused("ActorWrapper::SetAngularVelocity")) {
+        return;
+    }
     auto& actor = ActorAt(memory_address);
     if (addToCurrent) {
         actor.angularVelocity.X += angularVelocity.X;
@@ -79,6 +118,9 @@ void ActorWrapper::SetAngularVelocity(Vector angularVelocity, bool addToCurrent)
 }
 
 Vector VehicleWrapper::GetLocalCollisionExtent() {
+    if (Refused("VehicleWrapper::GetLocalCollisionExtent")) {
+        return {};
+    }
     auto* car = ObjectAt<sim::Car>(memory_address);
     if (!car) {
         throw std::runtime_error("use of a null vehicle wrapper");
@@ -87,6 +129,9 @@ Vector VehicleWrapper::GetLocalCollisionExtent() {
 }
 
 BallWrapper ServerWrapper::GetBall() {
+    if (Refused("ServerWrapper::GetBall")) {
+        return BallWrapper(0);
+    }
     auto* host = sim::Host::Current();
     if (!ObjectAt<sim::GameState>(memory_address) || !host) {
         return BallWrapper(0);
@@ -95,6 +140,9 @@ BallWrapper ServerWrapper::GetBall() {
 }
 
 GamepadSettings SettingsWrapper::GetGamepadSettings() {
+    if (Refused("SettingsWrapper::GetGamepadSettings")) {
+        return {};
+    }
     auto* settings = ObjectAt<sim::Settings>(memory_address);
     return settings ? settings->gamepad : GamepadSettings{};
 }
@@ -140,19 +188,22 @@ std::string CVarWrapper::getDescription() {
     return VariableAt(memory_address).description;
 }
 std::string CVarWrapper::getStringValue() {
-    return VariableAt(memory_address).value;
+    return ValueOf(memory_address);
 }
 int CVarWrapper::getIntValue() {
-    return sim::ParseInt(VariableAt(memory_address).value);
+    return sim::ParseInt(ValueOf(memory_address));
 }
 float CVarWrapper::getFloatValue() {
-    return sim::ParseFloat(VariableAt(memory_address).value);
+    return sim::ParseFloat(ValueOf(memory_address));
 }
 bool CVarWrapper::getBoolValue() {
-    return sim::ParseBool(VariableAt(memory_address).value);
+    return sim::ParseBool(ValueOf(memory_address));
 }
 
 void CVarWrapper::setValue(std::string value) {
+    if (Refused("CVarWrapper::setValue")) {
+        return;
+    }
     sim::Host::Current()->GetConsole().SetValue(VariableAt(memory_address), value);
 }
 void CVarWrapper::setValue(int value) {
@@ -163,15 +214,22 @@ void CVarWrapper::setValue(float value) {
 }
 
 void CVarWrapper::bindTo(std::shared_ptr<bool> target) {
+    if (Refused("CVarWrapper::bindTo")) {
+        return;
+    }
     auto& variable = VariableAt(memory_address);
-    *target = sim::ParseBool(variable.value);
+    auto& console = sim::Host::Current()->GetConsole();
+    *target = sim::ParseBool(console.ValueOf(variable));
     variable.listeners.push_back(
-        {static_cast<sim::OwnerId>(owner_), [target, &variable](const std::string&) {
-             *target = sim::ParseBool(variable.value);
+        {static_cast<sim::OwnerId>(owner_), [target, &variable, &console](const std::string&) {
+             *target = sim::ParseBool(console.ValueOf(variable));
          }});
 }
 
 void CVarWrapper::addOnValueChanged(std::function<void(std::string, CVarWrapper)> callback) {
+    if (Refused("CVarWrapper::addOnValueChanged")) {
+        return;
+    }
     auto& variable = VariableAt(memory_address);
     CVarWrapper self = *this;
     variable.listeners.push_back(
@@ -185,6 +243,9 @@ void CVarWrapper::addOnValueChanged(std::function<void(std::string, CVarWrapper)
 CVarWrapper CVarManagerWrapper::registerCvar(std::string name, std::string defaultValue,
                                              std::string desc, bool searchAble, bool hasMin,
                                              float min, bool hasMax, float max, bool saveToCfg) {
+    if (Refused("CVarManagerWrapper::registerCvar")) {
+        return CVarWrapper(0, 0);
+    }
     auto& context = ContextOf(context_);
     auto& variable = context.host->GetConsole().Register(sim::Variable{
         .name = std::move(name),
@@ -213,6 +274,9 @@ CVarWrapper CVarManagerWrapper::getCvar(std::string name) {
 void CVarManagerWrapper::registerNotifier(std::string name,
                                           std::function<void(std::vector<std::string>)> callback,
                                           std::string description, unsigned char permissions) {
+    if (Refused("CVarManagerWrapper::registerNotifier")) {
+        return;
+    }
     auto& context = ContextOf(context_);
     context.host->GetConsole().AddCommand(sim::Command{
         .name = std::move(name),
@@ -224,6 +288,9 @@ void CVarManagerWrapper::registerNotifier(std::string name,
 }
 
 void CVarManagerWrapper::executeCommand(std::string command, bool log) {
+    if (Refused("CVarManagerWrapper::executeCommand")) {
+        return;
+    }
     ContextOf(context_).host->Exec(command, log);
 }
 
@@ -234,19 +301,31 @@ void CVarManagerWrapper::log(std::string text) {
 // Game.
 
 bool GameWrapper::IsInFreeplay() {
+    if (Refused("GameWrapper::IsInFreeplay")) {
+        return false;
+    }
     auto& world = ContextOf(context_).host->GetWorld();
     return world.HasGame() && world.freeplay;
 }
 
 CarWrapper GameWrapper::GetLocalCar() {
+    if (Refused("GameWrapper::GetLocalCar")) {
+        return CarWrapper(0);
+    }
     return CarWrapper(reinterpret_cast<uintptr_t>(ContextOf(context_).host->GetWorld().LocalCar()));
 }
 
 ServerWrapper GameWrapper::GetCurrentGameState() {
+    if (Refused("GameWrapper::GetCurrentGameState")) {
+        return ServerWrapper(0);
+    }
     return ServerWrapper(reinterpret_cast<uintptr_t>(ContextOf(context_).host->GetWorld().Game()));
 }
 
 SettingsWrapper GameWrapper::GetSettings() {
+    if (Refused("GameWrapper::GetSettings")) {
+        return SettingsWrapper(0);
+    }
     return SettingsWrapper(
         reinterpret_cast<uintptr_t>(&ContextOf(context_).host->GetWorld().settings));
 }
@@ -256,26 +335,41 @@ std::filesystem::path GameWrapper::GetDataFolder() {
 }
 
 Vector2 GameWrapper::GetScreenSize() {
+    if (Refused("GameWrapper::GetScreenSize")) {
+        return {};
+    }
     return ContextOf(context_).host->screen;
 }
 
 void GameWrapper::HookEvent(std::string eventName, std::function<void(std::string)> callback) {
+    if (Refused("GameWrapper::HookEvent")) {
+        return;
+    }
     auto& context = ContextOf(context_);
     context.host->Hook(context.owner, eventName, false, std::move(callback));
 }
 
 void GameWrapper::HookEventPost(std::string eventName, std::function<void(std::string)> callback) {
+    if (Refused("GameWrapper::HookEventPost")) {
+        return;
+    }
     auto& context = ContextOf(context_);
     context.host->Hook(context.owner, eventName, true, std::move(callback));
 }
 
 void GameWrapper::HookEventWithCallerAddress(
     std::string eventName, std::function<void(uintptr_t, void*, std::string)> callback) {
+    if (Refused("GameWrapper::HookEventWithCaller")) {
+        return;
+    }
     auto& context = ContextOf(context_);
     context.host->HookWithCaller(context.owner, eventName, std::move(callback));
 }
 
 void GameWrapper::SetTimeout(std::function<void(GameWrapper*)> callback, float seconds) {
+    if (Refused("GameWrapper::SetTimeout")) {
+        return;
+    }
     auto& context = ContextOf(context_);
     context.host->AddTimer(context.owner, seconds, [callback, this] { callback(this); });
 }
@@ -286,11 +380,17 @@ void GameWrapper::Execute(std::function<void(GameWrapper*)> callback) {
 }
 
 void GameWrapper::RegisterDrawable(std::function<void(CanvasWrapper)> callback) {
+    if (Refused("GameWrapper::RegisterDrawable")) {
+        return;
+    }
     auto& context = ContextOf(context_);
     context.host->AddDrawable(context.owner, std::move(callback));
 }
 
 void GameWrapper::UnregisterDrawables() {
+    if (Refused("GameWrapper::UnregisterDrawables")) {
+        return;
+    }
     auto& context = ContextOf(context_);
     context.host->RemoveDrawables(context.owner);
 }

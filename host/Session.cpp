@@ -321,9 +321,9 @@ void Session::RegisterUiCommands() {
         {"sim_ui_hover", "TEXT [K]", &Ui::Hover},
         {"sim_ui_edit", "LABEL [K]", &Ui::Edit},
     };
-    for (auto [name, usage, action] : textCommands) {
+    for (auto [name, usage, textAction] : textCommands) {
         Command(name, 1, 2, usage,
-                [this, report, index, action](const std::vector<std::string>& words) {
+                [this, report, index, action = textAction](const std::vector<std::string>& words) {
                     int k = 0;
                     if (index(words, 2, k)) {
                         report((host_.GetUi().*action)(words[1], k));

@@ -17,8 +17,6 @@ constexpr float FrameSeconds = 1.0f / 60.0f;
 constexpr unsigned DisabledAlpha = 200;
 // Texts whose tops are this close stand on one visual row.
 constexpr float RowTolerance = 4.0f;
-// The car's path over the last seconds.
-const ImU32 TrailColor = IM_COL32(250, 210, 60, 255);
 // Where the mouse rests when it points at nothing.
 constexpr float ParkedMouse = -1000.0f;
 
@@ -282,31 +280,59 @@ void MarkCovered(std::vector<UiWindow>& windows) {
 } // namespace
 
 Ui::Ui(Host& host) : host_(host) {
-    ImGuiContext* previous = ImGui::GetCurrentContext();
-    context_ = ImGui::CreateContext();
-    ImGuiIO& io = ImGui::GetIO();
-    io.IniFilename = nullptr;
-    io.LogFilename = nullptr;
-    for (int key = 0; key < ImGuiKey_COUNT; ++key) {
-        io.KeyMap[key] = key;
-    }
-    unsigned char* pixels = nullptr;
-    int width = 0;
-    int height = 0;
-    io.Fonts->GetTexDataAsRGBA32(&pixels, &width, &height);
-    ImGui::SetCurrentContext(previous ? previous : context_);
+    render_.Run([this] {
+        context_ = ImGui::CreateContext();
+        ImGuiIO& io = ImGui::GetIO();
+        io.IniFilename = nullptr;
+        io.LogFilename = nullptr;
+        for (int key = 0; key < ImGuiKey_COUNT; ++key) {
+            io.KeyMap[key] = key;
+        }
+        unsigned char* pixels = nullptr;
+        int width = 0;
+        int height = 0;
+        io.Fonts->GetTexDataAsRGBA32(&pixels, &width, &height);
+    });
 }
 
 Ui::~Ui() {
-    ImGui::DestroyContext(context_);
+    StopFreeRunning();
+    render_.Run([this] { ImGui::DestroyContext(context_); });
+}
+
+void Ui::HandContextTo(BakkesMod::Plugin::PluginSettingsWindow& page) {
+    render_.Run(
+        [&] { host_.Guard([&] { page.SetImGuiContext(reinterpret_cast<uintptr_t>(context_)); }); });
+}
+
+void Ui::StartFreeRunning(std::function<void(Ui&)> program) {
+    StopFreeRunning();
+    freeRunning_ = true;
+    render_.Post([this, program = std::move(program)] {
+        do {
+            program(*this);
+        } while (freeRunning_);
+    });
+}
+
+void Ui::StopFreeRunning() {
+    freeRunning_ = false;
+    render_.Run([] {}); // the jobs run in order: the program's loop has ended
 }
 
 void Ui::DrawFrame() {
-    host_.RunExecuteQueue();
+    // A frame called from the game thread runs its game side there first. A
+    // free-running driver leaves that to the game thread's own loop.
+    const GameFrame game = RenderThread::IsCurrent() ? host_.LastGameFrame() : host_.RunGameFrame();
+    render_.Run([&] { Draw(game); });
+}
+
+void Ui::Draw(const GameFrame& game) {
+    ++framesDrawn_;
     ImGui::SetCurrentContext(context_);
     ImGuiIO& io = ImGui::GetIO();
-    io.DisplaySize = ImVec2(static_cast<float>(std::max(host_.screen.X, 320)),
-                            static_cast<float>(std::max(host_.screen.Y, 240)));
+    io.DisplaySize = ImVec2(static_cast<float>(std::max(game.screen.X, 320)),
+                            static_cast<float>(std::max(game.screen.Y, 240)));
     io.DeltaTime = FrameSeconds;
     io.MousePos = ImVec2(mouseX_, mouseY_);
     io.MouseDown[0] = mouseDown_;
@@ -322,7 +348,7 @@ void Ui::DrawFrame() {
     characters_.clear();
 
     ImGui::NewFrame();
-    DrawGame();
+    DrawGame(game.field);
     auto* page = host_.SettingsWindow();
     ImGui::SetNextWindowPos(ImVec2(20, 180), ImGuiCond_FirstUseEver);
     ImGui::SetNextWindowSize(ImVec2(560, 520), ImGuiCond_FirstUseEver);
@@ -343,7 +369,7 @@ void Ui::DrawFrame() {
     }
     // The game's canvas shares the screen: draw the overlay in front.
     ImDrawList* front = ImGui::GetForegroundDrawList();
-    for (const auto& drawn : host_.DrawCanvas()) {
+    for (const auto& drawn : game.canvas) {
         front->AddText(nullptr, ImGui::GetFontSize() * drawn.yScale,
                        ImVec2(drawn.position.X, drawn.position.Y),
                        IM_COL32(drawn.color[0], drawn.color[1], drawn.color[2], drawn.color[3]),
@@ -354,10 +380,10 @@ void Ui::DrawFrame() {
 
 // The game fills the screen behind the page; the camera looks down on the
 // field, which takes the screen's right half, clear of where the page opens.
-void Ui::DrawGame() {
+void Ui::DrawGame(const FieldScene& field) {
     const ImVec2 screen = ImGui::GetIO().DisplaySize;
     DrawField(*ImGui::GetBackgroundDrawList(), screen.x * 0.47f, screen.y * 0.25f, screen.x * 0.98f,
-              screen.y * 0.98f, host_.GetWorld(), {host_.Trail().Path(TrailColor)});
+              screen.y * 0.98f, field);
 }
 
 void Ui::Frame(int count) {
@@ -369,15 +395,20 @@ void Ui::Frame(int count) {
 std::vector<UiWindow> Ui::Show() {
     // Dear ImGui lays a new tab bar out in its first frame and shows it from
     // the second: a first look waits for it, as a person's eyes would.
-    if (context_->FrameCount == 0) {
+    if (framesDrawn_ == 0) {
         DrawFrame();
     }
     DrawFrame();
     return Read();
 }
 
-std::vector<UiWindow> Ui::Read() const {
-    ImGuiContext* previous = ImGui::GetCurrentContext();
+std::vector<UiWindow> Ui::Read() {
+    std::vector<UiWindow> windows;
+    render_.Run([&] { windows = ReadHere(); });
+    return windows;
+}
+
+std::vector<UiWindow> Ui::ReadHere() const {
     ImGui::SetCurrentContext(context_);
     ImFont* font = ImGui::GetIO().Fonts->Fonts[0];
     std::map<std::pair<float, float>, const ImFontGlyph*> glyphs;
@@ -432,7 +463,6 @@ std::vector<UiWindow> Ui::Read() const {
         }
     }
     MarkCovered(windows);
-    ImGui::SetCurrentContext(previous);
     return windows;
 }
 

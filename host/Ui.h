@@ -1,6 +1,10 @@
 #pragma once
 
+#include "RenderThread.h"
+
+#include <atomic>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -8,9 +12,15 @@
 
 struct ImGuiContext;
 
+namespace BakkesMod::Plugin {
+class PluginSettingsWindow;
+}
+
 namespace sim {
 
 class Host;
+struct GameFrame;
+struct FieldScene;
 
 // One text as a window shows it, in screen pixels, with the state of the
 // widget it labels where the drawing shows one.
@@ -36,6 +46,11 @@ struct UiWindow {
 // draws the plugin window each frame and uses it the way a person does. It
 // reads what is shown from the glyph quads of the draw lists and acts with
 // mouse and keyboard events at the places where things are shown.
+//
+// Everything that touches the context (frames, reading the draw lists,
+// screenshots) runs on the render thread. Called from the game thread, each
+// frame first runs the frame's game side there (the Execute queue and the
+// canvas drawables) and then waits for the render thread to draw it.
 class Ui {
 public:
     explicit Ui(Host& host);
@@ -43,7 +58,15 @@ public:
     Ui(const Ui&) = delete;
     Ui& operator=(const Ui&) = delete;
 
-    ImGuiContext* Context() const { return context_; }
+    // Hands the context to the plugin's page, on the render thread.
+    void HandContextTo(BakkesMod::Plugin::PluginSettingsWindow& page);
+
+    // Runs program on the render thread, free of the game thread, at least
+    // once and then over and over until StopFreeRunning. Its frames show the canvas the game
+    // thread drew last and leave the Execute queue to the game thread.
+    // Meanwhile only StopFreeRunning may be called from another thread.
+    void StartFreeRunning(std::function<void(Ui&)> program);
+    void StopFreeRunning();
 
     void Frame(int count = 1);
     // Draws a frame and returns its windows, back to front.
@@ -68,8 +91,10 @@ public:
 
 private:
     void DrawFrame();
-    void DrawGame();
-    std::vector<UiWindow> Read() const;
+    void Draw(const GameFrame& game);
+    static void DrawGame(const FieldScene& field);
+    std::vector<UiWindow> Read();
+    std::vector<UiWindow> ReadHere() const;
     const UiText* Find(const std::string& text, int index, const UiWindow** window,
                        std::string& error);
     void Press(float x, float y);
@@ -85,6 +110,9 @@ private:
     std::vector<int> keysDown_;
     std::vector<unsigned int> characters_;
     std::vector<UiWindow> shown_; // what Find last looked at; its results point here
+    int framesDrawn_ = 0;
+    std::atomic<bool> freeRunning_ = false;
+    RenderThread render_; // last: it ends before the members its jobs use
 };
 
 } // namespace sim

@@ -17,25 +17,22 @@ struct GyrologTestAccess {
     Tas& Run() { return plugin.LoadedTas; }
     int32_t& SpeedMode() { return plugin.SpeedMode; }
     bool& TeleportCooldown() { return plugin.TeleportCooldown; }
-    std::vector<TasFile>& Files() { return plugin.TasFiles; }
+    std::vector<TasFile> Files() { return *plugin.RunFiles(); }
     int32_t& SelectedFile() { return plugin.SelectedFile; }
     std::string& NewTasName() { return plugin.NewTasName; }
     const std::filesystem::path& DataFolder() { return plugin.DataFolder; }
     bool ReplaySpeedMirror() { return static_cast<bool>(plugin.ReplaySpeed); }
 
-    void CreateNewTas(const std::string& name) {
-        plugin.NewTasName = name;
-        plugin.CreateNewTas();
-        plugin.NewTasName.clear();
-    }
+    void CreateNewTas(const std::string& name) { plugin.CreateNewTas(name); }
     bool CheckCarSettings() { return plugin.CheckCarSettings(); }
     void SaveTas() { plugin.SaveTas(); }
     void LoadTas(int index) { plugin.LoadTas(index); }
     void DeleteTas(int index) { plugin.DeleteTas(index); }
     void RefreshTasFiles() { plugin.RefreshTasFiles(); }
     int FileIndex(const std::string& name) {
-        for (size_t i = 0; i < plugin.TasFiles.size(); ++i) {
-            if (plugin.TasFiles[i].Name == name) {
+        const auto files = Files();
+        for (size_t i = 0; i < files.size(); ++i) {
+            if (files[i].Name == name) {
                 return static_cast<int>(i);
             }
         }

@@ -107,7 +107,8 @@ TEST_F(UiTest, StaleLoadIndexIsIgnored) {
     SaveRunFile("alpha");
     Plugin().RefreshTasFiles();
     Click("Load");
-    Plugin().Files().clear();
+    fs::remove(RunFolder() / "alpha.data");
+    Plugin().RefreshTasFiles();
     Ui().Frame();
     EXPECT_TRUE(host.Toasts().empty());
 }
@@ -143,6 +144,78 @@ TEST_F(UiTest, DeleteWithoutConfirmationRemovesAtOnce) {
     Ui().Frame();
     EXPECT_FALSE(fs::exists(RunFolder() / "alpha.data"));
     EXPECT_EQ(Plugin().SelectedFile(), -1);
+}
+
+// The list changed between the click and the deferred deletion: the row now
+// holds another file, which stays.
+TEST_F(UiTest, DeferredDeletionTouchesOnlyTheClickedFile) {
+    host.RunLine("tas_confirmfiledelete 0");
+    for (const char* name : {"alpha", "beta", "gamma"}) {
+        SaveRunFile(name);
+    }
+    Plugin().RefreshTasFiles();
+    const auto listed = Plugin().Files();
+    Click("Delete", 1);
+    fs::remove(listed[0].Path);
+    Plugin().RefreshTasFiles();
+    ASSERT_NE(Plugin().Files()[1].Path, listed[1].Path) << "the relisting kept the order";
+    Ui().Frame();
+    EXPECT_TRUE(fs::exists(listed[1].Path));
+    EXPECT_TRUE(fs::exists(listed[2].Path));
+
+    // Likewise while the confirmation is open.
+    host.RunLine("tas_confirmfiledelete 1");
+    SaveRunFile("alpha");
+    Plugin().RefreshTasFiles();
+    const auto relisted = Plugin().Files();
+    Click("Delete", 1);
+    fs::remove(relisted[0].Path);
+    Plugin().RefreshTasFiles();
+    ASSERT_NE(Plugin().Files()[1].Path, relisted[1].Path) << "the relisting kept the order";
+    Click("Delete"); // the popup's, which is in front
+    Ui().Frame();
+    EXPECT_TRUE(fs::exists(relisted[1].Path));
+    EXPECT_TRUE(fs::exists(relisted[2].Path));
+}
+
+TEST_F(UiTest, GameFunctionsFromTheRenderThreadAreRefused) {
+    auto& game = *host.Plugin()->gameWrapper;
+    auto& console = *host.Plugin()->cvarManager;
+    bool inFreeplay = true;
+    bool carFound = true;
+    bool boolValue = false;
+    int executed = 0;
+    Ui().StartFreeRunning([&](sim::Ui&) {
+        if (executed++ > 0) {
+            return;
+        }
+        inFreeplay = game.IsInFreeplay();
+        carFound = static_cast<bool>(game.GetLocalCar());
+        game.SetTimeout([](GameWrapper*) {}, 1.0f);
+        console.executeCommand("tas_stop", true);
+        console.getCvar("tas_checkboost").setValue(0);
+        // What the page may use there.
+        boolValue = console.getCvar("tas_checkboost").getBoolValue();
+        game.Execute([&](GameWrapper*) { inFreeplay = game.IsInFreeplay(); });
+        game.Toast("Gyrolog", "from the page", "default", 3.5f, 0, 290.0f, 60.0f);
+        console.log("from the page");
+    });
+    Ui().StopFreeRunning();
+    EXPECT_FALSE(carFound);
+    EXPECT_TRUE(boolValue);
+    EXPECT_EQ(host.Errors(),
+              (std::vector<std::string>{
+                  "game function GameWrapper::IsInFreeplay called from the render thread",
+                  "game function GameWrapper::GetLocalCar called from the render thread",
+                  "game function GameWrapper::SetTimeout called from the render thread",
+                  "game function CVarManagerWrapper::executeCommand called from the render thread",
+                  "game function CVarWrapper::setValue called from the render thread",
+              }));
+    EXPECT_EQ(LastToast(), "from the page");
+    EXPECT_EQ(LastLog(), "from the page");
+    EXPECT_FALSE(inFreeplay);
+    host.RunExecuteQueue(); // on the game thread
+    EXPECT_TRUE(inFreeplay);
 }
 
 TEST_F(UiTest, LoadedTasTabWithoutRun) {
@@ -333,6 +406,15 @@ TEST_F(UiTest, ControlsOutsideFreeplayAreDisabledWithTheirReasons) {
     EXPECT_TRUE(host.Toasts().empty());
     EXPECT_EQ(Run().State, TasState::Stopped);
     EXPECT_FALSE(Shows("ui popup: New Tas"));
+
+    // The page follows the game from the very next frame, even when ticks
+    // have emptied the Execute queue in between.
+    World().freeplay = true;
+    EXPECT_TRUE(Shows("ui: Start [disabled] | Stop [disabled] | Update [disabled] | New TAS"));
+    Tick(1);
+    World().freeplay = false;
+    EXPECT_TRUE(
+        Shows("ui: Start [disabled] | Stop [disabled] | Update [disabled] | New TAS [disabled]"));
 }
 
 // Each disabled button is clicked where its action would do something.

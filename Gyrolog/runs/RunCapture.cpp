@@ -16,15 +16,15 @@ std::optional<HitboxType> DetectHitboxType(CarWrapper car) {
     return HitboxFromExtent(car.GetLocalCollisionExtent().X);
 }
 
-void Gyrolog::CreateNewTas() {
+void Gyrolog::CreateNewTas(const std::string& name) {
     if (!gameWrapper->IsInFreeplay()) {
         ShowToast("Load into freeplay to make a new TAS", 3);
         return;
     }
     RefreshTasFiles();
-    for (const auto& file : TasFiles) {
-        if (file.Name == NewTasName) {
-            ShowToast(NewTasName + " already exists, new TAS not created", 3);
+    for (const auto& file : *RunFiles()) {
+        if (file.Name == name) {
+            ShowToast(name + " already exists, new TAS not created", 3);
             return;
         }
     }
@@ -42,19 +42,25 @@ void Gyrolog::CreateNewTas() {
     }
 
     Stop(); // the new run must not inherit the old one's speed or pending start
-    LoadedTas.Reset();
-    LoadedTas.Name = NewTasName;
-    LoadedTas.Data.AirSensitivity = gamepad.AirControlSensitivity;
-    LoadedTas.Data.SteerSensitivity = gamepad.SteeringSensitivity;
-    LoadedTas.Data.CarStart = CaptureState(car);
-    LoadedTas.Data.Hitbox = *hitbox;
-    ShowToast("TAS " + NewTasName + " created", 1);
-
+    const StartingState carStart = CaptureState(car);
     ServerWrapper server = gameWrapper->GetCurrentGameState();
     BallWrapper ball = server ? server.GetBall() : BallWrapper(0);
-    if (ball) {
-        LoadedTas.Data.BallStart = CaptureState(ball);
-    } else {
+    const std::optional<StartingState> ballStart =
+        ball ? std::optional(CaptureState(ball)) : std::nullopt;
+    {
+        std::lock_guard lock(LoadedTasLock); // the run is replaced under the run editor
+        LoadedTas.Reset();
+        LoadedTas.Name = name;
+        LoadedTas.Data.AirSensitivity = gamepad.AirControlSensitivity;
+        LoadedTas.Data.SteerSensitivity = gamepad.SteeringSensitivity;
+        LoadedTas.Data.CarStart = carStart;
+        LoadedTas.Data.Hitbox = *hitbox;
+        if (ballStart) {
+            LoadedTas.Data.BallStart = *ballStart;
+        }
+    }
+    ShowToast("TAS " + name + " created", 1);
+    if (!ballStart) {
         ShowToast("Couldn't retrieve ball information. TAS created without it", 2);
     }
 }

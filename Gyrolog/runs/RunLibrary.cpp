@@ -28,16 +28,30 @@ void Gyrolog::PrepareRunFolder() {
 }
 
 void Gyrolog::RefreshTasFiles() {
-    TasFiles.clear();
+    std::vector<TasFile> files;
     try {
-        ListRunFiles(DataFolder, TasFiles);
+        ListRunFiles(DataFolder, files);
     } catch (const std::exception& e) {
         // The list keeps what was gathered before the failure.
         LogLine(fmt::format("Error listing files: {}", e.what()));
     }
+    PublishRunFiles(std::move(files));
+}
+
+void Gyrolog::PublishRunFiles(std::vector<TasFile> files) {
+    auto published = std::make_shared<const std::vector<TasFile>>(std::move(files));
+    std::lock_guard lock(TasFilesLock);
+    TasFiles.swap(published); // the old list goes when its last reader lets it go
+}
+
+std::shared_ptr<const std::vector<TasFile>> Gyrolog::RunFiles() {
+    std::lock_guard lock(TasFilesLock);
+    return TasFiles;
 }
 
 void Gyrolog::SaveTas() {
+    // The run editor may be changing the name or the starting states.
+    std::lock_guard lock(LoadedTasLock);
     const std::string name = LoadedTas.Name;
     if (name.empty()) {
         ShowToast("TAS name can't be empty", 3);
@@ -54,12 +68,14 @@ void Gyrolog::SaveTas() {
 }
 
 void Gyrolog::LoadTas(int index) {
-    if (index < 0 || static_cast<size_t>(index) >= TasFiles.size()) {
+    const auto files = RunFiles();
+    if (index < 0 || static_cast<size_t>(index) >= files->size()) {
         return;
     }
-    const TasFile file = TasFiles[index];
+    const TasFile& file = (*files)[index];
     TasReadResult result;
     try {
+        std::lock_guard lock(LoadedTasLock); // the run is replaced under the run editor
         result = LoadRun(file, LoadedTas);
     } catch (const std::exception& e) {
         LogLine(fmt::format("Error loading file: {}", e.what()));
@@ -88,13 +104,18 @@ void Gyrolog::LoadTas(int index) {
 }
 
 void Gyrolog::DeleteTas(int index) {
-    if (index < 0 || static_cast<size_t>(index) >= TasFiles.size()) {
+    const auto files = RunFiles();
+    if (index < 0 || static_cast<size_t>(index) >= files->size()) {
         return;
     }
+    // Built aside and published whole: the list as it was when the removal
+    // fails, what was gathered when the listing fails.
+    std::vector<TasFile> relisted = *files;
     try {
-        DeleteRun(TasFiles[index], DataFolder, TasFiles);
+        DeleteRun((*files)[index], DataFolder, relisted);
     } catch (const std::exception& e) {
         LogLine(fmt::format("Error deleting file: {}", e.what()));
         ShowToast("Error deleting file, check logs", 3);
     }
+    PublishRunFiles(std::move(relisted));
 }

@@ -4,6 +4,7 @@
 #include "runs/Hitbox.h"
 #include "runs/VehicleInput.h"
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -51,16 +52,17 @@ struct Tas {
     std::vector<uint64_t> PendingTeleportFrames; // absolute frames of the merged run
     uint64_t CurrentFrame = 0;
     uint64_t NextTeleport = 0;
-    TasState State = TasState::Stopped;
-    std::string NameEdit; // rename popup buffer
+    std::atomic<TasState> State = TasState::Stopped; // also read by the settings page
+    std::string NameEdit;                            // rename popup buffer
     bool NameEditInvalid = false;
-    bool InputsApplied = true;
+    std::atomic<bool> InputsApplied = true; // also read by the settings page
 
     // Back to an empty run under the same name.
     void Reset();
     // Splices the pending inputs and teleports in at CurrentFrame.
     void MergePending();
 
-    // The run editor of the settings page.
+    // The run editor of the settings page. It edits Name and Data's starting
+    // states in place: the caller keeps the game thread off them meanwhile.
     void RenderDetails();
 };

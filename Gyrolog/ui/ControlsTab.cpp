@@ -11,8 +11,13 @@ constexpr const char* ControlsHint = "Enter freeplay and load a TAS for controls
 } // namespace
 
 void Gyrolog::RenderTasControls() {
-    NotInFreeplay = !gameWrapper->IsInFreeplay();
-    ControlsDisabled = NotInFreeplay || LoadedTas.Data.Hitbox == HitboxType::Other;
+    bool loaded = false;
+    {
+        std::lock_guard lock(LoadedTasLock);
+        loaded = LoadedTas.Data.Hitbox != HitboxType::Other;
+    }
+    NotInFreeplay = !InFreeplay;
+    ControlsDisabled = NotInFreeplay || !loaded;
     const bool stopped = LoadedTas.State == TasState::Stopped;
     StopDisabled = !ControlsDisabled && stopped;
     UpdateDisabled = !ControlsDisabled && (!stopped || LoadedTas.InputsApplied);
@@ -66,6 +71,7 @@ void Gyrolog::RenderTasControls() {
         ui::PushDisabled();
     }
     if (ImGui::Button("New TAS##Gyrolog")) {
+        std::lock_guard lock(LoadedTasLock);
         NewTasWarningPending = !LoadedTas.Name.empty();
         NewTasName.clear();
         ImGui::OpenPopup("New Tas##Gyrologpopup2");
@@ -85,7 +91,7 @@ void Gyrolog::RenderTasControls() {
     const ImVec2 buttonSize(ui::PopupButtonWidth, 0);
     // The step is chosen anew each frame, so switching the confirmation off
     // while the warning shows moves straight on to the name.
-    if (NewTasWarningPending && *ConfirmOverwriteLoadedTas) {
+    if (NewTasWarningPending && CvarIsOn("tas_confirmoverwriteloadedtas")) {
         ImGui::TextUnformatted(
             "There is a TAS already loaded. Creating a new one will overwrite the existing one");
         ImGui::TextUnformatted("Make sure to save it to a file if you would like to keep it.");
@@ -108,12 +114,11 @@ void Gyrolog::RenderTasControls() {
             ImGui::SetTooltip("%s", TasNameProblem(NewTasName));
         }
         if (ImGui::Button("Create##Gyrologpopup3", buttonSize) && IsValidTasName(NewTasName)) {
-            gameWrapper->Execute([this](GameWrapper*) {
-                Guarded("new TAS", [&] {
-                    CreateNewTas();
-                    NewTasName.clear();
-                });
+            // The name goes with the action: the field is the page's own.
+            gameWrapper->Execute([this, name = std::move(NewTasName)](GameWrapper*) {
+                Guarded("new TAS", [&] { CreateNewTas(name); });
             });
+            NewTasName.clear();
             ImGui::CloseCurrentPopup();
         }
         ImGui::SameLine(0, -1);

@@ -5,33 +5,42 @@
 #include <imgui.h>
 #include <string>
 
-void Gyrolog::RenderTasFiles() {
-    // The deletion reads SelectedFile when it runs, not when it was asked for.
-    auto deferDeletion = [this] {
-        gameWrapper->Execute([this](GameWrapper*) {
-            Guarded("delete", [&] {
-                DeleteTas(SelectedFile);
-                SelectedFile = -1;
-            });
+// Acts on the row index that showed file when it was clicked, on the game
+// thread. The list may have been listed anew since the click: a row that no
+// longer holds the same file is left alone, so that no other file is loaded
+// or deleted.
+void Gyrolog::DeferOnRow(const char* what, int index, const std::filesystem::path& file,
+                         void (Gyrolog::*action)(int)) {
+    gameWrapper->Execute([this, what, index, file, action](GameWrapper*) {
+        Guarded(what, [&] {
+            const auto files = RunFiles();
+            if (index >= 0 && static_cast<size_t>(index) < files->size() &&
+                (*files)[index].Path == file) {
+                (this->*action)(index);
+            }
         });
-    };
+    });
+}
 
-    if (TasFiles.empty()) {
+void Gyrolog::RenderTasFiles() {
+    const auto files = RunFiles(); // this frame's snapshot
+    if (files->empty()) {
         ImGui::TextUnformatted("Create a TAS and save it to see it here");
     }
-    for (int i = 0; static_cast<size_t>(i) < TasFiles.size(); ++i) {
-        ImGui::TextUnformatted(TasFiles[i].Name.c_str());
+    for (int i = 0; static_cast<size_t>(i) < files->size(); ++i) {
+        ImGui::TextUnformatted((*files)[i].Name.c_str());
         ImGui::SameLine();
         if (ImGui::Button(("Load##Gyrolog" + std::to_string(i)).c_str())) {
-            gameWrapper->Execute([this, i](GameWrapper*) { Guarded("load", [&] { LoadTas(i); }); });
+            DeferOnRow("load", i, (*files)[i].Path, &Gyrolog::LoadTas);
         }
         ImGui::SameLine();
         if (ui::RedButton(("Delete##Gyrolog" + std::to_string(i)).c_str())) {
-            SelectedFile = i;
-            if (*ConfirmFileDelete) {
+            if (CvarIsOn("tas_confirmfiledelete")) {
+                SelectedFile = i;
+                SelectedFilePath = (*files)[i].Path;
                 ImGui::OpenPopup("Delete Confirm##Gyrolog");
             } else {
-                deferDeletion();
+                DeferOnRow("delete", i, (*files)[i].Path, &Gyrolog::DeleteTas);
             }
         }
     }
@@ -44,7 +53,8 @@ void Gyrolog::RenderTasFiles() {
                                ImGuiWindowFlags_AlwaysAutoResize)) {
         ImGui::TextUnformatted("Are you sure you want to delete this run?");
         if (ui::RedButton("Delete##Gyrologpopup", ui::PopupButtonWidth)) {
-            deferDeletion();
+            DeferOnRow("delete", SelectedFile, SelectedFilePath, &Gyrolog::DeleteTas);
+            SelectedFile = -1;
             ImGui::CloseCurrentPopup();
         }
         ImGui::SameLine(0, -1);

@@ -93,6 +93,9 @@ void Tas::RenderDetails() {
 }
 
 void Gyrolog::RenderLoadedTas() {
+    // The run editor edits the loaded run in place; the game thread waits
+    // meanwhile where it reads or replaces the same fields.
+    std::lock_guard lock(LoadedTasLock);
     if (LoadedTas.Data.Hitbox == HitboxType::Other) {
         ImGui::TextUnformatted("Load/Create a TAS to get going!");
         return;
@@ -119,7 +122,7 @@ void Gyrolog::RenderLoadedTas() {
                     GlobalCvarManager->log(fmt::format("Error saving file: {}", error.message()));
                 }
                 ShowToast("Error saving file, check logs", 3);
-            } else if (exists && *ConfirmOverwriteFile) {
+            } else if (exists && CvarIsOn("tas_confirmoverwritefile")) {
                 ImGui::OpenPopup("Overwrite Confirm##Gyrolog");
             } else {
                 deferSave();

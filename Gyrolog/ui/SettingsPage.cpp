@@ -7,9 +7,13 @@ void Gyrolog::SetImGuiContext(uintptr_t ctx) {
     ImGui::SetCurrentContext(reinterpret_cast<ImGuiContext*>(ctx));
 }
 
-// Only the selected tab's body runs, so a tab's popups exist only while it is
-// selected. Actions are handed to the game thread with Execute.
+// Drawn on the host's render thread. Only the selected tab's body runs, so a
+// tab's popups exist only while it is selected. Actions are handed to the
+// game thread with Execute; the page calls no game function itself.
 void Gyrolog::RenderSettings() {
+    // Keeps the freeplay test current where no canvas is drawn.
+    gameWrapper->Execute(
+        [this](GameWrapper*) { Guarded("freeplay test", [&] { RefreshInFreeplay(); }); });
     if (!ImGui::BeginTabBar("Gyrolog Tab Bar##Gyrolog")) {
         return;
     }

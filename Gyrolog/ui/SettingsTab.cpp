@@ -32,6 +32,13 @@ void Gyrolog::RenderFloatCvar(const char* cvarName, const char* label, const flo
     }
 }
 
+// A variable's value as the page reads it; the confirmations ask when the
+// variable is missing.
+bool Gyrolog::CvarIsOn(const char* cvarName) {
+    CVarWrapper variable = cvarManager->getCvar(cvarName);
+    return variable ? variable.getBoolValue() : true;
+}
+
 void Gyrolog::RenderSettingsTab() {
     RenderBoolCvar("tas_autoreplay", "Start Replay On Reset##Gyrolog");
     if (ImGui::TreeNode("Start Recording Options##Gyrolog")) {

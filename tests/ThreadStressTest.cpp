@@ -1,0 +1,164 @@
+// The page drawn freely on the render thread, every tab and its popups,
+// while the game thread records, replays, takes over, saves, loads, refreshes,
+// deletes and creates runs. Built with ThreadSanitizer, it finds what the two
+// threads share unsafely; in any build it finds game functions called from
+// the render thread and failures that escape a callback.
+#include "PluginHarness.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <set>
+
+namespace {
+
+// GYROLOG_STRESS_SECONDS bounds the run; two seconds by default.
+std::chrono::duration<double> StressTime() {
+    const char* text = std::getenv("GYROLOG_STRESS_SECONDS");
+    const double seconds = text ? std::atof(text) : 2.0;
+    return std::chrono::duration<double>(seconds > 0 ? seconds : 2.0);
+}
+
+bool Shown(sim::Ui& ui, const std::string& text) {
+    for (const auto& window : ui.Show()) {
+        for (const auto& row : window.rows) {
+            for (const auto& shown : row) {
+                if (shown.text == text) {
+                    return true;
+                }
+            }
+        }
+    }
+    return false;
+}
+
+// What a restless player does on each tab, in a loop. A click on something
+// not shown at that moment (the list changed, a popup is gone) does nothing.
+void UseEveryTab(sim::Ui& ui, int pass) {
+    ui.Click("Cancel"); // a popup left open would hold the tab bar
+
+    ui.Click("Files");
+    ui.Click("Refresh List");
+    ui.Click("Load", pass % 2);
+    if (pass % 5 == 4) {
+        ui.Click("Delete");
+        ui.Click("Delete"); // the popup's, when the confirmation is on
+    }
+    ui.Frame(2);
+
+    ui.Click("Loaded TAS");
+    if (!Shown(ui, "Location")) {
+        ui.Click("Car Starting State");
+    }
+    if (!Shown(ui, "X")) {
+        ui.Click("Location");
+    }
+    ui.Click("+");
+    if (!Shown(ui, "Rotation")) {
+        ui.Click("Ball Starting State");
+    }
+    ui.Click("-", 1);
+    if (pass % 3 == 0) {
+        ui.Click("Change Name");
+        ui.Edit("TAS Name");
+        ui.Type("page" + std::to_string(pass % 4));
+        ui.Click("Update");
+    }
+    ui.Click("Save TAS");
+    ui.Click("Overwrite");
+    ui.Frame(2);
+
+    ui.Click("Controls");
+    ui.Click("Start");
+    ui.Click(pass % 2 ? "Stop" : "Update");
+    if (pass % 4 == 1) {
+        ui.Click("New TAS");
+        ui.Click("Create"); // the warning step's, when it shows
+        ui.Edit("TAS Name");
+        ui.Type("made" + std::to_string(pass % 3));
+        ui.Click("Create");
+    }
+    ui.Frame(2);
+
+    ui.Click("Settings");
+    if (!Shown(ui, "Steer")) {
+        ui.Click("Start Recording Options");
+    }
+    if (!Shown(ui, "Delete File Confirmation")) {
+        ui.Click("Popup Settings");
+    }
+    ui.Click("Delete File Confirmation");
+    ui.Frame(2);
+}
+
+class ThreadStressTest : public PluginTest {
+protected:
+    // One round of the game thread's own work; the frame's game side (the
+    // Execute queue and the canvas) runs between the steps, as the game's
+    // frames do.
+    void PlayRound(int round) {
+        const std::string name = "run" + std::to_string(round % 3);
+        Frame();
+        Plugin().CreateNewTas(name);
+        Frame();
+        host.RunLine("tas_start");
+        host.Wait(0.25); // placed, replaying: the empty run takes over at once
+        Tick(20, Input(1.0f));
+        Frame();
+        host.RunLine("tas_stopandupdate");
+        Plugin().SaveTas();
+        Plugin().RefreshTasFiles();
+        Frame();
+        host.RunLine("tas_start");
+        host.Wait(0.25);
+        Tick(10);
+        Tick(5, Input(0.0f, VehicleInputFlag::ActivateBoost)); // take over
+        host.Teleport(Vector{0, 0, 17});
+        Tick(5);
+        Frame();
+        host.RunLine("tas_stop");
+        host.RunLine("tas_update");
+        Plugin().LoadTas(round % 2);
+        Frame();
+        if (round % 4 == 3) {
+            Plugin().DeleteTas(0);
+        }
+        host.RunLine(round % 2 ? "tas_confirmoverwritefile 0" : "tas_confirmoverwritefile 1");
+        host.RunLine(round % 3 ? "tas_confirmoverwriteloadedtas 1"
+                               : "tas_confirmoverwriteloadedtas 0");
+        Frame();
+    }
+    void Frame() { host.RunGameFrame(); }
+};
+
+TEST_F(ThreadStressTest, PageDrawnFreelyWhileTheGameThreadWorks) {
+    std::atomic<int> passes = 0;
+    host.GetUi().StartFreeRunning([&](sim::Ui& ui) { UseEveryTab(ui, passes++); });
+    int rounds = 0;
+    const auto end = std::chrono::steady_clock::now() + StressTime();
+    while (std::chrono::steady_clock::now() < end || rounds < 3 || passes < 3) {
+        PlayRound(rounds++);
+    }
+    host.GetUi().StopFreeRunning();
+
+    std::printf("%d game rounds, %d passes over the page\n", rounds, passes.load());
+    EXPECT_GE(rounds, 3);
+    EXPECT_GE(passes, 3);
+    std::set<std::string> errors(host.Errors().begin(), host.Errors().end());
+    for (const auto& error : errors) {
+        ADD_FAILURE() << "error: " << error;
+    }
+    // The page's own actions reached the game thread.
+    auto toasted = [&](const std::string& text) {
+        return std::any_of(host.Toasts().begin(), host.Toasts().end(),
+                           [&](const sim::ToastRecord& toast) { return toast.text == text; });
+    };
+    EXPECT_TRUE(toasted("TAS made1 created") ||
+                toasted("made1 already exists, new TAS not created"));
+    // The page still works in lock-step after all that.
+    EXPECT_EQ(host.GetUi().Click("Files"), "");
+}
+
+} // namespace
