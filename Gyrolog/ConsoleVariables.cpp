@@ -42,6 +42,16 @@ void Gyrolog::RegisterConsoleVariables() {
                      "Show the overwrite existing file popup");
     RegisterBoolCvar(ConfirmOverwriteLoadedTas, true, "tas_confirmoverwriteloadedtas", "1",
                      "Show the overwrite loaded tas popup");
+
+    DriftTolerance = std::make_shared<float>(1.0f);
+    auto tolerance = cvarManager->registerCvar(
+        "tas_drifttolerance", "1",
+        "Distance in units at which a replay counts as drifted from its recording", true, false, 0,
+        false, 0, true);
+    tolerance.addOnValueChanged([this](std::string oldValue, CVarWrapper variable) {
+        Guarded("tas_drifttolerance", [&] { OnDriftToleranceChanged(oldValue, variable); });
+    });
+    *DriftTolerance = tolerance.getFloatValue();
 }
 
 void Gyrolog::RegisterConsoleCommands() {

@@ -82,7 +82,9 @@ void Gyrolog::BeginReplay() {
     LoadedTas.NextTeleport = 0;
     LoadedTas.PendingInputs.clear();
     LoadedTas.PendingTeleportFrames.clear();
+    LoadedTas.PendingTrace.clear();
     LoadedTas.InputsApplied = true;
+    BeginDriftCheck();
     SetGameSpeed(*ReplaySpeed);
     SpeedMode = 1;
 }

@@ -345,6 +345,18 @@ bool Host::Teleport(const Vector& location) {
     return true;
 }
 
+bool Host::Nudge(const Vector& offset) {
+    Car* car = world_.LocalCar();
+    if (!car) {
+        Error("no car to nudge");
+        return false;
+    }
+    car->location.X += offset.X;
+    car->location.Y += offset.Y;
+    car->location.Z += offset.Z;
+    return true;
+}
+
 bool Host::RoundStart() {
     if (!world_.HasGame()) {
         Error("no game to start a round in");

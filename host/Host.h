@@ -110,6 +110,9 @@ public:
     void Tick(int count, const ControllerInput& live);
     std::function<void(uint64_t tick, const ControllerInput& used)> OnLocalTick;
     bool Teleport(const Vector& location);
+    // Moves the local car by offset at once, without the teleport event: the
+    // game drifts from a recording only when told to.
+    bool Nudge(const Vector& offset);
     bool RoundStart();
     void DestroyGameEvent();
     void Wait(double seconds);

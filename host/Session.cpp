@@ -234,6 +234,17 @@ void Session::RegisterCommands() {
                               std::strtof(words[2].c_str(), nullptr),
                               std::strtof(words[3].c_str(), nullptr)});
     });
+    Command("sim_nudge", 3, 3, "DX DY DZ", [this](const std::vector<std::string>& words) {
+        double offset[3] = {};
+        for (int axis = 0; axis < 3; ++axis) {
+            if (!ParseNumber(words[1 + axis], offset[axis])) {
+                host_.Error("usage: sim_nudge DX DY DZ");
+                return;
+            }
+        }
+        host_.Nudge(Vector{static_cast<float>(offset[0]), static_cast<float>(offset[1]),
+                           static_cast<float>(offset[2])});
+    });
     Command("sim_roundstart", 0, 0, "",
             [this](const std::vector<std::string>&) { host_.RoundStart(); });
     Command("sim_destroy", 0, 0, "",

@@ -48,6 +48,7 @@ void Gyrolog::CreateNewTas() {
     LoadedTas.Data.SteerSensitivity = gamepad.SteeringSensitivity;
     LoadedTas.Data.CarStart = CaptureState(car);
     LoadedTas.Data.Hitbox = *hitbox;
+    PublishRunCheck(true);
     ShowToast("TAS " + NewTasName + " created", 1);
 
     ServerWrapper server = gameWrapper->GetCurrentGameState();
