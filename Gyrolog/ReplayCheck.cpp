@@ -35,6 +35,9 @@ TraceEntry Gyrolog::TraceNow(CarWrapper& car) {
 
 void Gyrolog::BeginDriftCheck() {
     DriftChecking = LoadedTas.Data.HasTrace();
+    if (LoadedTas.Data.Inputs.empty()) {
+        return; // nothing to replay: the first tick records
+    }
     ReplayCheck.Frame = 0;
     ReplayCheck.Last = DriftChecking ? ReplayCheckView::Checking : ReplayCheckView::Unchecked;
 }
