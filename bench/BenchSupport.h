@@ -13,6 +13,7 @@ struct GyrologTestAccess {
         plugin.OnSetVehicleInput(car, params, std::move(eventName));
     }
     void UpdateInputs() { plugin.UpdateInputs(); }
+    void BeginDriftCheck() { plugin.BeginDriftCheck(); }
     GameWrapper& Game() { return *plugin.gameWrapper; }
 };
 

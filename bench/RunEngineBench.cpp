@@ -1,5 +1,6 @@
-// The vehicle-input handler per call in each state, and the merge of an
-// hour of new inputs, each against a baseline doing the bare minimum.
+// The vehicle-input handler per call in each state (replaying with and
+// without the check against the recording's trace), and the merge of an hour
+// of new inputs, each against a baseline doing the bare minimum.
 #include "BenchSupport.h"
 
 #include <benchmark/benchmark.h>
@@ -29,12 +30,20 @@ struct LoadedPlugin {
 using VehicleInputHook = std::function<void(CarWrapper, void*, std::string)>;
 const std::string EventName = "Function TAGame.Car_TA.SetVehicleInput";
 
-void Handler(benchmark::State& state, TasState runState) {
+void Handler(benchmark::State& state, TasState runState, bool checked) {
     LoadedPlugin loaded;
     auto& run = loaded.access->Run();
     run.State = runState;
     run.Data.TeleportFrames.clear(); // replay frame after frame, no teleport hold
     CarWrapper car = loaded.Car();
+    if (checked) {
+        // The car stands where the trace says: every frame is checked, none drifts.
+        TraceEntry here;
+        here.CarLocation = car.GetLocation();
+        here.HasBall = 1;
+        run.Data.Trace.assign(HourOfFrames, here);
+        loaded.access->BeginDriftCheck();
+    }
     unsigned char params[48] = {};
     VehicleInputHook hook = [&](CarWrapper caller, void* block, std::string name) {
         loaded.access->OnSetVehicleInput(caller, block, std::move(name));
@@ -46,14 +55,16 @@ void Handler(benchmark::State& state, TasState runState) {
         }
         if (run.PendingInputs.size() >= HourOfFrames) {
             run.PendingInputs.clear();
+            run.PendingTrace.clear();
         }
         hook(car, params, EventName);
         benchmark::DoNotOptimize(params);
     }
 }
-BENCHMARK_CAPTURE(Handler, Stopped, TasState::Stopped);
-BENCHMARK_CAPTURE(Handler, Replaying, TasState::Replaying);
-BENCHMARK_CAPTURE(Handler, Recording, TasState::Recording);
+BENCHMARK_CAPTURE(Handler, Stopped, TasState::Stopped, false);
+BENCHMARK_CAPTURE(Handler, Replaying, TasState::Replaying, false);
+BENCHMARK_CAPTURE(Handler, ReplayingChecked, TasState::Replaying, true);
+BENCHMARK_CAPTURE(Handler, Recording, TasState::Recording, false);
 
 // The same host queries as the handler, then one 32-byte copy.
 void HandlerBaseline(benchmark::State& state) {

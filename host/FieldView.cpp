@@ -53,8 +53,20 @@ FieldPath CarTrail::Path(uint32_t color) const {
     return FieldPath{{points_.begin(), points_.end()}, color};
 }
 
+std::optional<size_t> PartingPoint(const std::vector<Vector>& a, const std::vector<Vector>& b,
+                                   float tolerance) {
+    for (size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
+        const float dx = a[i].X - b[i].X, dy = a[i].Y - b[i].Y, dz = a[i].Z - b[i].Z;
+        if (std::sqrt(dx * dx + dy * dy + dz * dz) > tolerance) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
 void DrawField(ImDrawList& list, float left, float top, float right, float bottom,
-               const World& world, const std::vector<FieldPath>& paths) {
+               const World& world, const std::vector<FieldPath>& paths,
+               const std::vector<FieldMark>& marks) {
     const float length = 2 * (HalfLength + GoalDepth);
     const float scale = std::min((right - left) / (2 * HalfWidth), (bottom - top) / length);
     const Projection at{ImVec2((left + right) * 0.5f, (top + bottom) * 0.5f), scale};
@@ -78,6 +90,12 @@ void DrawField(ImDrawList& list, float left, float top, float right, float botto
         if (points.size() >= 2) {
             list.AddPolyline(points.data(), static_cast<int>(points.size()), path.color, 0, 2.5f);
         }
+    }
+
+    for (const FieldMark& mark : marks) {
+        const ImVec2 centre = at(mark.at);
+        list.AddCircle(centre, 14.0f, mark.color, 24, 3.0f);
+        list.AddText(ImVec2(centre.x + 18.0f, centre.y - 8.0f), mark.color, mark.label.c_str());
     }
 
     if (const Ball* ball = world.GetBall()) {

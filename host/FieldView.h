@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <deque>
+#include <optional>
+#include <string>
 #include <vector>
 
 struct ImDrawList;
@@ -32,10 +34,27 @@ private:
     std::deque<Vector> points_;
 };
 
+// A ring with a label at a place on the field.
+struct FieldMark {
+    Vector at;
+    std::string label;
+    uint32_t color; // IM_COL32
+};
+
+// How far apart two marked paths may be before they count as parted: the
+// plugin's default drift tolerance.
+constexpr float PartTolerance = 1.0f;
+
+// The first point of b farther than tolerance from the point of a with the
+// same index, among the points both have.
+std::optional<size_t> PartingPoint(const std::vector<Vector>& a, const std::vector<Vector>& b,
+                                   float tolerance);
+
 // The game as a camera high above the field sees it, fitted into the
 // rectangle from (left, top) to (right, bottom) in screen pixels: the field
 // and its goals, the paths, the ball and the local car with its heading.
 void DrawField(ImDrawList& list, float left, float top, float right, float bottom,
-               const World& world, const std::vector<FieldPath>& paths);
+               const World& world, const std::vector<FieldPath>& paths,
+               const std::vector<FieldMark>& marks = {});
 
 } // namespace sim

@@ -301,6 +301,9 @@ void Host::Tick(int count, const ControllerInput& live) {
         }
         RunExecuteQueue();
         ++tickCount_;
+        if (marking_ >= 0 && world_.LocalCar()) {
+            paths_[marking_].points.push_back(world_.LocalCar()->location);
+        }
         ControllerInput used = live;
         if (Car* car = world_.LocalCar()) {
             FireVehicleInput(*car, used);
@@ -343,6 +346,17 @@ bool Host::Teleport(const Vector& location) {
     car->angularVelocity = {};
     FireEvent(Events::Teleport, true);
     return true;
+}
+
+void Host::MarkPath(const std::string& name) {
+    std::erase_if(paths_, [&](const MarkedPath& path) { return path.name == name; });
+    paths_.push_back(MarkedPath{name, {}});
+    marking_ = static_cast<int>(paths_.size()) - 1;
+}
+
+void Host::ClearPaths() {
+    paths_.clear();
+    marking_ = -1;
 }
 
 bool Host::Nudge(const Vector& offset) {

@@ -120,6 +120,17 @@ public:
     void RunExecuteQueue();
     std::vector<CanvasString> DrawCanvas();
     const CarTrail& Trail() const { return trail_; }
+    // Paths kept under a name: while one is being marked, every tick adds
+    // the local car's location before the tick moves it, so point k of a
+    // path begun as a replay begins is where the replay's frame k starts.
+    struct MarkedPath {
+        std::string name;
+        std::vector<Vector> points;
+    };
+    void MarkPath(const std::string& name); // replaces a path of that name
+    void StopMarking() { marking_ = -1; }
+    void ClearPaths();
+    const std::vector<MarkedPath>& Paths() const { return paths_; }
     Ui& GetUi() { return *ui_; }
 
     // Called by the SDK implementation on behalf of a plugin.
@@ -175,6 +186,8 @@ private:
     Console console_;
     World world_;
     CarTrail trail_;
+    std::vector<MarkedPath> paths_;
+    int marking_ = -1; // index into paths_, -1 for none
     double clock_ = 0;
     uint64_t tickCount_ = 0;
     uint64_t timerOrder_ = 0;

@@ -19,6 +19,10 @@ constexpr unsigned DisabledAlpha = 200;
 constexpr float RowTolerance = 4.0f;
 // The car's path over the last seconds.
 const ImU32 TrailColor = IM_COL32(250, 210, 60, 255);
+// Marked paths in the order they were begun, and where the last leaves the first.
+const ImU32 PathColors[] = {IM_COL32(90, 230, 255, 255), IM_COL32(255, 90, 210, 255),
+                            IM_COL32(255, 255, 255, 255)};
+const ImU32 PartColor = IM_COL32(255, 60, 60, 255);
 // Where the mouse rests when it points at nothing.
 constexpr float ParkedMouse = -1000.0f;
 
@@ -356,8 +360,20 @@ void Ui::DrawFrame() {
 // field, which takes the screen's right half, clear of where the page opens.
 void Ui::DrawGame() {
     const ImVec2 screen = ImGui::GetIO().DisplaySize;
+    std::vector<FieldPath> paths{host_.Trail().Path(TrailColor)};
+    const auto& marked = host_.Paths();
+    for (size_t i = 0; i < marked.size(); ++i) {
+        paths.push_back(FieldPath{marked[i].points, PathColors[i % std::size(PathColors)]});
+    }
+    std::vector<FieldMark> marks;
+    if (marked.size() >= 2) {
+        if (auto part = PartingPoint(marked.front().points, marked.back().points, PartTolerance)) {
+            marks.push_back(FieldMark{marked.back().points[*part],
+                                      "parts at frame " + std::to_string(*part), PartColor});
+        }
+    }
     DrawField(*ImGui::GetBackgroundDrawList(), screen.x * 0.47f, screen.y * 0.25f, screen.x * 0.98f,
-              screen.y * 0.98f, host_.GetWorld(), {host_.Trail().Path(TrailColor)});
+              screen.y * 0.98f, host_.GetWorld(), paths, marks);
 }
 
 void Ui::Frame(int count) {

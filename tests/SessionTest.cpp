@@ -139,13 +139,18 @@ TEST(DemoTest, WholeSessionRunsAndWritesEveryScreenshot) {
     for (auto expected :
          {"toast 1: Gyrolog: TAS kickoff created", "toast 1: Gyrolog: kickoff saved to file",
           "toast 1: Gyrolog: kickoff loaded", "exec: sv_soccar_gamespeed 0.500000",
-          "canvas: \"Replaying\" at 585 118 scale 3 3 color 255 255 255 255"}) {
+          "canvas: \"Replaying\" at 585 118 scale 3 3 color 255 255 255 255",
+          "path: replayed follows recorded for 239 points",
+          "log: Replay drifted from the recording at frame 100: car 400.0 uu, ball 0.0 uu away",
+          "path: replayed parts from recorded at point 100, 400 uu away",
+          "ui: Last replay: drifted at frame 100"}) {
         EXPECT_NE(std::find(lines.begin(), lines.end(), expected), lines.end()) << expected;
     }
     EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
                             [](const std::string& l) { return l.starts_with("error:"); }),
               0);
-    for (auto shot : {"recording", "replaying", "loaded-tas", "files", "controls", "settings"}) {
+    for (auto shot :
+         {"recording", "replaying", "drift", "loaded-tas", "files", "controls", "settings"}) {
         EXPECT_TRUE(std::filesystem::exists(folder.path() / "out/screenshots" /
                                             (std::string(shot) + ".png")))
             << shot;
