@@ -14,6 +14,7 @@ struct GyrologTestAccess {
     }
     void UpdateInputs() { plugin.UpdateInputs(); }
     void BeginDriftCheck() { plugin.BeginDriftCheck(); }
+    bool StillChecking() { return plugin.ReplayCheck.Last == ReplayCheckView::Checking; }
     GameWrapper& Game() { return *plugin.gameWrapper; }
 };
 

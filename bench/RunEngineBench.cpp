@@ -37,9 +37,11 @@ void Handler(benchmark::State& state, TasState runState, bool checked) {
     run.Data.TeleportFrames.clear(); // replay frame after frame, no teleport hold
     CarWrapper car = loaded.Car();
     if (checked) {
-        // The car stands where the trace says: every frame is checked, none drifts.
+        // Car and ball stand where the trace says: every frame is checked,
+        // none drifts.
         TraceEntry here;
         here.CarLocation = car.GetLocation();
+        here.BallLocation = loaded.host.GetWorld().GetBall()->location;
         here.HasBall = 1;
         run.Data.Trace.assign(HourOfFrames, here);
         loaded.access->BeginDriftCheck();
@@ -57,8 +59,15 @@ void Handler(benchmark::State& state, TasState runState, bool checked) {
             run.PendingInputs.clear();
             run.PendingTrace.clear();
         }
+        // The game hands every tick a fresh input: the replayed one left in
+        // the block would hold boost and take the replay over.
+        std::memset(params, 0, sizeof params);
         hook(car, params, EventName);
         benchmark::DoNotOptimize(params);
+    }
+    state.counters["still_in_state"] = run.State == runState;
+    if (checked) {
+        state.counters["still_checking"] = loaded.access->StillChecking();
     }
 }
 BENCHMARK_CAPTURE(Handler, Stopped, TasState::Stopped, false);
@@ -86,6 +95,7 @@ void HandlerBaseline(benchmark::State& state) {
         if (frame + 1 >= HourOfFrames) {
             frame = 0;
         }
+        std::memset(params, 0, sizeof params);
         hook(car, params, EventName);
         benchmark::DoNotOptimize(params);
     }
