@@ -128,6 +128,11 @@ TEST_F(RunLibraryTest, SaveThroughASymlinkReplacesWhatItPointsTo) {
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(elsewhere), {}), 1);
     EXPECT_EQ(std::distance(fs::directory_iterator(RunFolder()), {}), 2);
+    // The trace goes beside the name the run is listed by, where its load looks.
+    SaveTracedRun("relative", 2);
+    EXPECT_TRUE(fs::exists(TraceFile("relative")));
+    Plugin().LoadTas(Plugin().FileIndex("relative"));
+    EXPECT_EQ(Run().Data.Trace.size(), 2u);
 }
 
 TEST_F(RunLibraryTest, SaveOverAFolderOfThatNameFails) {

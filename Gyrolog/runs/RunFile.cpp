@@ -91,7 +91,9 @@ std::string Utf8FromPath(const fs::path& path) {
 
 void SaveRunFile(const fs::path& path, const TasData& data) {
     const fs::path target = FollowSymlinks(path);
-    const fs::path trace = TracePath(target);
+    // Beside the name the run is listed and loaded by, not beside what a
+    // symlink of that name points to.
+    const fs::path trace = TracePath(path);
     const bool traced = data.HasTrace();
     // Both files are written aside first; the old trace is kept aside until
     // the run file is in place, so a failure leaves both old files or both
