@@ -54,9 +54,11 @@ void RenderReplayCheck(const ReplayCheckView& check) {
     const uint64_t traced = check.TraceFrames;
     ImGui::TextUnformatted(traced == 0 ? "Trace: none, replays are not checked"
                                        : ("Trace: " + std::to_string(traced) + " frames").c_str());
+    // The game thread writes the frame before the outcome: read the outcome first.
+    const int outcome = check.Last;
     const uint64_t frame = check.Frame;
     std::string last;
-    switch (check.Last.load()) {
+    switch (outcome) {
     case ReplayCheckView::NoReplay:
         last = "none yet";
         break;
