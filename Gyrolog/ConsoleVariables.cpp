@@ -46,6 +46,16 @@ void Gyrolog::RegisterConsoleVariables() {
          }) {
         cvarManager->registerCvar(name, "1", description, true, false, 0, false, 0, true);
     }
+
+    DriftTolerance = std::make_shared<float>(1.0f);
+    auto tolerance = cvarManager->registerCvar(
+        "tas_drifttolerance", "1",
+        "Distance in units at which a replay counts as drifted from its recording", true, false, 0,
+        false, 0, true);
+    tolerance.addOnValueChanged([this](std::string oldValue, CVarWrapper variable) {
+        Guarded("tas_drifttolerance", [&] { OnDriftToleranceChanged(oldValue, variable); });
+    });
+    *DriftTolerance = tolerance.getFloatValue();
 }
 
 void Gyrolog::RegisterConsoleCommands() {

@@ -3,6 +3,7 @@
 #include "bakkesmod/plugin/PluginSettingsWindow.h"
 #include "bakkesmod/plugin/bakkesmodplugin.h"
 #include "bakkesmod/plugin/bakkesmodsdk.h"
+#include "bakkesmod/wrappers/GameObject/BallWrapper.h"
 #include "bakkesmod/wrappers/GameObject/CarWrapper.h"
 #include "bakkesmod/wrappers/canvaswrapper.h"
 #include "bakkesmod/wrappers/cvarmanagerwrapper.h"
@@ -20,6 +21,15 @@
 
 // Logs for code that has no plugin at hand; set at the start of onLoad.
 extern std::shared_ptr<CVarManagerWrapper> GlobalCvarManager;
+
+// What the Loaded TAS tab shows of the run's trace and of the last replay's
+// check. Written on the game thread; the page reads only these values.
+struct ReplayCheckView {
+    enum Outcome : int { NoReplay, Checking, Faithful, Drifted, Unchecked };
+    std::atomic<uint64_t> TraceFrames{0}; // 0: the run has no trace
+    std::atomic<int> Last{NoReplay};
+    std::atomic<uint64_t> Frame{0}; // Drifted: where; Faithful: frames checked
+};
 
 class Gyrolog : public BakkesMod::Plugin::BakkesModPlugin,
                 public BakkesMod::Plugin::PluginSettingsWindow {
@@ -40,6 +50,14 @@ private:
     // Run engine.
     void OnSetVehicleInput(CarWrapper caller, void* params, std::string eventName);
     void TakeOver();
+    void RecordTick(CarWrapper& car, const VehicleInput& live);
+    TraceEntry TraceNow(CarWrapper& car);
+    BallWrapper CurrentBall();
+    void BeginDriftCheck();
+    void CheckDrift(CarWrapper& car);
+    void EndDriftCheck();
+    void PublishRunCheck(bool newRun);
+    void OnDriftToleranceChanged(std::string oldValue, CVarWrapper variable);
     void Start();
     void ApplyStartingState();
     void BeginReplay();
@@ -103,6 +121,9 @@ private:
     std::shared_ptr<bool> CheckHandbrake;
     std::shared_ptr<bool> CheckJump;
     std::shared_ptr<bool> CheckBoost;
+    std::shared_ptr<float> DriftTolerance;
+    bool DriftChecking = false; // this replay has a trace and has not drifted yet
+    ReplayCheckView ReplayCheck; // what the page shows of the replay check
     std::filesystem::path DataFolder;
 
     // Shared with the render thread, which draws the settings page. The run

@@ -16,6 +16,11 @@ bool Touched(uint32_t flags, uint32_t mask) {
 } // namespace
 
 void Gyrolog::OnSetVehicleInput(CarWrapper caller, void* params, std::string) {
+    // Stopped is the usual state: return before any host query. The queries
+    // change nothing, so doing them later cannot be observed.
+    if (LoadedTas.State == TasState::Stopped) {
+        return;
+    }
     if (!caller || !gameWrapper->IsInFreeplay()) {
         return;
     }
@@ -27,7 +32,7 @@ void Gyrolog::OnSetVehicleInput(CarWrapper caller, void* params, std::string) {
     const uint64_t count = LoadedTas.Data.Inputs.size();
 
     if (LoadedTas.State == TasState::Recording) {
-        LoadedTas.PendingInputs.push_back(*live);
+        RecordTick(localCar, *live);
         return;
     }
     if (LoadedTas.State != TasState::Replaying) {
@@ -35,7 +40,7 @@ void Gyrolog::OnSetVehicleInput(CarWrapper caller, void* params, std::string) {
     }
     if (LoadedTas.CurrentFrame == count) {
         TakeOver();
-        LoadedTas.PendingInputs.push_back(*live);
+        RecordTick(localCar, *live);
         return;
     }
     if (LoadedTas.CurrentFrame > count) {
@@ -53,7 +58,7 @@ void Gyrolog::OnSetVehicleInput(CarWrapper caller, void* params, std::string) {
          Touched(live->Flags, VehicleInputFlag::ActivateBoost | VehicleInputFlag::BoostHeld));
     if (takenOver) {
         TakeOver();
-        LoadedTas.PendingInputs.push_back(*live);
+        RecordTick(localCar, *live);
         return;
     }
 
@@ -65,17 +70,28 @@ void Gyrolog::OnSetVehicleInput(CarWrapper caller, void* params, std::string) {
                     sizeof(VehicleInput));
         return;
     }
+    if (DriftChecking) {
+        CheckDrift(localCar);
+    }
     std::memcpy(params, &LoadedTas.Data.Inputs[LoadedTas.CurrentFrame], sizeof(VehicleInput));
     ++LoadedTas.CurrentFrame;
+}
+
+// The tick's input and where car and ball were before it moves them.
+void Gyrolog::RecordTick(CarWrapper& car, const VehicleInput& live) {
+    LoadedTas.PendingInputs.push_back(live);
+    LoadedTas.PendingTrace.push_back(TraceNow(car));
 }
 
 void Gyrolog::TakeOver() {
     if (!gameWrapper->GetLocalCar() || !gameWrapper->IsInFreeplay()) {
         return;
     }
+    EndDriftCheck();
     LoadedTas.State = TasState::Recording;
     LoadedTas.PendingInputs.clear();
     LoadedTas.PendingTeleportFrames.clear();
+    LoadedTas.PendingTrace.clear();
     LoadedTas.InputsApplied = false;
     SetGameSpeed(*RecordSpeed);
     SpeedMode = 2;

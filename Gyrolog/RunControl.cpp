@@ -13,6 +13,7 @@ void Gyrolog::Stop() {
     // Timers cannot be cancelled: the ones still pending from earlier starts
     // see the count move on and do nothing.
     ++StopCount;
+    EndDriftCheck();
     // A run may already be Stopped with its speed in force: a restart
     // inside its first 0.2 s, a reset, a replay that never began.
     if (LoadedTas.State == TasState::Stopped && SpeedMode == 0) {
@@ -32,6 +33,7 @@ void Gyrolog::UpdateInputs() {
         return;
     }
     LoadedTas.MergePending();
+    PublishRunCheck(false);
     ShowToast("New inputs applied", 0);
 }
 

@@ -20,6 +20,7 @@ void Gyrolog::Start() {
         return;
     }
     LoadedTas.State = TasState::Stopped;
+    EndDriftCheck(); // a replay this start cuts short ends here
     ApplyStartingState();
     // The game settles a placed car over a few ticks: place it again until
     // the replay begins.
@@ -88,7 +89,9 @@ void Gyrolog::BeginReplay() {
     LoadedTas.NextTeleport = 0;
     LoadedTas.PendingInputs.clear();
     LoadedTas.PendingTeleportFrames.clear();
+    LoadedTas.PendingTrace.clear();
     LoadedTas.InputsApplied = true;
+    BeginDriftCheck();
     SetGameSpeed(*ReplaySpeed);
     SpeedMode = 1;
 }

@@ -13,6 +13,8 @@ struct GyrologTestAccess {
         plugin.OnSetVehicleInput(car, params, std::move(eventName));
     }
     void UpdateInputs() { plugin.UpdateInputs(); }
+    void BeginDriftCheck() { plugin.BeginDriftCheck(); }
+    bool StillChecking() { return plugin.ReplayCheck.Last == ReplayCheckView::Checking; }
     GameWrapper& Game() { return *plugin.gameWrapper; }
 };
 

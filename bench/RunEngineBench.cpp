@@ -1,8 +1,9 @@
-// The vehicle-input handler per call in each state, and the merge of an
-// hour of new inputs, each against a baseline doing the bare minimum. The
-// handler also runs while the render thread draws the run editor, which holds
-// the run editor's lock most of the time: the handler takes no lock, so it
-// must not slow down.
+// The vehicle-input handler per call in each state (replaying with and
+// without the check against the recording's trace), and the merge of an hour
+// of new inputs, each against a baseline doing the bare minimum. The handler
+// also runs while the render thread draws the run editor, which holds the run
+// editor's lock most of the time: the handler takes no lock, so it must not
+// slow down.
 #include "BenchSupport.h"
 
 #include <benchmark/benchmark.h>
@@ -41,7 +42,8 @@ void DrawRunEditor(sim::Ui& ui) {
     ui.Frame(20);
 }
 
-void Handler(benchmark::State& state, TasState runState, bool pageDrawn = false) {
+void Handler(benchmark::State& state, TasState runState, bool checked,
+             bool pageDrawn = false) {
     LoadedPlugin loaded;
     if (pageDrawn) {
         loaded.host.GetUi().StartFreeRunning(DrawRunEditor);
@@ -50,6 +52,16 @@ void Handler(benchmark::State& state, TasState runState, bool pageDrawn = false)
     run.State = runState;
     run.Data.TeleportFrames.clear(); // replay frame after frame, no teleport hold
     CarWrapper car = loaded.Car();
+    if (checked) {
+        // Car and ball stand where the trace says: every frame is checked,
+        // none drifts.
+        TraceEntry here;
+        here.CarLocation = car.GetLocation();
+        here.BallLocation = loaded.host.GetWorld().GetBall()->location;
+        here.HasBall = 1;
+        run.Data.Trace.assign(HourOfFrames, here);
+        loaded.access->BeginDriftCheck();
+    }
     unsigned char params[48] = {};
     VehicleInputHook hook = [&](CarWrapper caller, void* block, std::string name) {
         loaded.access->OnSetVehicleInput(caller, block, std::move(name));
@@ -61,17 +73,26 @@ void Handler(benchmark::State& state, TasState runState, bool pageDrawn = false)
         }
         if (run.PendingInputs.size() >= HourOfFrames) {
             run.PendingInputs.clear();
+            run.PendingTrace.clear();
         }
+        // The game hands every tick a fresh input: the replayed one left in
+        // the block would hold boost and take the replay over.
+        std::memset(params, 0, sizeof params);
         hook(car, params, EventName);
         benchmark::DoNotOptimize(params);
     }
     loaded.host.GetUi().StopFreeRunning();
+    state.counters["still_in_state"] = run.State == runState;
+    if (checked) {
+        state.counters["still_checking"] = loaded.access->StillChecking();
+    }
 }
-BENCHMARK_CAPTURE(Handler, Stopped, TasState::Stopped);
-BENCHMARK_CAPTURE(Handler, Replaying, TasState::Replaying);
-BENCHMARK_CAPTURE(Handler, Recording, TasState::Recording);
-BENCHMARK_CAPTURE(Handler, ReplayingWhilePageDrawn, TasState::Replaying, true);
-BENCHMARK_CAPTURE(Handler, RecordingWhilePageDrawn, TasState::Recording, true);
+BENCHMARK_CAPTURE(Handler, Stopped, TasState::Stopped, false);
+BENCHMARK_CAPTURE(Handler, Replaying, TasState::Replaying, false);
+BENCHMARK_CAPTURE(Handler, ReplayingChecked, TasState::Replaying, true);
+BENCHMARK_CAPTURE(Handler, Recording, TasState::Recording, false);
+BENCHMARK_CAPTURE(Handler, ReplayingWhilePageDrawn, TasState::Replaying, false, true);
+BENCHMARK_CAPTURE(Handler, RecordingWhilePageDrawn, TasState::Recording, false, true);
 
 // The same host queries as the handler, then one 32-byte copy.
 void HandlerBaseline(benchmark::State& state) {
@@ -93,6 +114,7 @@ void HandlerBaseline(benchmark::State& state) {
         if (frame + 1 >= HourOfFrames) {
             frame = 0;
         }
+        std::memset(params, 0, sizeof params);
         hook(car, params, EventName);
         benchmark::DoNotOptimize(params);
     }

@@ -53,7 +53,19 @@ FieldPath CarTrail::Path(uint32_t color) const {
     return FieldPath{{points_.begin(), points_.end()}, color};
 }
 
-FieldScene LookAt(const World& world, std::vector<FieldPath> paths) {
+std::optional<size_t> PartingPoint(const std::vector<Vector>& a, const std::vector<Vector>& b,
+                                   float tolerance) {
+    for (size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
+        const float dx = a[i].X - b[i].X, dy = a[i].Y - b[i].Y, dz = a[i].Z - b[i].Z;
+        if (std::sqrt(dx * dx + dy * dy + dz * dz) > tolerance) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
+FieldScene LookAt(const World& world, std::vector<FieldPath> paths,
+                  std::vector<FieldMark> marks) {
     FieldScene scene;
     if (const Ball* ball = world.GetBall()) {
         scene.ball = ball->location;
@@ -63,6 +75,7 @@ FieldScene LookAt(const World& world, std::vector<FieldPath> paths) {
         scene.carYaw = car->rotation.Yaw;
     }
     scene.paths = std::move(paths);
+    scene.marks = std::move(marks);
     return scene;
 }
 
@@ -91,6 +104,12 @@ void DrawField(ImDrawList& list, float left, float top, float right, float botto
         if (points.size() >= 2) {
             list.AddPolyline(points.data(), static_cast<int>(points.size()), path.color, 0, 2.5f);
         }
+    }
+
+    for (const FieldMark& mark : scene.marks) {
+        const ImVec2 centre = at(mark.at);
+        list.AddCircle(centre, 14.0f, mark.color, 24, 3.0f);
+        list.AddText(ImVec2(centre.x + 18.0f, centre.y - 8.0f), mark.color, mark.label.c_str());
     }
 
     if (scene.ball) {

@@ -331,6 +331,9 @@ void Host::Tick(int count, const ControllerInput& live) {
         }
         RunExecuteQueue();
         ++tickCount_;
+        if (marking_ >= 0 && world_.LocalCar()) {
+            paths_[marking_].points.push_back(world_.LocalCar()->location);
+        }
         ControllerInput used = live;
         if (Car* car = world_.LocalCar()) {
             FireVehicleInput(*car, used);
@@ -372,6 +375,29 @@ bool Host::Teleport(const Vector& location) {
     car->velocity = {};
     car->angularVelocity = {};
     FireEvent(Events::Teleport, true);
+    return true;
+}
+
+void Host::MarkPath(const std::string& name) {
+    std::erase_if(paths_, [&](const MarkedPath& path) { return path.name == name; });
+    paths_.push_back(MarkedPath{name, {}});
+    marking_ = static_cast<int>(paths_.size()) - 1;
+}
+
+void Host::ClearPaths() {
+    paths_.clear();
+    marking_ = -1;
+}
+
+bool Host::Nudge(const Vector& offset) {
+    Car* car = world_.LocalCar();
+    if (!car) {
+        Error("no car to nudge");
+        return false;
+    }
+    car->location.X += offset.X;
+    car->location.Y += offset.Y;
+    car->location.Z += offset.Z;
     return true;
 }
 
@@ -421,9 +447,28 @@ std::vector<CanvasString> Host::DrawCanvas() {
     return canvas.strings;
 }
 
+// The car's recent path, the marked paths in the order they were begun, and
+// where the last marked path leaves the first.
+FieldScene Host::LookAtField() const {
+    std::vector<FieldPath> paths{trail_.Path(TrailColor)};
+    for (size_t i = 0; i < paths_.size(); ++i) {
+        paths.push_back(FieldPath{paths_[i].points, PathColors[i % std::size(PathColors)]});
+    }
+    std::vector<FieldMark> marks;
+    if (paths_.size() >= 2) {
+        const auto& first = paths_.front().points;
+        const auto& last = paths_.back().points;
+        if (auto part = PartingPoint(first, last, PartTolerance)) {
+            marks.push_back(
+                FieldMark{last[*part], "parts at frame " + std::to_string(*part), PartColor});
+        }
+    }
+    return LookAt(world_, std::move(paths), std::move(marks));
+}
+
 GameFrame Host::RunGameFrame() {
     RunExecuteQueue();
-    GameFrame frame{screen, DrawCanvas(), LookAt(world_, {trail_.Path(TrailColor)})};
+    GameFrame frame{screen, DrawCanvas(), LookAtField()};
     std::lock_guard lock(lastFrameMutex_);
     lastFrame_ = frame;
     return frame;

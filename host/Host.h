@@ -126,6 +126,9 @@ public:
     void Tick(int count, const ControllerInput& live);
     std::function<void(uint64_t tick, const ControllerInput& used)> OnLocalTick;
     bool Teleport(const Vector& location);
+    // Moves the local car by offset at once, without the teleport event: the
+    // game drifts from a recording only when told to.
+    bool Nudge(const Vector& offset);
     bool RoundStart();
     void DestroyGameEvent();
     void Wait(double seconds);
@@ -137,6 +140,18 @@ public:
     // drawn freely.
     GameFrame RunGameFrame();
     GameFrame LastGameFrame();
+    FieldScene LookAtField() const;
+    // Paths kept under a name: while one is being marked, every tick adds
+    // the local car's location before the tick moves it, so point k of a
+    // path begun as a replay begins is where the replay's frame k starts.
+    struct MarkedPath {
+        std::string name;
+        std::vector<Vector> points;
+    };
+    void MarkPath(const std::string& name); // replaces a path of that name
+    void StopMarking() { marking_ = -1; }
+    void ClearPaths();
+    const std::vector<MarkedPath>& Paths() const { return paths_; }
     Ui& GetUi() { return *ui_; }
 
     // Called by the SDK implementation on behalf of a plugin.
@@ -197,6 +212,8 @@ private:
     Console console_;
     World world_;
     CarTrail trail_;
+    std::vector<MarkedPath> paths_;
+    int marking_ = -1; // index into paths_, -1 for none
     double clock_ = 0;
     uint64_t tickCount_ = 0;
     uint64_t timerOrder_ = 0;

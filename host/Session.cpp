@@ -1,5 +1,6 @@
 #include "Session.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -234,6 +235,31 @@ void Session::RegisterCommands() {
                               std::strtof(words[2].c_str(), nullptr),
                               std::strtof(words[3].c_str(), nullptr)});
     });
+    Command("sim_nudge", 3, 3, "DX DY DZ", [this](const std::vector<std::string>& words) {
+        double offset[3] = {};
+        for (int axis = 0; axis < 3; ++axis) {
+            if (!ParseNumber(words[1 + axis], offset[axis])) {
+                host_.Error("usage: sim_nudge DX DY DZ");
+                return;
+            }
+        }
+        host_.Nudge(Vector{static_cast<float>(offset[0]), static_cast<float>(offset[1]),
+                           static_cast<float>(offset[2])});
+    });
+    Command("sim_path", 1, 3, "NAME | off | clear | part A B",
+            [this](const std::vector<std::string>& words) {
+                if (words[1] == "part" && words.size() == 4) {
+                    PrintParting(words[2], words[3]);
+                } else if (words.size() != 2 || words[1] == "part") {
+                    host_.Error("usage: sim_path NAME | off | clear | part A B");
+                } else if (words[1] == "off") {
+                    host_.StopMarking();
+                } else if (words[1] == "clear") {
+                    host_.ClearPaths();
+                } else {
+                    host_.MarkPath(words[1]);
+                }
+            });
     Command("sim_roundstart", 0, 0, "",
             [this](const std::vector<std::string>&) { host_.RoundStart(); });
     Command("sim_destroy", 0, 0, "",
@@ -280,6 +306,32 @@ void Session::RegisterCommands() {
     });
     Command("sim_load", 0, 0, "", [this](const std::vector<std::string>&) { LoadPlugin(); });
     RegisterUiCommands();
+}
+
+void Session::PrintParting(const std::string& a, const std::string& b) {
+    const Host::MarkedPath* first = nullptr;
+    const Host::MarkedPath* second = nullptr;
+    for (const auto& path : host_.Paths()) {
+        first = path.name == a ? &path : first;
+        second = path.name == b ? &path : second;
+    }
+    if (!first || !second) {
+        host_.Error("no marked path \"" + (first ? b : a) + "\"");
+        return;
+    }
+    const auto part = PartingPoint(first->points, second->points, PartTolerance);
+    if (!part) {
+        host_.Print("path: " + b + " follows " + a + " for " +
+                    std::to_string(std::min(first->points.size(), second->points.size())) +
+                    " points");
+        return;
+    }
+    const Vector& p = first->points[*part];
+    const Vector& q = second->points[*part];
+    const float away = std::sqrt((p.X - q.X) * (p.X - q.X) + (p.Y - q.Y) * (p.Y - q.Y) +
+                                 (p.Z - q.Z) * (p.Z - q.Z));
+    host_.Print("path: " + b + " parts from " + a + " at point " + std::to_string(*part) + ", " +
+                FormatFloat(away) + " uu away");
 }
 
 void Session::RegisterUiCommands() {

@@ -28,6 +28,7 @@ private:
     void RegisterUiCommands();
     void Command(const std::string& name, size_t minArgs, size_t maxArgs, const char* usage,
                  std::function<void(const std::vector<std::string>&)> run);
+    void PrintParting(const std::string& a, const std::string& b);
     bool ParseControls(const std::vector<std::string>& args, size_t from, ControllerInput& input);
 
     Host& host_;

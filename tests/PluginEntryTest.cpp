@@ -104,6 +104,7 @@ TEST_F(PluginLifecycleTest, FreshDefaultsOfAllVariables) {
         {"tas_checkhandbrake", "0"},       {"tas_checkjump", "0"},
         {"tas_checkboost", "1"},           {"tas_confirmfiledelete", "1"},
         {"tas_confirmoverwritefile", "1"}, {"tas_confirmoverwriteloadedtas", "1"},
+        {"tas_drifttolerance", "1"},
     };
     for (auto [name, value] : expected) {
         auto* variable = host.GetConsole().FindVariable(name);

@@ -22,6 +22,7 @@ struct GyrologTestAccess {
     std::string& NewTasName() { return plugin.NewTasName; }
     const std::filesystem::path& DataFolder() { return plugin.DataFolder; }
     bool ReplaySpeedMirror() { return static_cast<bool>(plugin.ReplaySpeed); }
+    const ReplayCheckView& ReplayCheck() { return plugin.ReplayCheck; }
 
     void CreateNewTas(const std::string& name) { plugin.CreateNewTas(name); }
     bool CheckCarSettings() { return plugin.CheckCarSettings(); }

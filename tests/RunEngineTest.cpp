@@ -1,5 +1,6 @@
 #include "PluginHarness.h"
 
+#include <array>
 #include <cmath>
 #include <functional>
 
@@ -467,6 +468,7 @@ TEST_F(RunEngineTest, TakeOverAt120With50RecordedGives170Inputs) {
     EXPECT_EQ(Run().Data.Inputs[119].Throttle, 119.0f);
     EXPECT_EQ(Run().Data.Inputs[120].Throttle, -5.0f);
     EXPECT_EQ(Run().Data.TeleportFrames, (std::vector<uint64_t>{50, 120, 170}));
+    EXPECT_TRUE(Run().Data.Trace.empty()) << "frames 0 to 119 were never traced";
     EXPECT_EQ(LastToast(), "New inputs applied");
     EXPECT_EQ(host.Toasts().back().type, 0);
 
@@ -595,6 +597,123 @@ TEST_F(RunEngineTest, DamagedTeleportBeyondTheEndLeavesTicksUntouched) {
     Tick(4, Input(0.5f, VehicleInputFlag::ActivateBoost));
     EXPECT_EQ(UsedThrottle(), 0.5f);
     EXPECT_EQ(Run().State, TasState::Replaying);
+}
+
+class ReplayCheckTest : public RunEngineTest {
+protected:
+    // A new run recorded from its start: straight ahead, then turning.
+    void RecordDrive(int frames) {
+        CaptureRun();
+        StartReplay(); // no inputs: the first tick takes over
+        VehicleInput turning = Input(1.0f);
+        turning.Steer = 0.3f;
+        Tick(frames / 2, Input(1.0f));
+        Tick(frames - frames / 2, turning);
+        host.RunLine("tas_stopandupdate");
+        ASSERT_EQ(Run().Data.Inputs.size(), static_cast<size_t>(frames));
+        host.ClearRecords();
+    }
+    const ReplayCheckView& Check() { return Plugin().ReplayCheck(); }
+    std::vector<std::string> DriftLogs() {
+        std::vector<std::string> lines;
+        for (const auto& line : host.Logs()) {
+            if (line.starts_with("Replay drifted")) {
+                lines.push_back(line);
+            }
+        }
+        return lines;
+    }
+};
+
+TEST_F(ReplayCheckTest, SavedAndReloadedRunReplaysFaithfullyWithoutReport) {
+    RecordDrive(120);
+    Plugin().SaveTas();
+    Plugin().RefreshTasFiles();
+    Plugin().LoadTas(Plugin().FileIndex("run"));
+    ASSERT_EQ(Run().Data.Trace.size(), 120u);
+    EXPECT_EQ(Check().TraceFrames, 120u);
+    EXPECT_EQ(Check().Last, ReplayCheckView::NoReplay);
+    StartReplay();
+    EXPECT_EQ(Check().Last, ReplayCheckView::Checking);
+    Tick(121); // the last tick runs out and takes over
+    EXPECT_EQ(Run().State, TasState::Recording);
+    EXPECT_EQ(Check().Last, ReplayCheckView::Faithful);
+    EXPECT_EQ(Check().Frame, 120u);
+    EXPECT_TRUE(DriftLogs().empty());
+    EXPECT_TRUE(host.Toasts().empty());
+}
+
+TEST_F(ReplayCheckTest, NudgeReportsItsFrameOnceAndTheToleranceDecides) {
+    RecordDrive(100);
+    StartReplay();
+    Tick(40);
+    host.Nudge({0.0f, 3.0f, 0.0f});
+    Tick(30);
+    host.Nudge({0.0f, 50.0f, 0.0f});
+    Tick(20);
+    EXPECT_EQ(DriftLogs(), std::vector<std::string>{"Replay drifted from the recording at frame "
+                                                    "40: car 3.0 uu, ball 0.0 uu away"});
+    ASSERT_EQ(host.Toasts().size(), 1u);
+    EXPECT_EQ(host.Toasts()[0].text, "Replay drifted from the recording at frame 40");
+    EXPECT_EQ(host.Toasts()[0].type, 2);
+    EXPECT_EQ(Check().Last, ReplayCheckView::Drifted);
+    EXPECT_EQ(Check().Frame, 40u);
+
+    host.RunLine("tas_drifttolerance 5");
+    StartReplay();
+    Tick(40);
+    host.Nudge({0.0f, 3.0f, 0.0f});
+    Tick(61);
+    EXPECT_TRUE(DriftLogs().empty());
+    EXPECT_EQ(Check().Last, ReplayCheckView::Faithful);
+    EXPECT_EQ(Check().Frame, 100u);
+
+    // A take-over ends the check: the recording goes where the player drives.
+    host.RunLine("tas_drifttolerance 1");
+    StartReplay();
+    Tick(30);
+    Tick(1, Input(0, VehicleInputFlag::ActivateBoost));
+    host.Nudge({0.0f, 50.0f, 0.0f});
+    Tick(20);
+    EXPECT_TRUE(DriftLogs().empty());
+    EXPECT_EQ(Check().Last, ReplayCheckView::Faithful);
+    EXPECT_EQ(Check().Frame, 30u);
+}
+
+TEST_F(ReplayCheckTest, SplicedRunsTraceIsWhereItsReplayGoes) {
+    RecordDrive(100);
+    StartReplay();
+    Tick(50);
+    Tick(30, Input(0.2f, VehicleInputFlag::ActivateBoost));
+    host.RunLine("tas_stopandupdate");
+    ASSERT_EQ(Run().Data.Inputs.size(), 80u);
+    ASSERT_EQ(Run().Data.Trace.size(), 80u);
+
+    StartReplay();
+    for (size_t frame = 0; frame < 80; ++frame) {
+        const TraceEntry& traced = Run().Data.Trace[frame];
+        const sim::Car& car = *World().LocalCar();
+        using Bits = std::array<uint32_t, 3>;
+        ASSERT_EQ(std::bit_cast<Bits>(car.location), std::bit_cast<Bits>(traced.CarLocation))
+            << "frame " << frame;
+        EXPECT_EQ(car.rotation.Yaw, traced.CarRotation.Yaw) << "frame " << frame;
+        EXPECT_EQ(car.velocity.X, traced.CarVelocity.X) << "frame " << frame;
+        EXPECT_EQ(World().GetBall()->location.Z, traced.BallLocation.Z) << "frame " << frame;
+        EXPECT_EQ(traced.HasBall, 1u);
+        Tick(1);
+    }
+    EXPECT_TRUE(DriftLogs().empty());
+}
+
+TEST_F(ReplayCheckTest, RunWithoutATraceIsNotChecked) {
+    RunWithInputs(50);
+    StartReplay();
+    EXPECT_EQ(Check().Last, ReplayCheckView::Unchecked);
+    host.Nudge({0.0f, 500.0f, 0.0f});
+    Tick(10);
+    EXPECT_TRUE(DriftLogs().empty());
+    host.RunLine("tas_stop");
+    EXPECT_EQ(Check().Last, ReplayCheckView::Unchecked);
 }
 
 } // namespace

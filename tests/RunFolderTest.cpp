@@ -85,7 +85,7 @@ TEST_F(RunFolderTest, SaveInterruptedBeforeTheRenameLeavesTheOldFile) {
     WriteFile(Folder() / "crash.data.saving", "half a run");
     EXPECT_EQ(ListedNames(), std::vector<std::string>{"crash"});
     Tas tas;
-    EXPECT_EQ(LoadRun(Listed("crash"), tas).outcome, ReadOutcome::Loaded);
+    EXPECT_EQ(LoadRun(Listed("crash"), tas).file.outcome, ReadOutcome::Loaded);
     EXPECT_EQ(tas.Data.Inputs.size(), 2u);
     Save("crash", 4);
     EXPECT_EQ(fs::file_size(Folder() / "crash.data"), TasFileSize(4, 0));
@@ -107,16 +107,16 @@ TEST_F(RunFolderTest, LoadTellsLoadedRejectedAndCutShort) {
 
     Tas tas;
     tas.State = TasState::Replaying;
-    EXPECT_EQ(LoadRun(Listed("whole"), tas).outcome, ReadOutcome::Loaded);
+    EXPECT_EQ(LoadRun(Listed("whole"), tas).file.outcome, ReadOutcome::Loaded);
     EXPECT_EQ(tas.Name, "whole");
     EXPECT_EQ(tas.Data.Inputs.size(), 4u);
     EXPECT_EQ(tas.State, TasState::Stopped);
 
-    EXPECT_EQ(LoadRun(Listed("other"), tas).outcome, ReadOutcome::Rejected);
+    EXPECT_EQ(LoadRun(Listed("other"), tas).file.outcome, ReadOutcome::Rejected);
     EXPECT_EQ(tas.Name, "");
     EXPECT_EQ(tas.Data.Inputs.size(), 4u);
 
-    EXPECT_EQ(LoadRun(Listed("short"), tas).outcome, ReadOutcome::CutShort);
+    EXPECT_EQ(LoadRun(Listed("short"), tas).file.outcome, ReadOutcome::CutShort);
     EXPECT_EQ(tas.Name, "short");
     EXPECT_EQ(tas.Data.Hitbox, HitboxType::Other);
 }
@@ -144,7 +144,7 @@ TEST_F(RunFolderTest, NonAsciiNamesRoundTripAsUtf8) {
     EXPECT_TRUE(fs::exists(Folder() / fs::path(u8"\u00E9t\u00E9 \u65E5\u672C \u0401.data")));
     EXPECT_EQ(ListedNames(), std::vector<std::string>{name});
     Tas tas;
-    EXPECT_EQ(LoadRun(Listed(name), tas).outcome, ReadOutcome::Loaded);
+    EXPECT_EQ(LoadRun(Listed(name), tas).file.outcome, ReadOutcome::Loaded);
     EXPECT_EQ(tas.Name, name);
     std::vector<TasFile> files;
     DeleteRun(Listed(name), Folder(), files);

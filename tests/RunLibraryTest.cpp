@@ -28,6 +28,19 @@ protected:
         Run().Data.Inputs.assign(frames, Input(0.5f));
         Plugin().SaveTas();
     }
+    // Writes a run with a trace whose car X is the frame number plus shift.
+    void SaveTracedRun(const std::string& name, size_t frames, float throttle = 0.5f,
+                       float shift = 0.0f) {
+        Run().Name = name;
+        Run().Data.Hitbox = HitboxType::Octane;
+        Run().Data.Inputs.assign(frames, Input(throttle));
+        Run().Data.Trace.assign(frames, TraceEntry{});
+        for (size_t i = 0; i < frames; ++i) {
+            Run().Data.Trace[i].CarLocation.X = static_cast<float>(i) + shift;
+        }
+        Plugin().SaveTas();
+    }
+    fs::path TraceFile(const std::string& name) { return RunFolder() / (name + ".data.trace"); }
     std::vector<std::string> ListedNames() {
         std::vector<std::string> names;
         for (auto& file : Plugin().Files()) {
@@ -115,6 +128,11 @@ TEST_F(RunLibraryTest, SaveThroughASymlinkReplacesWhatItPointsTo) {
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(elsewhere), {}), 1);
     EXPECT_EQ(std::distance(fs::directory_iterator(RunFolder()), {}), 2);
+    // The trace goes beside the name the run is listed by, where its load looks.
+    SaveTracedRun("relative", 2);
+    EXPECT_TRUE(fs::exists(TraceFile("relative")));
+    Plugin().LoadTas(Plugin().FileIndex("relative"));
+    EXPECT_EQ(Run().Data.Trace.size(), 2u);
 }
 
 TEST_F(RunLibraryTest, SaveOverAFolderOfThatNameFails) {
@@ -124,6 +142,97 @@ TEST_F(RunLibraryTest, SaveOverAFolderOfThatNameFails) {
     EXPECT_TRUE(LastLog().starts_with("Error saving file: ")) << LastLog();
     EXPECT_TRUE(fs::is_directory(RunFolder() / "dir.data"));
     EXPECT_FALSE(fs::exists(RunFolder() / "dir.data.saving"));
+}
+
+TEST_F(RunLibraryTest, TraceFileTravelsWithItsRun) {
+    SaveTracedRun("a", 3);
+    EXPECT_EQ(LastToast(), "a saved to file");
+    EXPECT_EQ(fs::file_size(RunFolder() / "a.data"), TasFileSize(3, 0)); // still version 1 alone
+    EXPECT_EQ(fs::file_size(TraceFile("a")), TraceHeaderBytes + 3 * sizeof(TraceEntry));
+    Plugin().RefreshTasFiles();
+    EXPECT_EQ(ListedNames(), std::vector<std::string>{"a"});
+
+    Run().Reset();
+    Plugin().LoadTas(Plugin().FileIndex("a"));
+    ASSERT_EQ(Run().Data.Trace.size(), 3u);
+    EXPECT_EQ(Run().Data.Trace[2].CarLocation.X, 2.0f);
+    EXPECT_EQ(Plugin().ReplayCheck().TraceFrames, 3u);
+
+    Run().Name = "b"; // renamed, then saved: the trace goes along
+    Plugin().SaveTas();
+    EXPECT_EQ(FileBytes(TraceFile("b")), FileBytes(TraceFile("a")));
+    Plugin().RefreshTasFiles();
+    Plugin().DeleteTas(Plugin().FileIndex("a"));
+    EXPECT_FALSE(fs::exists(RunFolder() / "a.data"));
+    EXPECT_FALSE(fs::exists(TraceFile("a")));
+    EXPECT_TRUE(fs::exists(TraceFile("b")));
+
+    Run().Data.Trace.clear(); // saved without a trace: the old one must not stay
+    Plugin().SaveTas();
+    EXPECT_FALSE(fs::exists(TraceFile("b")));
+    EXPECT_EQ(std::distance(fs::directory_iterator(RunFolder()), {}), 1);
+}
+
+TEST_F(RunLibraryTest, TraceOfAnotherRunIsIgnoredWithALine) {
+    SaveTracedRun("other", 4);
+    SaveTracedRun("changed", 3, 0.75f);
+    SaveTracedRun("a", 3);
+    const struct {
+        std::string trace;
+        std::string line;
+    } cases[] = {
+        {FileBytes(TraceFile("other")),
+         "Trace of a ignored, replays are not checked: it holds 4 frames, the run has 3"},
+        {FileBytes(TraceFile("changed")),
+         "Trace of a ignored, replays are not checked: it was recorded with other inputs"},
+        {FileBytes(TraceFile("a")).substr(0, 100),
+         "Trace of a ignored, replays are not checked: not a trace file, or cut short"},
+        {"GYROTRCE and then nothing useful",
+         "Trace of a ignored, replays are not checked: not a trace file, or cut short"},
+    };
+    Plugin().RefreshTasFiles();
+    for (const auto& c : cases) {
+        WriteFile(TraceFile("a"), c.trace);
+        host.ClearRecords();
+        Plugin().LoadTas(Plugin().FileIndex("a"));
+        EXPECT_EQ(LastLog(), c.line);
+        EXPECT_EQ(LastToast(), "a loaded");
+        EXPECT_EQ(Run().Data.Inputs.size(), 3u);
+        EXPECT_TRUE(Run().Data.Trace.empty());
+        EXPECT_EQ(Plugin().ReplayCheck().TraceFrames, 0u);
+    }
+    fs::remove(TraceFile("a")); // a run without a trace loads as it always did
+    host.ClearRecords();
+    Plugin().LoadTas(Plugin().FileIndex("a"));
+    EXPECT_TRUE(host.Logs().empty());
+    EXPECT_EQ(LastToast(), "a loaded");
+}
+
+TEST_F(RunLibraryTest, RunAndTraceAreSavedBothOrNeither) {
+    SaveTracedRun("a", 3);
+    const std::string run = FileBytes(RunFolder() / "a.data");
+    const std::string trace = FileBytes(TraceFile("a"));
+
+    // The run file cannot take its place: the old trace comes back.
+    fs::remove(RunFolder() / "a.data");
+    fs::create_directory(RunFolder() / "a.data");
+    SaveTracedRun("a", 5, 0.5f, 100.0f);
+    EXPECT_EQ(LastToast(), "Error saving file, check logs");
+    EXPECT_EQ(FileBytes(TraceFile("a")), trace);
+    fs::remove(RunFolder() / "a.data");
+    WriteFile(RunFolder() / "a.data", run);
+
+    // The trace cannot take its place: the old run file stays.
+    fs::remove(TraceFile("a"));
+    fs::create_directory(TraceFile("a"));
+    SaveTracedRun("a", 5, 0.5f, 100.0f);
+    EXPECT_EQ(LastToast(), "Error saving file, check logs");
+    EXPECT_EQ(FileBytes(RunFolder() / "a.data"), run);
+    EXPECT_TRUE(fs::is_directory(TraceFile("a")));
+    const std::set<std::string> left = {"a.data", "a.data.trace"};
+    for (const auto& entry : fs::directory_iterator(RunFolder())) {
+        EXPECT_TRUE(left.contains(entry.path().filename().string())) << entry.path();
+    }
 }
 
 TEST_F(RunLibraryTest, SaveWhereTheFolderIsAFileFails) {

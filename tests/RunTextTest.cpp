@@ -342,6 +342,33 @@ TEST(RunToolTest, CheckExitStatusFollowsTheWorstFile) {
     EXPECT_EQ(RunTool("export " + Arg(rejected)), 2);
 }
 
+TEST(RunToolTest, InfoReportsTheTraceFileAndWhetherItBelongs) {
+    TempFolder folder;
+    const fs::path run = folder.path() / "run.data";
+    TasData data = AwkwardRun();
+    EXPECT_NE(Tool("info " + run.string() + "x").status, 0);
+    SaveRunFile(run, data);
+    EXPECT_NE(Tool("info " + run.string()).output.find("trace: none"), std::string::npos);
+    data.Trace.assign(3, TraceEntry{});
+    SaveRunFile(run, data);
+    EXPECT_NE(Tool("info " + run.string()).output.find("trace: 3 frames, belongs to the run"),
+              std::string::npos);
+    const std::string json = Tool("info --json " + run.string()).output;
+    EXPECT_NE(json.find("\"frames\": 3,"),
+              json.rfind("\"frames\": 3,")); // the run's and the trace's
+    EXPECT_NE(json.find("\"belongs\": true"), std::string::npos);
+
+    const std::string trace = FileText(TracePath(run));
+    data.Inputs.pop_back();
+    data.Trace.clear();
+    SaveRunFile(run, data);
+    std::ofstream(TracePath(run), std::ios::binary) << trace;
+    EXPECT_NE(Tool("info " + run.string())
+                  .output.find("trace: 3 frames, does not belong to the run: it holds 3 "
+                               "frames, the run has 2"),
+              std::string::npos);
+}
+
 TEST(RunToolTest, ExportImportThroughFilesAndRefusalWritesNothing) {
     TempFolder folder;
     const fs::path run = folder.path() / "run.data";

@@ -70,7 +70,8 @@ TEST_F(SessionTest, ReloadedPluginPlaysAtTheSpeedsTheConsoleHolds) {
     EXPECT_EQ(host.ExecutedCommands(), std::vector<std::string>{"sv_soccar_gamespeed 0.500000"});
     auto lines = Run("sim_tick 1\nsim_ui_show\n");
     EXPECT_EQ(lines[1], "exec: sv_soccar_gamespeed 0.250000");
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "ui: 0.250 [at 4%] | Recording Speed"), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "ui: 0.250 [at 4%] | Recording Speed"),
+              lines.end());
     EXPECT_TRUE(host.Errors().empty());
 }
 
@@ -84,6 +85,26 @@ TEST_F(SessionTest, BadUsageIsAnErrorAndTheSessionGoesOn) {
                                         "usage: sim_freeplay 0|1", "unknown control 'warp'"}));
     EXPECT_FALSE(host.GetWorld().freeplay);
     EXPECT_TRUE(host.Toasts().empty()); // not in freeplay: the start is refused quietly
+}
+
+TEST_F(SessionTest, NudgedReplaySaysWhereItDriftedInTheLogAndOnThePage) {
+    ASSERT_TRUE(session.LoadPlugin());
+    Run("sim_ui_click Controls\nsim_ui_click \"New TAS\"\nsim_ui_edit \"TAS Name\"\n"
+        "sim_ui_type run\nsim_ui_click Create\nsim_ui_frame\ntas_start\nsim_wait 0.2\n"
+        "sim_tick 60 throttle=1 steer=0.5\ntas_stopandupdate\nsim_ui_click \"Loaded TAS\"\n");
+    auto lines = Run("sim_ui_show\n");
+    for (auto expected : {"ui: Trace: 60 frames", "ui: Last replay: none yet"}) {
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), expected), 1) << expected;
+    }
+    lines = Run("tas_start\nsim_wait 0.2\nsim_tick 20\nsim_nudge 0 40 0\nsim_tick 40\n"
+                "sim_nudge 1 2\nsim_ui_show\n");
+    for (auto expected : {"log: Replay drifted from the recording at frame 20: car 40.0 uu, "
+                          "ball 0.0 uu away",
+                          "toast 2: Gyrolog: Replay drifted from the recording at frame 20",
+                          "ui: Last replay: drifted at frame 20"}) {
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), expected), 1) << expected;
+    }
+    EXPECT_EQ(host.Errors(), std::vector<std::string>{"usage: sim_nudge DX DY DZ"});
 }
 
 TEST_F(SessionTest, PageLinesCarryWidgetStates) {
@@ -118,13 +139,18 @@ TEST(DemoTest, WholeSessionRunsAndWritesEveryScreenshot) {
     for (auto expected :
          {"toast 1: Gyrolog: TAS kickoff created", "toast 1: Gyrolog: kickoff saved to file",
           "toast 1: Gyrolog: kickoff loaded", "exec: sv_soccar_gamespeed 0.500000",
-          "canvas: \"Replaying\" at 585 118 scale 3 3 color 255 255 255 255"}) {
+          "canvas: \"Replaying\" at 585 118 scale 3 3 color 255 255 255 255",
+          "path: replayed follows recorded for 239 points",
+          "log: Replay drifted from the recording at frame 100: car 400.0 uu, ball 0.0 uu away",
+          "path: replayed parts from recorded at point 100, 400 uu away",
+          "ui: Last replay: drifted at frame 100"}) {
         EXPECT_NE(std::find(lines.begin(), lines.end(), expected), lines.end()) << expected;
     }
     EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
                             [](const std::string& l) { return l.starts_with("error:"); }),
               0);
-    for (auto shot : {"recording", "replaying", "loaded-tas", "files", "controls", "settings"}) {
+    for (auto shot :
+         {"recording", "replaying", "drift", "loaded-tas", "files", "controls", "settings"}) {
         EXPECT_TRUE(std::filesystem::exists(folder.path() / "out/screenshots" /
                                             (std::string(shot) + ".png")))
             << shot;

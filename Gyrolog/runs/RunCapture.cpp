@@ -59,6 +59,7 @@ void Gyrolog::CreateNewTas(const std::string& name) {
             LoadedTas.Data.BallStart = *ballStart;
         }
     }
+    PublishRunCheck(true);
     ShowToast("TAS " + name + " created", 1);
     if (!ballStart) {
         ShowToast("Couldn't retrieve ball information. TAS created without it", 2);

@@ -1,4 +1,5 @@
 #include "runs/RunFile.h"
+#include "runs/RunTrace.h"
 #include "runs/TasFormat.h"
 
 #include <fstream>
@@ -26,9 +27,11 @@ fs::path FollowSymlinks(fs::path path) {
 
 } // namespace
 
-void WriteFileAtomically(const fs::path& path, const std::function<void(std::ostream&)>& write) {
-    // Renaming over a symlink would replace the link: replace what it points to.
-    const fs::path target = FollowSymlinks(path);
+namespace {
+
+// Writes every byte to target + ".saving" and returns that path. Throws on
+// any failure, after removing what it wrote.
+fs::path WriteBeside(const fs::path& target, const std::function<void(std::ostream&)>& write) {
     fs::path temporary = target;
     temporary += ".saving";
     bool created = false;
@@ -47,13 +50,32 @@ void WriteFileAtomically(const fs::path& path, const std::function<void(std::ost
         if (stream.fail()) {
             throw std::runtime_error("cannot close " + Utf8FromPath(temporary));
         }
-        fs::rename(temporary, target);
     } catch (...) {
         // Only what this write created: never a folder of that name.
         if (created) {
             std::error_code ignored;
             fs::remove(temporary, ignored);
         }
+        throw;
+    }
+    return temporary;
+}
+
+void RemoveQuietly(const fs::path& path) {
+    std::error_code ignored;
+    fs::remove(path, ignored);
+}
+
+} // namespace
+
+void WriteFileAtomically(const fs::path& path, const std::function<void(std::ostream&)>& write) {
+    // Renaming over a symlink would replace the link: replace what it points to.
+    const fs::path target = FollowSymlinks(path);
+    const fs::path temporary = WriteBeside(target, write);
+    try {
+        fs::rename(temporary, target);
+    } catch (...) {
+        RemoveQuietly(temporary);
         throw;
     }
 }
@@ -67,6 +89,49 @@ std::string Utf8FromPath(const fs::path& path) {
     return std::string(text.begin(), text.end());
 }
 
-void SaveRunFile(const fs::path& target, const TasData& data) {
-    WriteFileAtomically(target, [&](std::ostream& stream) { WriteTas(stream, data); });
+void SaveRunFile(const fs::path& path, const TasData& data) {
+    const fs::path target = FollowSymlinks(path);
+    // Beside the name the run is listed and loaded by, not beside what a
+    // symlink of that name points to.
+    const fs::path trace = TracePath(path);
+    const bool traced = data.HasTrace();
+    // Both files are written aside first; the old trace is kept aside until
+    // the run file is in place, so a failure leaves both old files or both
+    // new ones. A run without a trace takes the old one away.
+    const fs::path runWritten =
+        WriteBeside(target, [&](std::ostream& stream) { WriteTas(stream, data); });
+    fs::path traceWritten;
+    fs::path previous = trace;
+    previous += ".previous";
+    bool setAside = false;
+    bool traceInPlace = false;
+    try {
+        if (traced) {
+            traceWritten = WriteBeside(
+                trace, [&](std::ostream& stream) { WriteTrace(stream, data.Trace, data.Inputs); });
+        }
+        // A folder of the trace's name is no trace: it stays, and blocks a new one.
+        if (fs::is_regular_file(fs::symlink_status(trace))) {
+            fs::rename(trace, previous);
+            setAside = true;
+        }
+        if (traced) {
+            fs::rename(traceWritten, trace);
+            traceInPlace = true;
+        }
+        fs::rename(runWritten, target);
+    } catch (...) {
+        RemoveQuietly(runWritten);
+        if (traced) {
+            RemoveQuietly(traceInPlace ? trace : traceWritten);
+        }
+        if (setAside) {
+            std::error_code ignored;
+            fs::rename(previous, trace, ignored);
+        }
+        throw;
+    }
+    if (setAside) {
+        RemoveQuietly(previous);
+    }
 }

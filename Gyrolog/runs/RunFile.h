@@ -14,6 +14,9 @@
 void WriteFileAtomically(const std::filesystem::path& target,
                          const std::function<void(std::ostream&)>& write);
 
+// Writes the run file and, beside it, its trace file when the run has a
+// trace; removes an old trace file when it has none. Both files are replaced
+// or neither is.
 void SaveRunFile(const std::filesystem::path& target, const TasData& data);
 
 // Run names are UTF-8, as Dear ImGui's text is. Paths are made from and read

@@ -57,13 +57,36 @@ void SaveRun(const fs::path& folder, const std::string& name, const TasData& dat
     SaveRunFile(path, data);
 }
 
-TasReadResult LoadRun(const TasFile& file, Tas& tas) {
-    std::ifstream stream(file.Path, std::ios::binary);
-    return ReadTas(tas, stream, file.Name);
+RunLoadResult LoadRun(const TasFile& file, Tas& tas) {
+    RunLoadResult result;
+    {
+        std::ifstream stream(file.Path, std::ios::binary);
+        result.file = ReadTas(tas, stream, file.Name);
+    }
+    if (result.file.outcome != ReadOutcome::Loaded &&
+        result.file.outcome != ReadOutcome::CutShort) {
+        return result;
+    }
+    const fs::path trace = TracePath(file.Path);
+    std::error_code error;
+    if (!fs::is_regular_file(trace, error)) {
+        return result; // a run without a trace loads as it is, unchecked
+    }
+    std::ifstream stream(trace, std::ios::binary);
+    result.trace = ReadTrace(stream, tas.Data.Inputs, tas.Data.Trace);
+    return result;
 }
 
 void DeleteRun(const TasFile& file, const fs::path& folder, std::vector<TasFile>& files) {
     fs::remove(file.Path); // a file already gone is no failure
+    const fs::path trace = TracePath(file.Path);
+    std::error_code traceError;
+    if (!fs::is_directory(trace, traceError)) {
+        fs::remove(trace, traceError);
+    }
     files.clear();
     ListRunFiles(folder, files);
+    if (traceError) {
+        throw fs::filesystem_error("cannot remove the trace file", trace, traceError);
+    }
 }

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "runs/RunTrace.h"
 #include "runs/Tas.h"
 #include "runs/TasFile.h"
 #include "runs/TasFormat.h"
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,10 +27,17 @@ void ListRunFiles(const std::filesystem::path& folder, std::vector<TasFile>& fil
 // Device names are refused.
 void SaveRun(const std::filesystem::path& folder, const std::string& name, const TasData& data);
 
-// Reads the file into tas as ReadTas does. Throws only when memory runs out.
-TasReadResult LoadRun(const TasFile& file, Tas& tas);
+struct RunLoadResult {
+    TasReadResult file;
+    // Set when the run was read and a trace file lies beside it.
+    std::optional<TraceReadResult> trace;
+};
 
-// Removes the run file (one already gone is no failure), then lists the
-// folder again into files.
+// Reads the file into tas as ReadTas does, then the trace file beside it when
+// it belongs to the run. Throws only when memory runs out.
+RunLoadResult LoadRun(const TasFile& file, Tas& tas);
+
+// Removes the run file and its trace file (files already gone are no
+// failure), then lists the folder again into files.
 void DeleteRun(const TasFile& file, const std::filesystem::path& folder,
                std::vector<TasFile>& files);

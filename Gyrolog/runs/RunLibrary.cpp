@@ -72,18 +72,23 @@ void Gyrolog::LoadTas(int index) {
     if (index < 0 || static_cast<size_t>(index) >= files->size()) {
         return;
     }
-    const TasFile& file = (*files)[index];
-    TasReadResult result;
+    const TasFile file = (*files)[index];
+    RunLoadResult loaded;
     try {
         std::lock_guard lock(LoadedTasLock); // the run is replaced under the run editor
-        result = LoadRun(file, LoadedTas);
+        loaded = LoadRun(file, LoadedTas);
     } catch (const std::exception& e) {
         LogLine(fmt::format("Error loading file: {}", e.what()));
         ShowToast("Error loading file, check logs", 3);
         return;
     }
+    const TasReadResult& result = loaded.file;
     if (result.outcome == ReadOutcome::Loaded || result.outcome == ReadOutcome::CutShort) {
         Stop(); // the reset run must not keep the old one's speed or pending start
+        if (loaded.trace && loaded.trace->fit != TraceFit::Belongs) {
+            LogLine(IgnoredTraceLine(file.Name, *loaded.trace, LoadedTas.Data.Inputs.size()));
+        }
+        PublishRunCheck(true);
     }
     switch (result.outcome) {
     case ReadOutcome::Loaded:

@@ -14,8 +14,11 @@ TasData& TasData::operator=(TasData&& other) noexcept {
     Inputs.shrink_to_fit();
     TeleportFrames.clear();
     TeleportFrames.shrink_to_fit();
+    Trace.clear();
+    Trace.shrink_to_fit();
     Inputs.swap(other.Inputs);
     TeleportFrames.swap(other.TeleportFrames);
+    Trace.swap(other.Trace);
     CarStart = other.CarStart;
     BallStart = other.BallStart;
     Hitbox = other.Hitbox;
@@ -28,6 +31,7 @@ void Tas::Reset() {
     Data = TasData();
     PendingInputs.clear();
     PendingTeleportFrames.clear();
+    PendingTrace.clear();
     CurrentFrame = 0;
     NextTeleport = 0;
     State = TasState::Stopped;
@@ -35,6 +39,7 @@ void Tas::Reset() {
 }
 
 void Tas::MergePending() {
+    MergePendingTrace();
     auto& inputs = Data.Inputs;
     inputs.reserve(static_cast<size_t>(CurrentFrame) + PendingInputs.size());
     inputs.resize(static_cast<size_t>(CurrentFrame));
@@ -55,4 +60,22 @@ void Tas::MergePending() {
     teleports.insert(teleports.end(), PendingTeleportFrames.begin(), PendingTeleportFrames.end());
     PendingTeleportFrames.clear();
     InputsApplied = true;
+}
+
+void Tas::MergePendingTrace() {
+    // The trace follows the inputs only where it covers every frame kept: a
+    // run without one, extended, has frames nobody traced and is not checked.
+    auto& trace = Data.Trace;
+    const auto kept = static_cast<size_t>(CurrentFrame);
+    const bool covered = (Data.HasTrace() || kept == 0) && trace.size() >= kept &&
+                         PendingTrace.size() == PendingInputs.size();
+    if (covered) {
+        trace.reserve(kept + PendingTrace.size());
+        trace.resize(kept);
+        trace.insert(trace.end(), PendingTrace.begin(), PendingTrace.end());
+    } else {
+        trace.clear();
+        trace.shrink_to_fit();
+    }
+    PendingTrace.clear();
 }

@@ -2,6 +2,7 @@
 
 #include "bakkesmod/wrappers/wrapperstructs.h"
 #include "runs/Hitbox.h"
+#include "runs/RunTrace.h"
 #include "runs/VehicleInput.h"
 
 #include <atomic>
@@ -34,9 +35,14 @@ struct TasData {
     HitboxType Hitbox = HitboxType::Other;
     float AirSensitivity = 1.0f;
     float SteerSensitivity = 1.0f;
+    // Saved beside the run file, not in it. Empty when the run has none;
+    // otherwise one entry per input.
+    std::vector<TraceEntry> Trace;
 
     TasData() = default;
     TasData(TasData&& other) noexcept;
+    // Whether replays of this run can be checked against its recording.
+    bool HasTrace() const { return !Trace.empty() && Trace.size() == Inputs.size(); }
     // Takes the other's arrays (releasing ours first) and leaves its arrays
     // empty; moving onto itself changes nothing.
     TasData& operator=(TasData&& other) noexcept;
@@ -50,6 +56,7 @@ struct Tas {
     std::string Name; // also the file name without ".data"; empty = cannot be saved
     std::vector<VehicleInput> PendingInputs;     // recorded since the take-over
     std::vector<uint64_t> PendingTeleportFrames; // absolute frames of the merged run
+    std::vector<TraceEntry> PendingTrace;        // one per pending input
     uint64_t CurrentFrame = 0;
     uint64_t NextTeleport = 0;
     std::atomic<TasState> State = TasState::Stopped; // also read by the settings page
@@ -59,8 +66,9 @@ struct Tas {
 
     // Back to an empty run under the same name.
     void Reset();
-    // Splices the pending inputs and teleports in at CurrentFrame.
+    // Splices the pending inputs, teleports and trace in at CurrentFrame.
     void MergePending();
+    void MergePendingTrace();
 
     // The run editor of the settings page. It edits Name and Data's starting
     // states in place: the caller keeps the game thread off them meanwhile.

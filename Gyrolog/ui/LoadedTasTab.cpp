@@ -48,6 +48,36 @@ void StartingStateEditor(const char* title, const std::string& actor, StartingSt
     ImGui::TreePop();
 }
 
+// Whether replays can be checked, and what the last one found. Reads only the
+// values the game thread publishes.
+void RenderReplayCheck(const ReplayCheckView& check) {
+    const uint64_t traced = check.TraceFrames;
+    ImGui::TextUnformatted(traced == 0 ? "Trace: none, replays are not checked"
+                                       : ("Trace: " + std::to_string(traced) + " frames").c_str());
+    // The game thread writes the frame before the outcome: read the outcome first.
+    const int outcome = check.Last;
+    const uint64_t frame = check.Frame;
+    std::string last;
+    switch (outcome) {
+    case ReplayCheckView::NoReplay:
+        last = "none yet";
+        break;
+    case ReplayCheckView::Checking:
+        last = "being checked";
+        break;
+    case ReplayCheckView::Faithful:
+        last = "faithful (" + std::to_string(frame) + " frames checked)";
+        break;
+    case ReplayCheckView::Drifted:
+        last = "drifted at frame " + std::to_string(frame);
+        break;
+    default:
+        last = "not checked";
+        break;
+    }
+    ImGui::TextUnformatted(("Last replay: " + last).c_str());
+}
+
 } // namespace
 
 void Tas::RenderDetails() {
@@ -101,6 +131,7 @@ void Gyrolog::RenderLoadedTas() {
         return;
     }
     LoadedTas.RenderDetails();
+    RenderReplayCheck(ReplayCheck);
 
     auto deferSave = [this] {
         gameWrapper->Execute([this](GameWrapper*) {

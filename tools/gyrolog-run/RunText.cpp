@@ -270,6 +270,37 @@ std::string InfoText(const FileReport& report) {
     return out.str();
 }
 
+std::optional<TraceReadResult> InspectTrace(const fs::path& runFile, const TasData& data) {
+    const fs::path trace = TracePath(runFile);
+    std::error_code error;
+    if (!fs::is_regular_file(trace, error)) {
+        return std::nullopt;
+    }
+    std::ifstream stream(trace, std::ios::binary);
+    std::vector<TraceEntry> entries;
+    return ReadTrace(stream, data.Inputs, entries);
+}
+
+std::string TraceText(const std::optional<TraceReadResult>& trace, uint64_t runFrames) {
+    if (!trace) {
+        return "trace: none\n";
+    }
+    std::string text = "trace: " + std::to_string(trace->frames) + " frames, ";
+    if (trace->fit == TraceFit::Belongs) {
+        return text + "belongs to the run\n";
+    }
+    // The plugin's own line says why; keep only its reason.
+    const std::string line = IgnoredTraceLine("", *trace, runFrames);
+    return text + "does not belong to the run: " + line.substr(line.find(": ") + 2) + "\n";
+}
+
+Json TraceJson(const std::optional<TraceReadResult>& trace) {
+    if (!trace) {
+        return nullptr;
+    }
+    return Json{{"frames", trace->frames}, {"belongs", trace->fit == TraceFit::Belongs}};
+}
+
 std::string ExportCsv(const TasData& data) {
     std::string csv;
     csv.reserve(128 + 64 * data.Inputs.size());

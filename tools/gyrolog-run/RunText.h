@@ -1,5 +1,6 @@
 #pragma once
 
+#include "runs/RunTrace.h"
 #include "runs/TasFormat.h"
 
 #include <nlohmann/json.hpp>
@@ -69,6 +70,15 @@ std::optional<float> ParseFloat(std::string_view text);
 
 Json InfoJson(const FileReport& report);
 std::string InfoText(const FileReport& report);
+
+// The trace file beside a run file ("NAME.data.trace"), as info reports it:
+// nullopt when there is none.
+std::optional<TraceReadResult> InspectTrace(const std::filesystem::path& runFile,
+                                            const TasData& data);
+// "trace: none", "trace: N frames, belongs to the run" or "trace: N frames,
+// does not belong to the run: WHY"; in JSON null or {"frames", "belongs"}.
+std::string TraceText(const std::optional<TraceReadResult>& trace, uint64_t runFrames);
+Json TraceJson(const std::optional<TraceReadResult>& trace);
 
 std::string ExportCsv(const TasData& data);
 std::string ExportJson(const FileReport& report); // the info object plus "inputs"

@@ -83,10 +83,19 @@ std::string Lower(std::string text) {
 
 int Info(const fs::path& file, bool json) {
     const auto report = runtext::Inspect(file);
+    const bool read = report.status != runtext::FileStatus::Rejected;
+    const auto trace = read ? runtext::InspectTrace(file, report.data) : std::nullopt;
     if (json) {
-        std::cout << runtext::InfoJson(report).dump(2) << "\n";
+        auto info = runtext::InfoJson(report);
+        if (read) {
+            info["trace"] = runtext::TraceJson(trace);
+        }
+        std::cout << info.dump(2) << "\n";
     } else {
         std::cout << "file: " << file.string() << "\n" << runtext::InfoText(report);
+        if (read) {
+            std::cout << runtext::TraceText(trace, report.data.Inputs.size());
+        }
     }
     return 0;
 }

@@ -1,0 +1,92 @@
+#include "Gyrolog.h"
+#include "bakkesmod/wrappers/GameEvent/ServerWrapper.h"
+
+#include <fmt/core.h>
+
+#include <cmath>
+
+namespace {
+
+float Distance(const Vector& a, const Vector& b) {
+    return std::sqrt((a.X - b.X) * (a.X - b.X) + (a.Y - b.Y) * (a.Y - b.Y) +
+                     (a.Z - b.Z) * (a.Z - b.Z));
+}
+
+} // namespace
+
+BallWrapper Gyrolog::CurrentBall() {
+    ServerWrapper server = gameWrapper->GetCurrentGameState();
+    return server ? server.GetBall() : BallWrapper(0);
+}
+
+TraceEntry Gyrolog::TraceNow(CarWrapper& car) {
+    TraceEntry entry;
+    entry.CarLocation = car.GetLocation();
+    entry.CarRotation = car.GetRotation();
+    entry.CarVelocity = car.GetVelocity();
+    entry.CarAngularVelocity = car.GetAngularVelocity();
+    if (BallWrapper ball = CurrentBall()) {
+        entry.BallLocation = ball.GetLocation();
+        entry.BallVelocity = ball.GetVelocity();
+        entry.HasBall = 1;
+    }
+    return entry;
+}
+
+void Gyrolog::BeginDriftCheck() {
+    DriftChecking = LoadedTas.Data.HasTrace();
+    if (LoadedTas.Data.Inputs.empty()) {
+        return; // nothing to replay: the first tick records
+    }
+    ReplayCheck.Frame = 0;
+    ReplayCheck.Last = DriftChecking ? ReplayCheckView::Checking : ReplayCheckView::Unchecked;
+}
+
+// At a tick that plays CurrentFrame, before its input moves the car: where
+// the recording was at that frame. Reports the first departure only.
+void Gyrolog::CheckDrift(CarWrapper& car) {
+    const uint64_t frame = LoadedTas.CurrentFrame;
+    const TraceEntry& recorded = LoadedTas.Data.Trace[frame];
+    const float carAway = Distance(car.GetLocation(), recorded.CarLocation);
+    float ballAway = 0.0f;
+    // A ball only one of the two had cannot be measured; the car still is.
+    if (recorded.HasBall) {
+        if (BallWrapper ball = CurrentBall()) {
+            ballAway = Distance(ball.GetLocation(), recorded.BallLocation);
+        }
+    }
+    const float tolerance = *DriftTolerance;
+    if (!(carAway > tolerance) && !(ballAway > tolerance)) {
+        return;
+    }
+    DriftChecking = false;
+    ReplayCheck.Frame = frame;
+    ReplayCheck.Last = ReplayCheckView::Drifted;
+    cvarManager->log(fmt::format("Replay drifted from the recording at frame {}: car {:.1f} uu, "
+                                 "ball {:.1f} uu away",
+                                 frame, carAway, ballAway));
+    ShowToast("Replay drifted from the recording at frame " + std::to_string(frame), 2);
+}
+
+// A take-over or a stop ends the replay: what was checked up to here was faithful.
+void Gyrolog::EndDriftCheck() {
+    if (!DriftChecking) {
+        return;
+    }
+    DriftChecking = false;
+    ReplayCheck.Frame = LoadedTas.CurrentFrame;
+    ReplayCheck.Last = ReplayCheckView::Faithful;
+}
+
+void Gyrolog::PublishRunCheck(bool newRun) {
+    ReplayCheck.TraceFrames = LoadedTas.Data.HasTrace() ? LoadedTas.Data.Trace.size() : 0;
+    if (newRun) {
+        DriftChecking = false;
+        ReplayCheck.Last = ReplayCheckView::NoReplay;
+        ReplayCheck.Frame = 0;
+    }
+}
+
+void Gyrolog::OnDriftToleranceChanged(std::string, CVarWrapper variable) {
+    *DriftTolerance = variable.getFloatValue();
+}
