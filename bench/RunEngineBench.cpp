@@ -42,8 +42,7 @@ void DrawRunEditor(sim::Ui& ui) {
     ui.Frame(20);
 }
 
-void Handler(benchmark::State& state, TasState runState, bool checked,
-             bool pageDrawn = false) {
+void Handler(benchmark::State& state, TasState runState, bool checked, bool pageDrawn = false) {
     LoadedPlugin loaded;
     if (pageDrawn) {
         loaded.host.GetUi().StartFreeRunning(DrawRunEditor);

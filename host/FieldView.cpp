@@ -64,8 +64,7 @@ std::optional<size_t> PartingPoint(const std::vector<Vector>& a, const std::vect
     return std::nullopt;
 }
 
-FieldScene LookAt(const World& world, std::vector<FieldPath> paths,
-                  std::vector<FieldMark> marks) {
+FieldScene LookAt(const World& world, std::vector<FieldPath> paths, std::vector<FieldMark> marks) {
     FieldScene scene;
     if (const Ball* ball = world.GetBall()) {
         scene.ball = ball->location;
