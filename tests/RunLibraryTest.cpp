@@ -2,22 +2,12 @@
 
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <set>
 #include <sys/mount.h>
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string FileBytes(const fs::path& path) {
-    std::ifstream stream(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(stream), {});
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 
 class RunLibraryTest : public PluginTest {
 protected:
