@@ -9,26 +9,27 @@ void Gyrolog::RegisterBoolCvar(std::shared_ptr<bool>& mirror, bool initial, cons
     variable.bindTo(mirror);
 }
 
+// The host keeps its variables across an unload and restores saved ones: the
+// mirror starts from what the console holds, then follows through onChange.
+void Gyrolog::RegisterFloatCvar(std::shared_ptr<float>& mirror, const char* name,
+                                const char* description,
+                                void (Gyrolog::*onChange)(std::string, CVarWrapper)) {
+    mirror = std::make_shared<float>(1.0f);
+    auto variable =
+        cvarManager->registerCvar(name, "1", description, true, false, 0, false, 0, true);
+    variable.addOnValueChanged([this, name, onChange](std::string oldValue, CVarWrapper changed) {
+        Guarded(name, [&] { (this->*onChange)(oldValue, changed); });
+    });
+    *mirror = variable.getFloatValue();
+}
+
 void Gyrolog::RegisterConsoleVariables() {
     RegisterBoolCvar(AutoReplay, false, "tas_autoreplay", "0", "Auto replay runs on reset");
 
-    // The host keeps its variables across an unload and restores saved ones:
-    // the speed mirrors start from what the console holds.
-    RecordSpeed = std::make_shared<float>(1.0f);
-    auto record = cvarManager->registerCvar("tas_recordspeed", "1", "Speed for recording", true,
-                                            false, 0, false, 0, true);
-    record.addOnValueChanged([this](std::string oldValue, CVarWrapper variable) {
-        Guarded("tas_recordspeed", [&] { OnRecordSpeedChanged(oldValue, variable); });
-    });
-    *RecordSpeed = record.getFloatValue();
-
-    ReplaySpeed = std::make_shared<float>(1.0f);
-    auto replay = cvarManager->registerCvar("tas_replayspeed", "1", "Speed for replaying", true,
-                                            false, 0, false, 0, true);
-    replay.addOnValueChanged([this](std::string oldValue, CVarWrapper variable) {
-        Guarded("tas_replayspeed", [&] { OnReplaySpeedChanged(oldValue, variable); });
-    });
-    *ReplaySpeed = replay.getFloatValue();
+    RegisterFloatCvar(RecordSpeed, "tas_recordspeed", "Speed for recording",
+                      &Gyrolog::OnRecordSpeedChanged);
+    RegisterFloatCvar(ReplaySpeed, "tas_replayspeed", "Speed for replaying",
+                      &Gyrolog::OnReplaySpeedChanged);
 
     RegisterBoolCvar(CheckThrottle, true, "tas_checkthrottle", "0", "Check Throttle");
     RegisterBoolCvar(CheckSteer, true, "tas_checksteer", "0", "Check Steer");
@@ -47,15 +48,9 @@ void Gyrolog::RegisterConsoleVariables() {
         cvarManager->registerCvar(name, "1", description, true, false, 0, false, 0, true);
     }
 
-    DriftTolerance = std::make_shared<float>(1.0f);
-    auto tolerance = cvarManager->registerCvar(
-        "tas_drifttolerance", "1",
-        "Distance in units at which a replay counts as drifted from its recording", true, false, 0,
-        false, 0, true);
-    tolerance.addOnValueChanged([this](std::string oldValue, CVarWrapper variable) {
-        Guarded("tas_drifttolerance", [&] { OnDriftToleranceChanged(oldValue, variable); });
-    });
-    *DriftTolerance = tolerance.getFloatValue();
+    RegisterFloatCvar(DriftTolerance, "tas_drifttolerance",
+                      "Distance in units at which a replay counts as drifted from its recording",
+                      &Gyrolog::OnDriftToleranceChanged);
 }
 
 void Gyrolog::RegisterConsoleCommands() {

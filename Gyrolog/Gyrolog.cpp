@@ -1,5 +1,6 @@
 #include "Gyrolog.h"
 #include "Guarded.h"
+#include "bakkesmod/wrappers/GameEvent/ServerWrapper.h"
 
 #include <exception>
 
@@ -45,6 +46,12 @@ std::string Gyrolog::GetPluginName() {
 // On the game thread only: the settings page reads the value instead.
 void Gyrolog::RefreshInFreeplay() {
     InFreeplay = gameWrapper->IsInFreeplay();
+}
+
+// The ball of the current game, a null ball when there is no game or no ball.
+BallWrapper Gyrolog::CurrentBall() {
+    ServerWrapper server = gameWrapper->GetCurrentGameState();
+    return server ? server.GetBall() : BallWrapper(0);
 }
 
 void Gyrolog::ShowToast(const std::string& text, uint8_t type) {

@@ -76,6 +76,9 @@ private:
     void RegisterConsoleVariables();
     void RegisterBoolCvar(std::shared_ptr<bool>& mirror, bool initial, const char* name,
                           const char* defaultText, const char* description);
+    void RegisterFloatCvar(std::shared_ptr<float>& mirror, const char* name,
+                           const char* description,
+                           void (Gyrolog::*onChange)(std::string, CVarWrapper));
     void RegisterConsoleCommands();
     void RegisterHooks();
 
@@ -122,7 +125,7 @@ private:
     std::shared_ptr<bool> CheckJump;
     std::shared_ptr<bool> CheckBoost;
     std::shared_ptr<float> DriftTolerance;
-    bool DriftChecking = false; // this replay has a trace and has not drifted yet
+    bool DriftChecking = false;  // this replay has a trace and has not drifted yet
     ReplayCheckView ReplayCheck; // what the page shows of the replay check
     std::filesystem::path DataFolder;
 

@@ -1,5 +1,5 @@
 #include "Gyrolog.h"
-#include "bakkesmod/wrappers/GameEvent/ServerWrapper.h"
+#include "bakkesmod/wrappers/GameObject/BallWrapper.h"
 
 #include <fmt/core.h>
 
@@ -13,11 +13,6 @@ float Distance(const Vector& a, const Vector& b) {
 }
 
 } // namespace
-
-BallWrapper Gyrolog::CurrentBall() {
-    ServerWrapper server = gameWrapper->GetCurrentGameState();
-    return server ? server.GetBall() : BallWrapper(0);
-}
 
 TraceEntry Gyrolog::TraceNow(CarWrapper& car) {
     TraceEntry entry;

@@ -1,7 +1,6 @@
 #include "Guarded.h"
 #include "Gyrolog.h"
 #include "bakkesmod/wrappers/Engine/ActorWrapper.h"
-#include "bakkesmod/wrappers/GameEvent/ServerWrapper.h"
 #include "bakkesmod/wrappers/GameObject/BallWrapper.h"
 
 namespace {
@@ -64,12 +63,7 @@ void Gyrolog::ApplyStartingState() {
         PlaceActor(car, carStart);
     }
     if (ballStart.Enabled) {
-        ServerWrapper server = gameWrapper->GetCurrentGameState();
-        if (!server) {
-            return;
-        }
-        BallWrapper ball = server.GetBall();
-        if (ball) {
+        if (BallWrapper ball = CurrentBall()) {
             PlaceActor(ball, ballStart);
         }
     }

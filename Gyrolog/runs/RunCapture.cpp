@@ -1,5 +1,4 @@
 #include "Gyrolog.h"
-#include "bakkesmod/wrappers/GameEvent/ServerWrapper.h"
 #include "bakkesmod/wrappers/GameObject/BallWrapper.h"
 #include "bakkesmod/wrappers/SettingsWrapper.h"
 
@@ -43,8 +42,7 @@ void Gyrolog::CreateNewTas(const std::string& name) {
 
     Stop(); // the new run must not inherit the old one's speed or pending start
     const StartingState carStart = CaptureState(car);
-    ServerWrapper server = gameWrapper->GetCurrentGameState();
-    BallWrapper ball = server ? server.GetBall() : BallWrapper(0);
+    BallWrapper ball = CurrentBall();
     const std::optional<StartingState> ballStart =
         ball ? std::optional(CaptureState(ball)) : std::nullopt;
     {

@@ -25,9 +25,10 @@ fs::path FollowSymlinks(fs::path path) {
     return path;
 }
 
-} // namespace
-
-namespace {
+void RemoveQuietly(const fs::path& path) {
+    std::error_code ignored;
+    fs::remove(path, ignored);
+}
 
 // Writes every byte to target + ".saving" and returns that path. Throws on
 // any failure, after removing what it wrote.
@@ -53,17 +54,11 @@ fs::path WriteBeside(const fs::path& target, const std::function<void(std::ostre
     } catch (...) {
         // Only what this write created: never a folder of that name.
         if (created) {
-            std::error_code ignored;
-            fs::remove(temporary, ignored);
+            RemoveQuietly(temporary);
         }
         throw;
     }
     return temporary;
-}
-
-void RemoveQuietly(const fs::path& path) {
-    std::error_code ignored;
-    fs::remove(path, ignored);
 }
 
 } // namespace
