@@ -369,6 +369,9 @@ private:
         }
     }
 
+    // Rows are most of the text: a field is read through its result, without
+    // copying it into a field and a value first, which costs more than the
+    // reading itself.
     VehicleInput ReadRow(od::value& value, const Path& path, uint64_t frame) {
         if (value.type() != od::json_type::object) {
             Fail(path, "is not an object of one frame");
@@ -376,15 +379,14 @@ private:
         VehicleInput input;
         uint32_t seen = 0;
         size_t count = 0;
-        for (auto result : value.get_object()) {
-            od::field field = std::move(result);
+        for (auto field : value.get_object()) {
             const size_t column = ColumnOf(field, count++, path);
             const Path at = path.Key(CsvColumns[column]);
             if ((seen >> column) & 1) {
                 Fail(at, "appears twice");
             }
             seen |= 1u << column;
-            od::value cell = field.value();
+            auto cell = field.value();
             if (column == 0) {
                 if (Whole<uint64_t>(cell, at) != frame) {
                     Fail(at, "out of order, expected " + std::to_string(frame));
@@ -392,8 +394,9 @@ private:
             } else if (column < FirstFlagColumn) {
                 input.*FloatFields[column - FirstFloatColumn] = Float(cell, at);
             } else if (column < OtherFlagsColumn) {
+                const std::string_view token = Raw(cell);
                 bool set = false;
-                Check(ReadFlag(Raw(cell), set), cell, at);
+                Check(ReadFlag(token, set), token, at);
                 input.Flags |= set ? FlagBits[column - FirstFlagColumn] : 0;
             } else {
                 uint32_t bits = 0;
@@ -415,8 +418,9 @@ private:
     // The column a row's key names. Keys are compared as written, which is
     // right for every key without escapes, and rows come with their keys in
     // column order, so the next column is tried first.
-    size_t ColumnOf(od::field& field, size_t next, const Path& row) {
-        const char* raw = field.key().raw(); // in the padded text, just after the quote
+    template <typename Field> size_t ColumnOf(Field& field, size_t next, const Path& row) {
+        // in the padded text, just after the quote
+        const char* raw = od::raw_json_string(field.key()).raw();
         auto written = [raw](std::string_view name) {
             return std::memcmp(raw, name.data(), name.size()) == 0 && raw[name.size()] == '"';
         };
@@ -435,12 +439,14 @@ private:
         return static_cast<size_t>(unescaped - CsvColumns.begin());
     }
 
-    // The value as written, without the blanks after it.
-    static std::string_view Raw(od::value& value) { return TrimEnd(value.raw_json_token()); }
+    // The value as written, without the blanks after it. Value is a value or
+    // the result holding one; neither is consumed.
+    template <typename Value> static std::string_view Raw(Value& value) {
+        return TrimEnd(std::string_view(value.raw_json_token()));
+    }
 
-    // A number's text; anything else is refused with problem.
-    std::string_view Number(od::value& value, const Path& path, const char* problem) {
-        const std::string_view token = Raw(value);
+    // The token if it is a number; anything else is refused with problem.
+    std::string_view Number(std::string_view token, const Path& path, const char* problem) {
         if (token.empty() || (token[0] != '-' && (token[0] < '0' || token[0] > '9'))) {
             Fail(path, problem + (": " + Quote(token)));
         }
@@ -450,43 +456,46 @@ private:
         return token;
     }
 
-    void Check(const char* problem, od::value& value, const Path& path) {
+    void Check(const char* problem, std::string_view token, const Path& path) {
         if (problem) {
-            Fail(path, problem + (": " + Quote(Raw(value))));
+            Fail(path, problem + (": " + Quote(token)));
         }
     }
 
-    template <typename Int> Int Whole(od::value& value, const Path& path) {
+    template <typename Int, typename Value> Int Whole(Value& value, const Path& path) {
+        const std::string_view token = Raw(value);
         Int whole = 0;
-        Check(ReadWhole(Number(value, path, "is not a whole number"), whole), value, path);
+        Check(ReadWhole(Number(token, path, "is not a whole number"), whole), token, path);
         return whole;
     }
 
     uint8_t Byte(od::value& value, const Path& path) {
+        const std::string_view token = Raw(value);
         uint8_t byte = 0;
-        Check(ReadByte(Number(value, path, "is not a whole number from 0 to 255"), byte), value,
+        Check(ReadByte(Number(token, path, "is not a whole number from 0 to 255"), byte), token,
               path);
         return byte;
     }
 
     // A number, or one of the texts FloatText writes for values JSON has no
     // number for.
-    float Float(od::value& value, const Path& path) {
+    template <typename Value> float Float(Value& value, const Path& path) {
+        const std::string_view token = Raw(value);
         float number = 0;
-        if (Raw(value).starts_with('"')) {
+        if (token.starts_with('"')) {
             const std::string_view text = value.get_string();
             if (const char* problem = ReadFloat(text, number)) {
                 Fail(path, problem + (": " + Quote(text)));
             }
             return number;
         }
-        Check(ReadFloat(Number(value, path, "is not a number"), number), value, path);
+        Check(ReadFloat(Number(token, path, "is not a number"), number), token, path);
         return number;
     }
 
-    std::string_view String(od::value& value, const Path& path) {
+    template <typename Value> std::string_view String(Value& value, const Path& path) {
         if (value.type() != od::json_type::string) {
-            Check("is not a string", value, path);
+            Check("is not a string", Raw(value), path);
         }
         return value.get_string();
     }
@@ -514,7 +523,7 @@ private:
             }
             break;
         case od::json_type::number:
-            Number(value, path, "is not a number");
+            Number(Raw(value), path, "is not a number");
             break;
         case od::json_type::string:
             static_cast<void>(value.get_string().value());
