@@ -72,12 +72,14 @@ TEST(RunTextTest, FloatTextReadsBackToTheSameBits) {
     EXPECT_EQ(runtext::FloatText(std::bit_cast<float>(0xFFC00001u)), "nan:0xFFC00001");
     for (uint32_t bits : {0x3DCCCCCDu, 0x80000000u, 0x00000001u, 0x7F7FFFFFu, 0x7FC12345u,
                           0xFF800001u, 0xFF800000u}) {
-        auto back = runtext::ParseFloat(runtext::FloatText(std::bit_cast<float>(bits)));
-        ASSERT_TRUE(back) << std::hex << bits;
-        EXPECT_EQ(std::bit_cast<uint32_t>(*back), bits);
+        float back = 0;
+        ASSERT_TRUE(runtext::ParseFloat(runtext::FloatText(std::bit_cast<float>(bits)), back))
+            << std::hex << bits;
+        EXPECT_EQ(std::bit_cast<uint32_t>(back), bits);
     }
     for (auto bad : {"", "1.0x", "abc", "nan:0x3F800000", "+1", "1e99"}) {
-        EXPECT_FALSE(runtext::ParseFloat(bad)) << bad;
+        float value = 0;
+        EXPECT_FALSE(runtext::ParseFloat(bad, value)) << bad;
     }
 }
 

@@ -184,20 +184,17 @@ std::string FloatText(float value) {
     return std::string(text, result.ptr);
 }
 
-std::optional<float> ParseFloat(std::string_view text) {
+bool ParseFloat(std::string_view text, float& value) {
     const char* end = text.data() + text.size();
-    float value = 0;
     if (!text.empty() &&
         ((text[0] >= '0' && text[0] <= '9') ||
          (text.size() > 1 && text[0] == '-' && text[1] >= '0' && text[1] <= '9'))) {
         const auto result = std::from_chars(text.data(), end, value);
-        if (result.ec != std::errc() || result.ptr != end) {
-            return std::nullopt;
-        }
-        return value;
+        return result.ec == std::errc() && result.ptr == end;
     }
     if (text == "nan") {
-        return std::bit_cast<float>(CanonicalNan);
+        value = std::bit_cast<float>(CanonicalNan);
+        return true;
     }
     if (text.starts_with("nan:0x")) {
         uint32_t bits = 0;
@@ -205,17 +202,17 @@ std::optional<float> ParseFloat(std::string_view text) {
         const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), bits, 16);
         if (result.ec != std::errc() || result.ptr != digits.data() + digits.size() ||
             !std::isnan(std::bit_cast<float>(bits))) {
-            return std::nullopt;
+            return false;
         }
-        return std::bit_cast<float>(bits);
+        value = std::bit_cast<float>(bits);
+        return true;
     }
-    if (text == "inf") {
-        return std::numeric_limits<float>::infinity();
+    if (text == "inf" || text == "-inf") {
+        value = text == "inf" ? std::numeric_limits<float>::infinity()
+                              : -std::numeric_limits<float>::infinity();
+        return true;
     }
-    if (text == "-inf") {
-        return -std::numeric_limits<float>::infinity();
-    }
-    return std::nullopt;
+    return false;
 }
 
 Json InfoJson(const FileReport& report) {

@@ -66,7 +66,10 @@ FileReport Inspect(const std::filesystem::path& file);
 // Shortest text that reads back to the same bits: "-0", "inf", "-inf", "nan"
 // for the usual quiet NaN and "nan:0xBITS" for any other NaN.
 std::string FloatText(float value);
-std::optional<float> ParseFloat(std::string_view text);
+// Reads FloatText's texts and plain numbers into value; false for anything
+// else. A flag rather than an optional: returning optional<float> stalled
+// every call, and the importers call it for most values.
+bool ParseFloat(std::string_view text, float& value);
 
 Json InfoJson(const FileReport& report);
 std::string InfoText(const FileReport& report);

@@ -26,8 +26,7 @@ std::string Quote(std::string_view text) {
 }
 
 const char* ReadFloat(std::string_view text, float& value) {
-    if (const auto special = ParseFloat(text)) {
-        value = *special;
+    if (ParseFloat(text, value)) {
         return nullptr;
     }
     // ParseFloat refuses both junk and numbers a float cannot hold; tell them apart.
@@ -40,10 +39,10 @@ const char* ReadFloat(std::string_view text, float& value) {
 }
 
 const char* ReadFlag(std::string_view text, bool& set) {
-    if (text != "0" && text != "1") {
+    if (text.size() != 1 || (text[0] != '0' && text[0] != '1')) {
         return "is not 0 or 1";
     }
-    set = text == "1";
+    set = text[0] == '1';
     return nullptr;
 }
 
