@@ -494,8 +494,16 @@ private:
     }
 
     template <typename Value> std::string_view String(Value& value, const Path& path) {
+        // type() first: it refuses a missing value as the syntax error it is.
         if (value.type() != od::json_type::string) {
             Check("is not a string", Raw(value), path);
+        }
+        const std::string_view token = Raw(value);
+        // Without escapes the string is the text between the quotes, whose
+        // characters the parser checked before reading began; every row has one.
+        if (token.size() >= 2 && token.ends_with('"') &&
+            token.find('\\') == std::string_view::npos) {
+            return token.substr(1, token.size() - 2);
         }
         return value.get_string();
     }
