@@ -443,6 +443,13 @@ TEST(RunToolTest, CsvExportWritesBothFilesOrNeither) {
     EXPECT_EQ(RunTool("export " + Arg(run) + " -o " + Arg(csv)), 2);
     EXPECT_EQ(FileText(csv), "old");
     EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 3);
+
+    // A folder where the CSV is written aside blocks the export and stays.
+    fs::remove(json);
+    fs::create_directory(folder.path() / "run.csv.saving");
+    EXPECT_EQ(RunTool("export " + Arg(run) + " -o " + Arg(csv)), 2);
+    EXPECT_EQ(FileText(csv), "old");
+    EXPECT_TRUE(fs::is_directory(folder.path() / "run.csv.saving"));
 }
 
 } // namespace

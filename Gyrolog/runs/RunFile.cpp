@@ -30,8 +30,8 @@ void RemoveQuietly(const fs::path& path) {
     fs::remove(path, ignored);
 }
 
-// Writes every byte to target + ".saving" and returns that path. Throws on
-// any failure, after removing what it wrote.
+} // namespace
+
 fs::path WriteBeside(const fs::path& target, const std::function<void(std::ostream&)>& write) {
     fs::path temporary = target;
     temporary += ".saving";
@@ -60,8 +60,6 @@ fs::path WriteBeside(const fs::path& target, const std::function<void(std::ostre
     }
     return temporary;
 }
-
-} // namespace
 
 void WriteFileAtomically(const fs::path& path, const std::function<void(std::ostream&)>& write) {
     // Renaming over a symlink would replace the link: replace what it points to.

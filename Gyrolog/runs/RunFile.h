@@ -14,6 +14,12 @@
 void WriteFileAtomically(const std::filesystem::path& target,
                          const std::function<void(std::ostream&)>& write);
 
+// Writes every byte to target + ".saving" and returns that path, for a
+// caller that renames it into place. Throws on any failure, after removing
+// what it wrote; never removes a folder of that name.
+std::filesystem::path WriteBeside(const std::filesystem::path& target,
+                                  const std::function<void(std::ostream&)>& write);
+
 // Writes the run file and, beside it, its trace file when the run has a
 // trace; removes an old trace file when it has none. Both files are replaced
 // or neither is.

@@ -6,8 +6,6 @@
 
 #include <array>
 #include <cctype>
-
-#include <fstream>
 #include <iostream>
 
 namespace fs = std::filesystem;
@@ -18,37 +16,24 @@ void WriteText(const fs::path& path, const std::string& text) {
     WriteFileAtomically(path, [&](std::ostream& stream) { stream << text; });
 }
 
-void WriteStaged(const fs::path& path, const std::string& text) {
-    std::ofstream stream(path, std::ios::binary | std::ios::trunc);
-    if (!stream.is_open()) {
-        throw std::runtime_error("cannot create " + path.string());
-    }
-    stream << text;
-    stream.close();
-    if (stream.fail()) {
-        throw std::runtime_error("cannot write every byte to " + path.string());
-    }
-}
-
 // Writes both files or neither: each is written beside its target first, and
 // the old files are kept aside until both new ones are in place.
 void WriteBoth(const fs::path& first, const std::string& firstText, const fs::path& second,
                const std::string& secondText) {
     const std::array<fs::path, 2> targets{first, second};
-    std::array<fs::path, 2> staged;
     std::array<fs::path, 2> kept;
     for (size_t i = 0; i < 2; ++i) {
         if (fs::is_directory(targets[i])) {
             throw std::runtime_error("cannot write " + targets[i].string() + ": it is a folder");
         }
-        staged[i] = fs::path(targets[i]) += ".saving";
         kept[i] = fs::path(targets[i]) += ".old";
     }
+    std::array<fs::path, 2> staged;
     std::error_code ignored;
     size_t placed = 0;
     try {
-        WriteStaged(staged[0], firstText);
-        WriteStaged(staged[1], secondText);
+        staged[0] = WriteBeside(first, [&](std::ostream& stream) { stream << firstText; });
+        staged[1] = WriteBeside(second, [&](std::ostream& stream) { stream << secondText; });
         for (size_t i = 0; i < 2; ++i) {
             if (fs::exists(targets[i])) {
                 fs::rename(targets[i], kept[i]);
@@ -65,7 +50,9 @@ void WriteBoth(const fs::path& first, const std::string& firstText, const fs::pa
             if (fs::exists(kept[i])) {
                 fs::rename(kept[i], targets[i], ignored);
             }
-            fs::remove(staged[i], ignored);
+            if (!staged[i].empty()) {
+                fs::remove(staged[i], ignored);
+            }
         }
         throw;
     }
