@@ -21,7 +21,7 @@ void Gyrolog::onLoad() {
     // The host answers the data folder only through the live game handle.
     DataFolder = gameWrapper->GetDataFolder() / "Gyrolog";
     GlobalCvarManager = cvarManager;
-    InFreeplay = gameWrapper->IsInFreeplay();
+    RefreshInFreeplay();
     gameWrapper->RegisterDrawable([this](CanvasWrapper canvas) {
         Guarded("status overlay", [&] {
             RefreshInFreeplay();
