@@ -1,6 +1,7 @@
 // The run folder on its own: real files in a temporary folder, no host.
 #include "runs/RunFolder.h"
 #include "TempFolder.h"
+#include "runs/RunFile.h"
 
 #include <gtest/gtest.h>
 
@@ -141,6 +142,16 @@ TEST_F(RunFolderTest, NonAsciiNamesRoundTripAsUtf8) {
     EXPECT_TRUE(files.empty());
 }
 
+TEST_F(RunFolderTest, FilesWithoutARunNameAreNotListed) {
+    Save("run", 1);
+    std::ofstream(Folder() / ".data") << "x";
+#if !defined(_WIN32)
+    // Windows keeps names as UTF-16; other systems take any bytes.
+    std::ofstream(Folder() / "\xED\xA0\xBD.data") << "x";
+#endif
+    EXPECT_EQ(ListedNames(), std::vector<std::string>{"run"});
+}
+
 // A run file held open elsewhere (an editor, gyrolog-run) cannot be replaced
 // on Windows: the save must fail and leave the old file as it was.
 #if defined(_WIN32)
@@ -182,6 +193,31 @@ TEST(NameRule, RefusesEmptyAndForbiddenCharacters) {
     EXPECT_STREQ(TasNameProblem(""), EmptyNameMessage);
     EXPECT_STREQ(TasNameProblem("a.b"), InvalidNameMessage);
     EXPECT_EQ(TasNameProblem("ok"), nullptr);
+}
+
+// What a backend that splits characters outside the basic plane into their
+// UTF-16 halves types, and other bytes that are no text.
+TEST(NameRule, RefusesWhatIsNotUtf8) {
+    for (auto name : {"\xED\xA0\xBD\xED\xB8\x80", "\xF0\x8D\xA0\xBD", "a\x80", "\xC3", "\xC0\xAF",
+                      "\xE0\x80\xAF", "\xF4\x90\x80\x80", "\xFF", "\xE6\x97"}) {
+        EXPECT_FALSE(IsValidUtf8(name)) << name;
+        EXPECT_STREQ(TasNameProblem(name), InvalidTextMessage) << name;
+        EXPECT_THROW(PathFromUtf8(name), std::invalid_argument) << name;
+    }
+    for (auto text :
+         {"\xF0\x9F\x98\x80", "\xED\x9F\xBF", "\xEE\x80\x80", "\xF4\x8F\xBF\xBF", "\xC2\x80"}) {
+        EXPECT_TRUE(IsValidUtf8(text)) << text;
+    }
+}
+
+TEST_F(RunFolderTest, TheLongestNameSavesAgainAndAgain) {
+    const std::string longest(MaxTasNameBytes, 'n');
+    EXPECT_TRUE(IsValidTasName(longest));
+    EXPECT_STREQ(TasNameProblem(longest + "n"), LongNameMessage);
+    for (int i = 0; i < 3; ++i) {
+        Save(longest, 2);
+    }
+    EXPECT_EQ(ListedNames(), std::vector<std::string>{longest});
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "runs/RunFile.h"
 #include "runs/RunTrace.h"
+#include "runs/TasFile.h"
 #include "runs/TasFormat.h"
 
 #include <fstream>
@@ -73,13 +74,22 @@ void WriteFileAtomically(const fs::path& path, const std::function<void(std::ost
     }
 }
 
+// Windows refuses to convert what is not UTF-8 (or UTF-16); POSIX would take
+// any bytes. Both refuse here, so that the same names work on both.
 fs::path PathFromUtf8(const std::string& text) {
+    if (!IsValidUtf8(text)) {
+        throw std::invalid_argument("the name is not valid UTF-8 text");
+    }
     return fs::path(std::u8string(text.begin(), text.end()));
 }
 
 std::string Utf8FromPath(const fs::path& path) {
     const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
+    std::string utf8(text.begin(), text.end());
+    if (!IsValidUtf8(utf8)) {
+        throw std::invalid_argument("a file name is not valid UTF-8 text");
+    }
+    return utf8;
 }
 
 void SaveRunFile(const fs::path& path, const TasData& data) {

@@ -28,7 +28,9 @@ std::optional<std::string> RunFileName(const fs::directory_entry& entry) {
         return std::nullopt;
     }
     const auto dot = fileName.rfind('.');
-    if (dot == std::string::npos || fileName.compare(dot, std::string::npos, ".data") != 0) {
+    // ".data" alone names no run.
+    if (dot == std::string::npos || dot == 0 ||
+        fileName.compare(dot, std::string::npos, ".data") != 0) {
         return std::nullopt;
     }
     return fileName.substr(0, dot);

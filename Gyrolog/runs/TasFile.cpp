@@ -29,9 +29,51 @@ bool IsDeviceName(const std::string& name) {
     return false;
 }
 
+bool IsValidUtf8(std::string_view text) {
+    const auto* byte = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* end = byte + text.size();
+    while (byte < end) {
+        const unsigned char lead = *byte++;
+        if (lead < 0x80) {
+            continue;
+        }
+        int continuations = 0;
+        unsigned char low = 0x80;  // the second byte's range, which rules out
+        unsigned char high = 0xBF; // overlong forms, surrogates and > U+10FFFF
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            continuations = 1;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            continuations = 2;
+            low = lead == 0xE0 ? 0xA0 : 0x80;
+            high = lead == 0xED ? 0x9F : 0xBF;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            continuations = 3;
+            low = lead == 0xF0 ? 0x90 : 0x80;
+            high = lead == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            return false;
+        }
+        if (end - byte < continuations || *byte < low || *byte > high) {
+            return false;
+        }
+        for (int i = 0; i < continuations; ++i, ++byte) {
+            if ((*byte & 0xC0) != 0x80) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 const char* TasNameProblem(const std::string& name) {
     if (name.empty()) {
         return EmptyNameMessage;
+    }
+    if (!IsValidUtf8(name)) {
+        return InvalidTextMessage;
+    }
+    if (name.size() > MaxTasNameBytes) {
+        return LongNameMessage;
     }
     if (HasForbiddenCharacter(name)) {
         return InvalidNameMessage;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 
 // One run file of the run folder.
 struct TasFile {
@@ -18,11 +19,21 @@ bool HasForbiddenCharacter(const std::string& name);
 // A name Windows takes for a device (CON, NUL, COM1, LPT1, ...) in any case,
 // also with trailing spaces.
 bool IsDeviceName(const std::string& name);
-// Not empty, no forbidden character, not a device name.
+// Well-formed UTF-8: no stray or missing continuation bytes, no overlong
+// forms, no UTF-16 surrogate halves, nothing above U+10FFFF.
+bool IsValidUtf8(std::string_view text);
+// Not empty, valid UTF-8, at most MaxTasNameBytes, no forbidden character,
+// not a device name.
 bool IsValidTasName(const std::string& name);
+
+// A save adds its own suffixes to the name's file names; Windows allows 255
+// UTF-16 units in a file name, and every UTF-8 byte is at most one unit.
+constexpr size_t MaxTasNameBytes = 200;
 
 inline const char* const InvalidNameMessage = "Name can't contain these charaters \\/:*?\"<>|.";
 inline const char* const EmptyNameMessage = "TAS name can't be empty";
+inline const char* const InvalidTextMessage = "Name must be valid text";
+inline const char* const LongNameMessage = "Name can't be longer than 200 bytes";
 inline const char* const DeviceNameMessage =
     "Name can't be a device name like CON, PRN, AUX, NUL, COM1 or LPT1";
 
