@@ -99,6 +99,7 @@ private:
     void RefreshInFreeplay();
 
     // Settings page and overlay.
+    void RenderSettingsTabs();
     void RenderTasFiles();
     void RenderLoadedTas();
     void RenderTasControls();

@@ -1,5 +1,6 @@
 #include "Guarded.h"
 #include "Gyrolog.h"
+#include "ui/FrameRecovery.h"
 
 #include <imgui.h>
 
@@ -9,8 +10,22 @@ void Gyrolog::SetImGuiContext(uintptr_t ctx) {
 
 // Drawn on the host's render thread. Only the selected tab's body runs, so a
 // tab's popups exist only while it is selected. Actions are handed to the
-// game thread with Execute; the page calls no game function itself.
+// game thread with Execute; the page calls no game function itself. A
+// failure part-way is reported and what the page had opened is closed, so the
+// host's window and the next frame go on as usual.
 void Gyrolog::RenderSettings() {
+    const ui::FrameMark mark = ui::MarkFrame();
+    bool drawn = false;
+    Guarded("settings page", [&] {
+        RenderSettingsTabs();
+        drawn = true;
+    });
+    if (!drawn) {
+        ui::RecoverFrame(mark);
+    }
+}
+
+void Gyrolog::RenderSettingsTabs() {
     // Keeps the freeplay test current where no canvas is drawn.
     gameWrapper->Execute(
         [this](GameWrapper*) { Guarded("freeplay test", [&] { RefreshInFreeplay(); }); });
