@@ -28,13 +28,19 @@ void Gyrolog::RenderTasFiles() {
         ImGui::TextUnformatted("Create a TAS and save it to see it here");
     }
     for (int i = 0; static_cast<size_t>(i) < files->size(); ++i) {
-        ImGui::TextUnformatted((*files)[i].Name.c_str());
+        const std::string load = "Load##Gyrolog" + std::to_string(i);
+        const std::string remove = "Delete##Gyrolog" + std::to_string(i);
+        // A long name gives way to the row's buttons, never the other way.
+        const float spacing = ImGui::GetStyle().ItemSpacing.x;
+        ui::ElidedText((*files)[i].Name, ImGui::GetContentRegionAvail().x -
+                                             ui::ButtonWidth(load.c_str()) -
+                                             ui::ButtonWidth(remove.c_str()) - 2.0f * spacing);
         ImGui::SameLine();
-        if (ImGui::Button(("Load##Gyrolog" + std::to_string(i)).c_str())) {
+        if (ImGui::Button(load.c_str())) {
             DeferOnRow("load", i, (*files)[i].Path, &Gyrolog::LoadTas);
         }
         ImGui::SameLine();
-        if (ui::RedButton(("Delete##Gyrolog" + std::to_string(i)).c_str())) {
+        if (ui::RedButton(remove.c_str())) {
             if (CvarIsOn("tas_confirmfiledelete")) {
                 SelectedFile = i;
                 SelectedFilePath = (*files)[i].Path;

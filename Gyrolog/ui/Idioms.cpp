@@ -17,7 +17,48 @@ int ResizeString(ImGuiInputTextCallbackData* data) {
     return 0;
 }
 
+// The longest start of text, cut before a character, that fits width with
+// the ellipsis after it.
+size_t FittingLength(const std::string& text, float width) {
+    size_t fits = 0;
+    size_t tooLong = text.size();
+    while (tooLong - fits > 1) {
+        size_t middle = fits + (tooLong - fits) / 2;
+        while (middle > fits && (static_cast<unsigned char>(text[middle]) & 0xC0) == 0x80) {
+            --middle; // not inside a UTF-8 sequence
+        }
+        if (middle == fits) {
+            break;
+        }
+        const std::string candidate = text.substr(0, middle) + "...";
+        if (ImGui::CalcTextSize(candidate.c_str()).x <= width) {
+            fits = middle;
+        } else {
+            tooLong = middle;
+        }
+    }
+    return fits;
+}
+
 } // namespace
+
+float ButtonWidth(const char* label, float width) {
+    if (width > 0.0f) {
+        return width;
+    }
+    return ImGui::CalcTextSize(label, nullptr, true).x + ImGui::GetStyle().FramePadding.x * 2.0f;
+}
+
+void ElidedText(const std::string& text, float width) {
+    if (ImGui::CalcTextSize(text.c_str()).x <= width) {
+        ImGui::TextUnformatted(text.c_str());
+        return;
+    }
+    ImGui::TextUnformatted((text.substr(0, FittingLength(text, width)) + "...").c_str());
+    if (ImGui::IsItemHovered()) {
+        ImGui::SetTooltip("%s", text.c_str());
+    }
+}
 
 bool InputText(const char* label, std::string& text) {
     return ImGui::InputText(label, text.data(), text.capacity() + 1,

@@ -19,6 +19,13 @@ void TooltipWhenDisabled(bool disabled, const char* text);
 // A red button; the colours and the ID scope are popped before it returns.
 bool RedButton(const char* label, float width = 0.0f, float height = 0.0f);
 
+// The width a button with this label takes; width 0 sizes it to its text.
+float ButtonWidth(const char* label, float width = 0.0f);
+
+// Text within width: cut at a character and ended with "..." when it does not
+// fit, the whole text in a tooltip while hovered.
+void ElidedText(const std::string& text, float width);
+
 // Two dialog buttons on one line use this size.
 constexpr float PopupButtonWidth = 120.0f;
 

@@ -81,7 +81,8 @@ void RenderReplayCheck(const ReplayCheckView& check) {
 } // namespace
 
 void Tas::RenderDetails() {
-    ImGui::TextUnformatted(("TAS Name: " + Name).c_str());
+    ui::ElidedText("TAS Name: " + Name, ImGui::GetContentRegionAvail().x - ui::PopupButtonWidth -
+                                            ImGui::GetStyle().ItemSpacing.x);
     ImGui::SameLine(0, -1);
     if (ImGui::Button("Change Name##Gyrologname", ImVec2(ui::PopupButtonWidth, 0))) {
         NameEdit = Name;
