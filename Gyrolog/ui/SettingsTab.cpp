@@ -1,6 +1,8 @@
 #include "Guarded.h"
 #include "Gyrolog.h"
 
+#include <algorithm>
+#include <cmath>
 #include <imgui.h>
 
 // The widgets keep no copy of a value: each frame shows the variable as the
@@ -25,7 +27,9 @@ void Gyrolog::RenderFloatCvar(const char* cvarName, const char* label, const flo
         return;
     }
     float value = variable.getFloatValue();
-    if (ImGui::SliderFloat(label, &value, min, max, "%.3f")) {
+    // A Ctrl+click types a value, which the slider takes as it comes.
+    if (ImGui::SliderFloat(label, &value, min, max, "%.3f") && !std::isnan(value)) {
+        value = std::clamp(value, min, max);
         gameWrapper->Execute([variable, value](GameWrapper*) mutable {
             Guarded("setting", [&] { variable.setValue(value); });
         });
