@@ -82,6 +82,17 @@ void Gyrolog::PublishRunCheck(bool newRun) {
     }
 }
 
-void Gyrolog::OnDriftToleranceChanged(std::string, CVarWrapper variable) {
-    *DriftTolerance = variable.getFloatValue();
+// NaN would turn the check off without a word, and below 0 every replay
+// would drift at its first frame: both are refused and the value in force
+// stays.
+void Gyrolog::OnDriftToleranceChanged(std::string oldValue, CVarWrapper variable) {
+    const float tolerance = variable.getFloatValue();
+    if (std::isnan(tolerance) || tolerance < 0.0f) {
+        cvarManager->log("tas_drifttolerance must be a distance of 0 or more, not " +
+                         variable.getStringValue() + ": it stays " +
+                         std::to_string(*DriftTolerance));
+        variable.setValue(oldValue);
+        return;
+    }
+    *DriftTolerance = tolerance;
 }

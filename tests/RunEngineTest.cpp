@@ -660,6 +660,13 @@ TEST_F(ReplayCheckTest, NudgeReportsItsFrameOnceAndTheToleranceDecides) {
     EXPECT_EQ(Check().Frame, 40u);
 
     host.RunLine("tas_drifttolerance 5");
+    // Refused values leave 5 in force, as the replay below shows.
+    for (std::string refused : {"nan", "-1"}) {
+        host.RunLine("tas_drifttolerance " + refused);
+        EXPECT_EQ(LastLog(), "tas_drifttolerance must be a distance of 0 or more, not " + refused +
+                                 ": it stays 5.000000");
+        EXPECT_EQ(host.GetConsole().FindVariable("tas_drifttolerance")->value, "5");
+    }
     StartReplay();
     Tick(40);
     host.Nudge({0.0f, 3.0f, 0.0f});
