@@ -355,6 +355,17 @@ TEST(RunToolTest, CheckExitStatusFollowsTheWorstFile) {
     EXPECT_EQ(RunTool("export " + Arg(rejected)), 2);
 }
 
+// A path that starts at the root of the drive, as Windows paths may.
+TEST(RunToolTest, PathsFromTheRootAreNoOptions) {
+    const fs::path file = fs::current_path() / "root-path-test.data";
+    std::ofstream(file, std::ios::binary) << Bytes(AwkwardRun());
+    const std::string fromRoot = "/" + file.relative_path().generic_string();
+    const ToolRun run = Tool("info \"" + fromRoot + "\"");
+    fs::remove(file);
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_TRUE(run.output.starts_with("file: ")) << run.output;
+}
+
 TEST(RunToolTest, InfoReportsTheTraceFileAndWhetherItBelongs) {
     TempFolder folder;
     const fs::path run = folder.path() / "run.data";

@@ -94,6 +94,40 @@ TEST_F(UiTest, FilesListsRowsWithLoadAndDelete) {
     EXPECT_EQ(rows[1], "ui: " + Plugin().Files()[1].Name + " | Load | Delete");
 }
 
+// Long names give way to the buttons beside them, shown whole in a tooltip.
+TEST_F(UiTest, LongNamesAreCutSoTheirButtonsStayInReach) {
+    const std::string name(MaxTasNameBytes, 'n');
+    CaptureRun(name);
+    Tab("Loaded TAS");
+    bool cut = false;
+    for (auto& line : Show()) {
+        cut =
+            cut || (line.starts_with("ui: TAS Name: nnn") && line.ends_with("n... | Change Name"));
+    }
+    EXPECT_TRUE(cut);
+    Click("Change Name");
+    EXPECT_TRUE(Shows("ui popup: Change TAS Name"));
+    Click("Cancel");
+
+    SaveRunFile(name);
+    Plugin().RefreshTasFiles();
+    Tab("Files");
+    std::string row;
+    for (auto& line : Show()) {
+        if (line.ends_with("| Load | Delete")) {
+            row = line;
+        }
+    }
+    ASSERT_TRUE(row.starts_with("ui: nnnnnnnnnn")) << row;
+    EXPECT_TRUE(row.ends_with("n... | Load | Delete")) << row;
+    const std::string shown = row.substr(4, row.find(" | ") - 4);
+    ASSERT_EQ(Ui().Hover(shown), "");
+    EXPECT_EQ(Tooltip(), name);
+    Click("Load");
+    Ui().Frame();
+    EXPECT_EQ(LastToast(), name + " loaded");
+}
+
 TEST_F(UiTest, LoadIsDeferredToTheGameThread) {
     SaveRunFile("alpha");
     Plugin().RefreshTasFiles();
@@ -344,6 +378,19 @@ TEST_F(UiTest, RenameRefusesBadNamesWithTooltips) {
     ASSERT_EQ(Ui().Hover("Update"), "");
     EXPECT_EQ(Tooltip(), "Name can't contain these charaters \\/:*?\"<>|.");
 
+    // A backend that hands over the two UTF-16 halves of an emoji one by one.
+    ASSERT_EQ(Ui().Edit("TAS Name"), "");
+    Ui().TypeCodepoints({'e', 0xD83D, 0xDE00});
+    EXPECT_FALSE(IsValidUtf8(Run().NameEdit));
+    ASSERT_EQ(Ui().Hover("Update"), "");
+    EXPECT_EQ(Tooltip(), "Name must be valid text");
+    Click("Update");
+    EXPECT_EQ(Run().Name, "old");
+
+    Enter("TAS Name", std::string(MaxTasNameBytes + 1, 'n'));
+    ASSERT_EQ(Ui().Hover("Update"), "");
+    EXPECT_EQ(Tooltip(), "Name can't be longer than 200 bytes");
+
     Enter("TAS Name", "café ñ");
     EXPECT_EQ(Run().NameEdit, "café ñ"); // one character each, not their bytes
     Click("Update");
@@ -378,6 +425,26 @@ TEST_F(UiTest, SaveAsksBeforeOverwriting) {
     Click("Save TAS");
     Ui().Frame();
     EXPECT_EQ(fs::file_size(RunFolder() / "saved.data"), TasFileSize(0, 0));
+}
+
+// The page's frame goes on after a failure inside it: the host's window ends
+// as usual and the next frames draw the page again.
+TEST_F(UiTest, AFailureInThePageIsReportedAndTheFrameRecovers) {
+    CaptureRun();
+    Run().Name = "\xED\xA0\xBD"; // no text: its file name cannot be made
+    Tab("Loaded TAS");
+    Click("Save TAS");
+    Ui().Frame();
+    EXPECT_TRUE(host.Errors().empty());
+    EXPECT_EQ(LastLog(), "Error in settings page: the name is not valid UTF-8 text");
+    EXPECT_TRUE(Shows("ui: Files | Loaded TAS | Controls | Settings"));
+    Tab("Controls");
+    EXPECT_TRUE(Shows("ui: 1.000 [at 19%] | Replaying Speed"));
+    Tab("Loaded TAS");
+    Run().Name = "run";
+    Click("Save TAS");
+    Ui().Frame();
+    EXPECT_EQ(LastToast(), "run saved to file");
 }
 
 TEST_F(UiTest, SaveWithoutNameToastsAtOnce) {
@@ -561,6 +628,15 @@ TEST_F(UiTest, SpeedSliderDefersOneWritePerChangedFrame) {
     Ui().Frame(3);
     EXPECT_EQ(writes, (std::vector<std::string>{"2", "2.5"}));
     EXPECT_TRUE(Shows("ui: 2.500 [at 49%] | Replaying Speed")); // (2.5 - 0.05) / (5 - 0.05)
+
+    // A typed value stays within the slider's range.
+    for (auto [typed, kept] : {std::pair{"9", "5"}, std::pair{"-1", "0.05"}}) {
+        ASSERT_EQ(Ui().Edit("Replaying Speed"), "");
+        Ui().Type(typed);
+        ASSERT_EQ(Ui().Key("enter"), "");
+        Ui().Frame(2);
+        EXPECT_EQ(speed->value, kept) << typed;
+    }
 }
 
 TEST_F(UiTest, SettingsCheckboxesWriteOnceThroughTheGameThread) {

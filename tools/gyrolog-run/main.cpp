@@ -171,6 +171,8 @@ int Import(const fs::path& in, const fs::path& out) {
 int main(int argc, char** argv) {
     CLI::App app{"Inspect, check, export and import Gyrolog run files."};
     app.require_subcommand(1);
+    // "/Users/me/run.data" is a path on Windows too, never an option.
+    app.allow_windows_style_options(false);
 
     fs::path infoFile;
     bool infoJson = false;
