@@ -230,20 +230,26 @@ TEST_F(RunEngineTest, EarlyTeleportSkipsToItsFrame) {
     EXPECT_EQ(UsedThrottle(), 6.0f);
 }
 
-TEST_F(RunEngineTest, RecordingNotesTeleportsOutsideTheCooldown) {
+TEST_F(RunEngineTest, RecordingNotesTeleportsOutsideTheCooldownOfTwelveTicks) {
     RunWithInputs(0);
     StartReplay();
     Tick(10);
     host.Teleport({});
-    host.Wait(0.05);
-    host.Teleport({});
+    Tick(11);
+    host.Teleport({}); // the eleventh tick after one seen: the same teleport
     EXPECT_EQ(Run().PendingTeleportFrames, std::vector<uint64_t>{10});
-    host.Wait(0.2);
-    Tick(5);
+    Tick(1);
     host.Teleport({});
-    host.Wait(0.15);
+    EXPECT_EQ(Run().PendingTeleportFrames, (std::vector<uint64_t>{10, 22}));
+
+    // Game time, not the host's clock: faster ticks and time without ticks
+    // change nothing.
+    host.RunLine("tas_recordspeed 4");
+    Tick(30);
     host.Teleport({});
-    EXPECT_EQ(Run().PendingTeleportFrames, (std::vector<uint64_t>{10, 15, 15}));
+    host.Wait(1.0);
+    host.Teleport({});
+    EXPECT_EQ(Run().PendingTeleportFrames, (std::vector<uint64_t>{10, 22, 52}));
 }
 
 TEST_F(RunEngineTest, FirstTeleportAfterATakeOverAt120With30PendingIs150) {
@@ -273,22 +279,24 @@ TEST_F(RunEngineTest, TeleportWithNoFrameLeftStillStartsTheCooldown) {
     RunWithInputs(20, {1});
     StartReplay();
     host.Teleport({});
-    host.Wait(0.2);
-    Tick(3);
-    EXPECT_EQ(Run().CurrentFrame, 4u);
+    Tick(12);
+    EXPECT_EQ(Run().CurrentFrame, 13u);
     host.Teleport({});
-    EXPECT_EQ(Run().CurrentFrame, 4u);
-    EXPECT_TRUE(Plugin().TeleportCooldown());
+    EXPECT_EQ(Run().CurrentFrame, 13u);
+    EXPECT_EQ(Plugin().TeleportCooldownTicks(), TeleportCooldownLength);
     Tick(1);
     host.Teleport({});
     EXPECT_EQ(Run().CurrentFrame, 1u);
 
+    // Stopped, the cooldown still starts, and counts the car's ticks only.
     host.RunLine("tas_stop");
-    host.Wait(0.2);
+    Tick(11);
+    EXPECT_EQ(Plugin().TeleportCooldownTicks(), 0u);
     host.Teleport({});
-    EXPECT_TRUE(Plugin().TeleportCooldown());
-    host.Wait(0.1);
-    EXPECT_FALSE(Plugin().TeleportCooldown());
+    host.Wait(1.0);
+    EXPECT_EQ(Plugin().TeleportCooldownTicks(), TeleportCooldownLength);
+    Tick(12);
+    EXPECT_EQ(Plugin().TeleportCooldownTicks(), 0u);
 }
 
 TEST_F(RunEngineTest, StartPlacesCarAndBallFiveTimesThenReplays) {
