@@ -47,13 +47,13 @@ uint64_t TraceDigest(const TasData& run);
 void WriteTrace(std::ostream& stream, const TasData& run);
 
 enum class TraceFit {
-    Belongs,         // read into the trace
-    OtherFrames,     // holds another number of frames than the run
-    OtherInputs,     // a version 1 trace recorded with other inputs
-    OtherRun,        // recorded with other inputs, starting states or hitbox
-    Empty,           // the file holds no byte
-    HeaderCutShort,  // the file ends inside its header
-    Unreadable,      // not a trace file, or its entries are cut short or followed by more
+    Belongs,        // read into the trace
+    OtherFrames,    // holds another number of frames than the run
+    OtherInputs,    // a version 1 trace recorded with other inputs
+    OtherRun,       // recorded with other inputs, starting states or hitbox
+    Empty,          // the file holds no byte
+    HeaderCutShort, // the file ends inside its header
+    Unreadable,     // not a trace file, or its entries are cut short or followed by more
 };
 
 struct TraceReadResult {
@@ -64,8 +64,7 @@ struct TraceReadResult {
 // Reads the trace of this run; trace is filled only when the file belongs to
 // the run. The file's size is checked against its header before anything is
 // allocated. May throw std::bad_alloc.
-TraceReadResult ReadTrace(std::istream& stream, const TasData& run,
-                          std::vector<TraceEntry>& trace);
+TraceReadResult ReadTrace(std::istream& stream, const TasData& run, std::vector<TraceEntry>& trace);
 
 // The console line for a trace file that does not belong to the run of that
 // name, which has runFrames inputs.

@@ -71,8 +71,7 @@ void Tas::MergePendingTrace() {
     auto& trace = Data.Trace;
     const auto kept = static_cast<size_t>(CurrentFrame);
     const bool covered = !RecordedFromOtherStart && (Data.HasTrace() || kept == 0) &&
-                         trace.size() >= kept &&
-                         PendingTrace.size() == PendingInputs.size();
+                         trace.size() >= kept && PendingTrace.size() == PendingInputs.size();
     if (covered) {
         trace.reserve(kept + PendingTrace.size());
         trace.resize(kept);

@@ -46,9 +46,7 @@ struct TasData {
     TasData() = default;
     TasData(TasData&& other) noexcept;
     // Whether replays of this run can be checked against its recording.
-    bool HasTrace() const {
-        return !Trace.empty() && Trace.size() == Inputs.size() && !TraceStale;
-    }
+    bool HasTrace() const { return !Trace.empty() && Trace.size() == Inputs.size() && !TraceStale; }
     // Takes the other's arrays (releasing ours first) and leaves its arrays
     // empty; moving onto itself changes nothing.
     TasData& operator=(TasData&& other) noexcept;
