@@ -391,6 +391,23 @@ TEST(RunToolTest, InfoReportsTheTraceFileAndWhetherItBelongs) {
                   .output.find("trace: 3 frames, does not belong to the run: it holds 3 "
                                "frames, the run has 2"),
               std::string::npos);
+
+    // An empty file holds no trace; one that ends inside its header has no
+    // count to tell (here 7 of its 8 bytes).
+    const struct {
+        size_t bytes;
+        const char* text;
+        const char* json;
+    } cases[] = {{0, "trace: none\n", "\"trace\": null"},
+                 {23, "trace: cut short\n", "\"frames\": null"}};
+    for (const auto& c : cases) {
+        std::ofstream(TracePath(run), std::ios::binary) << trace.substr(0, c.bytes);
+        const std::string text = Tool("info " + run.string()).output;
+        EXPECT_NE(text.find(c.text), std::string::npos) << text;
+        EXPECT_EQ(text.find("frames, "), std::string::npos) << text;
+        const std::string json = Tool("info --json " + run.string()).output;
+        EXPECT_NE(json.find(c.json), std::string::npos) << json;
+    }
 }
 
 TEST(RunToolTest, ExportImportThroughFilesAndRefusalWritesNothing) {

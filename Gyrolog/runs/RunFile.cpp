@@ -110,8 +110,8 @@ void SaveRunFile(const fs::path& path, const TasData& data) {
     bool traceInPlace = false;
     try {
         if (traced) {
-            traceWritten = WriteBeside(
-                trace, [&](std::ostream& stream) { WriteTrace(stream, data.Trace, data.Inputs); });
+            traceWritten =
+                WriteBeside(trace, [&](std::ostream& stream) { WriteTrace(stream, data); });
         }
         // A folder of the trace's name is no trace: it stays, and blocks a new one.
         if (fs::is_regular_file(fs::symlink_status(trace))) {

@@ -75,7 +75,7 @@ RunLoadResult LoadRun(const TasFile& file, Tas& tas) {
         return result; // a run without a trace loads as it is, unchecked
     }
     std::ifstream stream(trace, std::ios::binary);
-    result.trace = ReadTrace(stream, tas.Data.Inputs, tas.Data.Trace);
+    result.trace = ReadTrace(stream, tas.Data, tas.Data.Trace);
     return result;
 }
 
