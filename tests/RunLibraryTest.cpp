@@ -85,21 +85,6 @@ TEST_F(RunLibraryTest, RenamedRunIsSavedBesideTheOldFile) {
     EXPECT_EQ(ListedNames().size(), 2u);
 }
 
-TEST_F(RunLibraryTest, FailedSaveReportsAndKeepsTheOldFile) {
-    SaveRun("keep", 2);
-    const std::string before = FileBytes(RunFolder() / "keep.data");
-    // A folder where the temporary file would go makes the write fail; it
-    // was not the save's to remove.
-    fs::create_directory(RunFolder() / "keep.data.saving");
-    SaveRun("keep", 5);
-    EXPECT_EQ(LastToast(), "Error saving file, check logs");
-    EXPECT_EQ(host.Toasts().back().type, 3);
-    ASSERT_FALSE(host.Logs().empty());
-    EXPECT_TRUE(LastLog().starts_with("Error saving file: cannot create ")) << LastLog();
-    EXPECT_EQ(FileBytes(RunFolder() / "keep.data"), before);
-    EXPECT_TRUE(fs::is_directory(RunFolder() / "keep.data.saving"));
-}
-
 TEST_F(RunLibraryTest, SaveThroughASymlinkReplacesWhatItPointsTo) {
     const fs::path elsewhere = data.path() / "elsewhere";
     fs::create_directory(elsewhere);
