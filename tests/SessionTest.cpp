@@ -194,10 +194,11 @@ protected:
 
     // The session with the shim preloaded; its exit status.
     int SaveEndingAt(const std::string& script, long call) {
-        // Absolute paths: the shim tells the folder's files by their paths.
+        // Absolute paths: the shim tells the folder's files by their paths. A
+        // sanitizer's runtime then comes after the shim, which it allows.
         const std::string command =
-            "GYROLOG_CRASH_DIR=" + fs::canonical(Folder()).string() +
-            " GYROLOG_CRASH_AT=" + std::to_string(call) +
+            "ASAN_OPTIONS=verify_asan_link_order=0 GYROLOG_CRASH_DIR=" +
+            fs::canonical(Folder()).string() + " GYROLOG_CRASH_AT=" + std::to_string(call) +
             " GYROLOG_CRASH_LOG=" + (log.path() / "calls").string() +
             " LD_PRELOAD=" GYROLOG_CRASH_SHIM_PATH " " GYROLOG_SIM_PATH " --data " +
             fs::canonical(data.path()).string() + " --plugin " GYROLOG_PLUGIN_PATH " " + script +
