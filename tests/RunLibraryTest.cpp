@@ -87,21 +87,6 @@ TEST_F(RunLibraryTest, RenamedRunIsSavedBesideTheOldFile) {
     EXPECT_EQ(ListedNames().size(), 2u);
 }
 
-TEST_F(RunLibraryTest, FailedSaveReportsAndKeepsTheOldFile) {
-    SaveRun("keep", 2);
-    const std::string before = FileBytes(RunFolder() / "keep.data");
-    // A folder where the temporary file would go makes the write fail; it
-    // was not the save's to remove.
-    fs::create_directory(RunFolder() / "keep.data.saving");
-    SaveRun("keep", 5);
-    EXPECT_EQ(LastToast(), "Error saving file, check logs");
-    EXPECT_EQ(host.Toasts().back().type, 3);
-    ASSERT_FALSE(host.Logs().empty());
-    EXPECT_TRUE(LastLog().starts_with("Error saving file: cannot create ")) << LastLog();
-    EXPECT_EQ(FileBytes(RunFolder() / "keep.data"), before);
-    EXPECT_TRUE(fs::is_directory(RunFolder() / "keep.data.saving"));
-}
-
 TEST_F(RunLibraryTest, SaveThroughASymlinkReplacesWhatItPointsTo) {
     const fs::path elsewhere = data.path() / "elsewhere";
     fs::create_directory(elsewhere);
@@ -484,6 +469,36 @@ TEST_F(RunLibraryTest, DeleteOfAFileAlreadyGoneIsQuiet) {
     Plugin().DeleteTas(-1);
     Plugin().DeleteTas(5);
     EXPECT_TRUE(host.Toasts().empty());
+}
+
+TEST_F(RunLibraryTest, DeleteSaysWhichTraceFileStays) {
+    SaveTracedRun("a", 2);
+    SaveTracedRun("b", 2);
+    fs::remove(TraceFile("a"));
+    fs::create_directory(TraceFile("a")); // not a trace file, and not empty
+    WriteFile(TraceFile("a") / "inside", "kept");
+    Plugin().RefreshTasFiles();
+    host.ClearRecords();
+    Plugin().DeleteTas(Plugin().FileIndex("a"));
+    EXPECT_FALSE(fs::exists(RunFolder() / "a.data"));
+    EXPECT_EQ(FileBytes(TraceFile("a") / "inside"), "kept");
+    ASSERT_EQ(host.Logs().size(), 1u);
+    EXPECT_EQ(LastLog(), "Deleted a, but its trace file " + TraceFile("a").string() +
+                             " stays: it is a folder");
+    ASSERT_EQ(host.Toasts().size(), 1u);
+    EXPECT_EQ(LastToast(), "a deleted, but not its trace file, check logs");
+    EXPECT_EQ(host.Toasts().back().type, 2);
+    EXPECT_EQ(ListedNames(), std::vector<std::string>{"b"});
+
+    // A run file that cannot be removed: nothing is, and the delete says so.
+    fs::remove(RunFolder() / "b.data");
+    fs::create_directory(RunFolder() / "b.data");
+    WriteFile(RunFolder() / "b.data" / "inside", "kept");
+    host.ClearRecords();
+    Plugin().DeleteTas(Plugin().FileIndex("b"));
+    EXPECT_EQ(LastToast(), "Error deleting file, check logs");
+    EXPECT_TRUE(LastLog().starts_with("Error deleting file: ")) << LastLog();
+    EXPECT_TRUE(fs::exists(TraceFile("b")));
 }
 
 TEST_F(RunLibraryTest, DeleteWhoseRelistFailsIsReported) {

@@ -472,12 +472,14 @@ TEST(RunToolTest, CsvExportWritesBothFilesOrNeither) {
     EXPECT_EQ(FileText(csv), "old");
     EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 3);
 
-    // A folder where the CSV is written aside blocks the export and stays.
+    // A folder of a name an export could write aside under is not its own:
+    // it stays, and the export writes under a name of its own.
     fs::remove(json);
     fs::create_directory(folder.path() / "run.csv.saving");
-    EXPECT_EQ(RunTool("export " + Arg(run) + " -o " + Arg(csv)), 2);
-    EXPECT_EQ(FileText(csv), "old");
+    EXPECT_EQ(RunTool("export " + Arg(run) + " -o " + Arg(csv)), 0);
+    EXPECT_NE(FileText(csv), "old");
     EXPECT_TRUE(fs::is_directory(folder.path() / "run.csv.saving"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 4);
 }
 
 } // namespace
