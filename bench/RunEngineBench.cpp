@@ -133,7 +133,10 @@ void Merge(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         run.Data.Inputs = hour.Inputs;
-        run.PendingInputs = hour.Inputs;
+        run.PendingInputs.clear();
+        for (const VehicleInput& input : hour.Inputs) {
+            run.PendingInputs.push_back(input);
+        }
         run.CurrentFrame = HourOfFrames / 2;
         run.State = TasState::Stopped;
         run.InputsApplied = false;

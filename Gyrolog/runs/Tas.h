@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bakkesmod/wrappers/wrapperstructs.h"
+#include "runs/ChunkedVector.h"
 #include "runs/Hitbox.h"
 #include "runs/RunTrace.h"
 #include "runs/VehicleInput.h"
@@ -54,9 +55,11 @@ struct TasData {
 struct Tas {
     TasData Data;
     std::string Name; // also the file name without ".data"; empty = cannot be saved
-    std::vector<VehicleInput> PendingInputs;     // recorded since the take-over
+    // Recorded since the take-over, a tick at a time: chunked, so that no tick
+    // copies what was recorded before it.
+    ChunkedVector<VehicleInput> PendingInputs;
     std::vector<uint64_t> PendingTeleportFrames; // absolute frames of the merged run
-    std::vector<TraceEntry> PendingTrace;        // one per pending input
+    ChunkedVector<TraceEntry> PendingTrace;      // one per pending input
     uint64_t CurrentFrame = 0;
     uint64_t NextTeleport = 0;
     std::atomic<TasState> State = TasState::Stopped; // also read by the settings page
