@@ -89,6 +89,7 @@ private:
     std::shared_ptr<const std::vector<TasFile>> RunFiles();
     void SaveTas();
     void LoadTas(int index);
+    void ReplaceLoadedRun(std::string name, TasData& run);
     void DeleteTas(int index);
 
     // Run capture and car check.

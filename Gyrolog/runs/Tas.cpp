@@ -29,6 +29,10 @@ TasData& TasData::operator=(TasData&& other) noexcept {
 
 void Tas::Reset() {
     Data = TasData();
+    ResetRunState();
+}
+
+void Tas::ResetRunState() {
     PendingInputs.clear();
     PendingTeleportFrames.clear();
     PendingTrace.clear();

@@ -69,6 +69,9 @@ struct Tas {
 
     // Back to an empty run under the same name.
     void Reset();
+    // The run engine's state back to a run not yet started: nothing pending,
+    // at frame 0, stopped.
+    void ResetRunState();
     // Splices the pending inputs, teleports and trace in at CurrentFrame.
     void MergePending();
     void MergePendingTrace();
