@@ -27,12 +27,14 @@ void* operator new(size_t bytes) {
     throw std::bad_alloc();
 }
 
-void operator delete(void* memory) noexcept {
+// Not inlined into its callers, where the compiler would take the free for a
+// mismatch with the operator new it sees.
+[[gnu::noinline]] void operator delete(void* memory) noexcept {
     std::free(memory);
 }
 
 void operator delete(void* memory, size_t) noexcept {
-    std::free(memory);
+    ::operator delete(memory);
 }
 
 namespace {
