@@ -142,8 +142,8 @@ private:
         std::make_shared<const std::vector<TasFile>>();
     // Guards the loaded run's name and the fields the run editor shows and
     // edits in place (starting states, hitbox, sensitivities). The page holds
-    // it while it draws them; the game thread takes it where it reads the
-    // editable ones or replaces any of them.
+    // it while it draws them; the game thread takes it only briefly, to copy
+    // the editable ones or to swap in a run read aside, never across file work.
     std::mutex LoadedTasLock;
     // The game's freeplay test for the Controls tab, kept current on the game
     // thread by the canvas drawable and by an action each drawn page frame
