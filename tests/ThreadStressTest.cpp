@@ -1,8 +1,9 @@
 // The page drawn freely on the render thread, every tab and its popups,
 // while the game thread records, replays, takes over, saves, loads (also
-// files that fail to load), refreshes, deletes and creates runs. Built with ThreadSanitizer, it
-// finds what the two threads share unsafely; in any build it finds game functions called from the
-// render thread and failures that escape a callback.
+// files that fail to load), refreshes, deletes and creates runs. Built with
+// ThreadSanitizer, it finds what the two threads share unsafely; in any build
+// it finds game functions called from the render thread and failures that
+// escape a callback.
 #include "PluginHarness.h"
 
 #include <algorithm>
