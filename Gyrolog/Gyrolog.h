@@ -97,6 +97,7 @@ private:
     std::shared_ptr<const std::vector<TasFile>> RunFiles();
     void SaveTas();
     void LoadTas(int index);
+    void ReplaceLoadedRun(std::string name, TasData& run);
     void DeleteTas(int index);
 
     // Run capture and car check.
@@ -152,8 +153,8 @@ private:
         std::make_shared<const std::vector<TasFile>>();
     // Guards the loaded run's name and the fields the run editor shows and
     // edits in place (starting states, hitbox, sensitivities). The page holds
-    // it while it draws them; the game thread takes it where it reads the
-    // editable ones or replaces any of them.
+    // it while it draws them; the game thread takes it only briefly, to copy
+    // the editable ones or to swap in a run read aside, never across file work.
     std::mutex LoadedTasLock;
     // The game's freeplay test for the Controls tab, kept current on the game
     // thread by the canvas drawable and by an action each drawn page frame

@@ -14,6 +14,18 @@ struct GyrologTestAccess {
     }
     void UpdateInputs() { plugin.UpdateInputs(); }
     void BeginDriftCheck() { plugin.BeginDriftCheck(); }
+    void SaveTas() { plugin.SaveTas(); }
+    void LoadTas(int index) { plugin.LoadTas(index); }
+    void RefreshTasFiles() { plugin.RefreshTasFiles(); }
+    int FileIndex(const std::string& name) {
+        const auto files = plugin.RunFiles();
+        for (size_t i = 0; i < files->size(); ++i) {
+            if ((*files)[i].Name == name) {
+                return static_cast<int>(i);
+            }
+        }
+        return -1;
+    }
     bool StillChecking() { return plugin.ReplayCheck.Last == ReplayCheckView::Checking; }
     GameWrapper& Game() { return *plugin.gameWrapper; }
 };

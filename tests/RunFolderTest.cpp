@@ -147,20 +147,17 @@ TEST_F(RunFolderTest, LoadTellsLoadedRejectedAndCutShort) {
     const std::string whole = FileBytes(Folder() / "whole.data");
     WriteFile(Folder() / "short.data", whole.substr(0, 12));
 
-    Tas tas;
-    tas.State = TasState::Replaying;
-    EXPECT_EQ(LoadRun(Listed("whole"), tas).file.outcome, ReadOutcome::Loaded);
-    EXPECT_EQ(tas.Name, "whole");
-    EXPECT_EQ(tas.Data.Inputs.size(), 4u);
-    EXPECT_EQ(tas.State, TasState::Stopped);
+    const RunLoadResult loaded = LoadRun(Listed("whole"));
+    EXPECT_EQ(loaded.file.outcome, ReadOutcome::Loaded);
+    EXPECT_EQ(loaded.data.Inputs.size(), 4u);
+    EXPECT_EQ(loaded.data.Hitbox, HitboxType::Octane);
 
-    EXPECT_EQ(LoadRun(Listed("other"), tas).file.outcome, ReadOutcome::Rejected);
-    EXPECT_EQ(tas.Name, "");
-    EXPECT_EQ(tas.Data.Inputs.size(), 4u);
+    EXPECT_EQ(LoadRun(Listed("other")).file.outcome, ReadOutcome::Rejected);
 
-    EXPECT_EQ(LoadRun(Listed("short"), tas).file.outcome, ReadOutcome::CutShort);
-    EXPECT_EQ(tas.Name, "short");
-    EXPECT_EQ(tas.Data.Hitbox, HitboxType::Other);
+    const RunLoadResult cut = LoadRun(Listed("short"));
+    EXPECT_EQ(cut.file.outcome, ReadOutcome::CutShort);
+    EXPECT_EQ(cut.data.Inputs.size(), 4u);
+    EXPECT_EQ(cut.data.Hitbox, HitboxType::Other);
 }
 
 TEST_F(RunFolderTest, DeleteRelistsAndAFileAlreadyGoneIsNoFailure) {
@@ -185,9 +182,7 @@ TEST_F(RunFolderTest, NonAsciiNamesRoundTripAsUtf8) {
     Save(name, 2);
     EXPECT_TRUE(fs::exists(Folder() / fs::path(u8"\u00E9t\u00E9 \u65E5\u672C \u0401.data")));
     EXPECT_EQ(ListedNames(), std::vector<std::string>{name});
-    Tas tas;
-    EXPECT_EQ(LoadRun(Listed(name), tas).file.outcome, ReadOutcome::Loaded);
-    EXPECT_EQ(tas.Name, name);
+    EXPECT_EQ(LoadRun(Listed(name)).file.outcome, ReadOutcome::Loaded);
     std::vector<TasFile> files;
     DeleteRun(Listed(name), Folder(), files);
     EXPECT_TRUE(files.empty());

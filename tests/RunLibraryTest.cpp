@@ -1,7 +1,11 @@
 #include "PluginHarness.h"
 
+#include <atomic>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <new>
 #include <set>
 #include <sstream>
 #include <sys/mount.h>
@@ -9,7 +13,44 @@
 
 namespace {
 
+// While set, allocations of at least this many bytes fail: memory running
+// out for real, inside the plugin's own reading.
+std::atomic<size_t> failingAllocationBytes = SIZE_MAX;
+
+} // namespace
+
+void* operator new(size_t bytes) {
+    if (bytes >= failingAllocationBytes.load(std::memory_order_relaxed)) {
+        throw std::bad_alloc();
+    }
+    if (void* memory = std::malloc(bytes > 0 ? bytes : 1)) {
+        return memory;
+    }
+    throw std::bad_alloc();
+}
+
+// Not inlined into its callers, where the compiler would take the free for a
+// mismatch with the operator new it sees.
+[[gnu::noinline]] void operator delete(void* memory) noexcept {
+    std::free(memory);
+}
+
+void operator delete(void* memory, size_t) noexcept {
+    ::operator delete(memory);
+}
+
+namespace {
+
 namespace fs = std::filesystem;
+
+// Allocations this large or larger fail while it lives.
+class AllocationsFailFrom {
+public:
+    explicit AllocationsFailFrom(size_t bytes) { failingAllocationBytes = bytes; }
+    ~AllocationsFailFrom() { failingAllocationBytes = SIZE_MAX; }
+    AllocationsFailFrom(const AllocationsFailFrom&) = delete;
+    AllocationsFailFrom& operator=(const AllocationsFailFrom&) = delete;
+};
 
 class RunLibraryTest : public PluginTest {
 protected:
@@ -397,14 +438,13 @@ TEST_F(RunLibraryTest, LoadOutsideTheListDoesNothing) {
     EXPECT_TRUE(host.Logs().empty());
 }
 
-TEST_F(RunLibraryTest, RejectedFileKeepsTheRunUnderAnEmptyName) {
+TEST_F(RunLibraryTest, RejectedFileKeepsTheRunAndItsName) {
     SaveRun("mine", 7);
     WriteFile(RunFolder() / "x.data", std::string("\x02\x00\x00\x00", 4) + std::string(132, '\0'));
     WriteFile(RunFolder() / "empty.data", "");
     WriteFile(RunFolder() / "three.data", std::string("\x01\x00\x00", 3));
     Plugin().RefreshTasFiles();
     for (auto name : {"x", "empty", "three"}) {
-        Run().Name = "mine";
         host.ClearRecords();
         Plugin().LoadTas(Plugin().FileIndex(name));
         ASSERT_EQ(host.Logs().size(), 1u) << name;
@@ -412,7 +452,7 @@ TEST_F(RunLibraryTest, RejectedFileKeepsTheRunUnderAnEmptyName) {
                              "and file is a tas file");
         EXPECT_EQ(LastToast(), "Error loading file, check logs");
         EXPECT_EQ(host.Toasts().back().type, 3);
-        EXPECT_EQ(Run().Name, "");
+        EXPECT_EQ(Run().Name, "mine");
         EXPECT_EQ(Run().Data.Inputs.size(), 7u);
     }
 }
@@ -430,6 +470,75 @@ TEST_F(RunLibraryTest, DamagedCountIsRefusedAndKeepsTheRun) {
     EXPECT_EQ(LastToast(), "Error loading file, check logs");
     EXPECT_EQ(Run().Name, "mine");
     EXPECT_EQ(Run().Data.Inputs.size(), 7u);
+}
+
+// A run file and a trace large enough that only their arrays reach the sizes
+// at which memory runs out: 640 KB of inputs, 1.5 MB of trace.
+constexpr size_t BigRunFrames = 20000;
+constexpr size_t MoreThanAnyButTheArrays = 64 * 1024;
+constexpr size_t MoreThanTheInputs = 1024 * 1024;
+
+TEST_F(RunLibraryTest, LoadThatRunsOutOfMemoryLeavesTheRunItsTraceAndThePageAsTheyWere) {
+    SaveTracedRun("big", BigRunFrames);
+    SaveTracedRun("mine", 7, 0.25f);
+    Plugin().RefreshTasFiles();
+    Plugin().LoadTas(Plugin().FileIndex("mine"));
+    ASSERT_EQ(Plugin().ReplayCheck().TraceFrames, 7u);
+    // Recorded after a take-over and not applied yet.
+    Run().PendingInputs.push_back(Input(1.0f));
+    Run().PendingTrace.push_back(TraceEntry{});
+    Run().InputsApplied = false;
+    ASSERT_EQ(host.GetUi().Click("Loaded TAS"), "");
+    const auto page = sim::Ui::Lines(host.GetUi().Show());
+
+    const std::pair<const char*, size_t> failures[] = {
+        {"the run file", MoreThanAnyButTheArrays},
+        {"the trace", MoreThanTheInputs},
+    };
+    for (const auto& [step, limit] : failures) {
+        host.ClearRecords();
+        {
+            const AllocationsFailFrom failing(limit);
+            Plugin().LoadTas(Plugin().FileIndex("big"));
+        }
+        EXPECT_EQ(LastLog(), "Error loading file: std::bad_alloc") << step;
+        EXPECT_EQ(LastToast(), "Error loading file, check logs") << step;
+        EXPECT_EQ(host.Toasts().back().type, 3) << step;
+        EXPECT_EQ(Run().Name, "mine") << step;
+        ASSERT_EQ(Run().Data.Inputs.size(), 7u) << step;
+        EXPECT_EQ(Run().Data.Inputs[6].Throttle, 0.25f) << step;
+        EXPECT_EQ(Run().Data.Trace.size(), 7u) << step;
+        EXPECT_EQ(Run().Data.Hitbox, HitboxType::Octane) << step;
+        EXPECT_EQ(Run().PendingInputs.size(), 1u) << step;
+        EXPECT_FALSE(Run().InputsApplied) << step;
+        EXPECT_EQ(Plugin().ReplayCheck().TraceFrames, 7u) << step;
+        EXPECT_EQ(sim::Ui::Lines(host.GetUi().Show()), page) << step;
+    }
+    // With memory enough, the same file loads.
+    Plugin().LoadTas(Plugin().FileIndex("big"));
+    EXPECT_EQ(LastToast(), "big loaded");
+    EXPECT_EQ(Run().Data.Trace.size(), BigRunFrames);
+}
+
+TEST_F(RunLibraryTest, FailedLoadStillEndsTheRunningRun) {
+    SaveRun("big", BigRunFrames);
+    CaptureRun("other");
+    Run().Data.Inputs.assign(50, VehicleInput{});
+    host.RunLine("tas_replayspeed 0.5; tas_start");
+    host.Wait(0.2);
+    ASSERT_EQ(Run().State, TasState::Replaying);
+    Plugin().RefreshTasFiles();
+    host.ClearRecords();
+    {
+        const AllocationsFailFrom failing(MoreThanAnyButTheArrays);
+        Plugin().LoadTas(Plugin().FileIndex("big"));
+    }
+    EXPECT_EQ(LastToast(), "Error loading file, check logs");
+    EXPECT_EQ(Run().State, TasState::Stopped);
+    EXPECT_EQ(host.ExecutedCommands(), std::vector<std::string>{"sv_soccar_gamespeed 1"});
+    EXPECT_EQ(Plugin().SpeedMode(), 0);
+    EXPECT_EQ(Run().Name, "other");
+    EXPECT_EQ(Run().Data.Inputs.size(), 50u);
 }
 
 TEST_F(RunLibraryTest, CutShortFileLoadsWithAWarning) {

@@ -14,6 +14,67 @@ VehicleInput Frame(float throttle) {
     return input;
 }
 
+void Record(ChunkedVector<VehicleInput>& pending, size_t count, VehicleInput input) {
+    for (size_t i = 0; i < count; ++i) {
+        pending.push_back(input);
+    }
+}
+
+// Four records a chunk, so that a few records cross chunk boundaries.
+using SmallChunks = ChunkedVector<uint32_t, 16>;
+
+TEST(TasTest, ChunkedRecordsNeverMoveAndReadBackInOrder) {
+    static_assert(SmallChunks::ChunkSize == 4);
+    SmallChunks records;
+    EXPECT_TRUE(records.empty());
+    records.push_back(0);
+    const uint32_t* first = &records[0];
+    const uint32_t* fourth = nullptr;
+    for (uint32_t i = 1; i < 11; ++i) {
+        records.push_back(i * 10);
+        if (i == 3) {
+            fourth = &records[3];
+        }
+    }
+    ASSERT_EQ(records.size(), 11u);
+    EXPECT_EQ(&records[0], first);
+    EXPECT_EQ(&records[3], fourth);
+    for (uint32_t i = 0; i < 11; ++i) {
+        EXPECT_EQ(records[i], i * 10) << i;
+    }
+    std::vector<uint32_t> merged = {7};
+    records.AppendTo(merged);
+    ASSERT_EQ(merged.size(), 12u);
+    EXPECT_EQ(merged[0], 7u);
+    EXPECT_EQ(merged[1], 0u);
+    EXPECT_EQ(merged[4], 30u);
+    EXPECT_EQ(merged[11], 100u);
+}
+
+TEST(TasTest, ClearedRecordsReuseTheirChunksAndMovedOnesLeaveNone) {
+    SmallChunks records;
+    for (uint32_t i = 0; i < 6; ++i) {
+        records.push_back(i);
+    }
+    const uint32_t* first = &records[0];
+    records.clear();
+    EXPECT_TRUE(records.empty());
+    std::vector<uint32_t> none;
+    records.AppendTo(none);
+    EXPECT_TRUE(none.empty());
+    records.push_back(9);
+    EXPECT_EQ(&records[0], first);
+    EXPECT_EQ(records.size(), 1u);
+
+    SmallChunks taken = std::move(records);
+    EXPECT_EQ(taken.size(), 1u);
+    EXPECT_EQ(&taken[0], first);
+    EXPECT_TRUE(records.empty()); // NOLINT(bugprone-use-after-move): moving leaves it empty
+    records.push_back(5);
+    EXPECT_EQ(records[0], 5u);
+    EXPECT_EQ(taken[0], 9u);
+}
+
 TEST(TasTest, FreshRunIsEmptyAndUnnamed) {
     // Built over dirty memory: a member without its own initial value shows.
     alignas(Tas) unsigned char memory[sizeof(Tas)];
@@ -46,7 +107,7 @@ TEST(TasTest, ResetKeepsTheNameAndEmptiesTheRest) {
     tas.Data.TeleportFrames = {2};
     tas.Data.CarStart.Enabled = true;
     tas.Data.Hitbox = HitboxType::Merc;
-    tas.PendingInputs.assign(3, Frame(1));
+    Record(tas.PendingInputs, 3, Frame(1));
     tas.PendingTeleportFrames = {4};
     tas.CurrentFrame = 4;
     tas.NextTeleport = 1;
@@ -112,7 +173,7 @@ TEST(TasTest, MergeSplicesPendingAtCurrentFrame) {
         tas.Data.TeleportFrames = {40, 100, 120};
         tas.CurrentFrame = 100;
         tas.NextTeleport = nextTeleport;
-        tas.PendingInputs.assign(30, Frame(-1));
+        Record(tas.PendingInputs, 30, Frame(-1));
         tas.PendingTeleportFrames = {110};
         tas.InputsApplied = false;
         tas.MergePending();
@@ -154,7 +215,7 @@ TEST(TasTest, MergeBeyondTheEndFillsTheGapWithZeroInputs) {
     Tas tas;
     tas.Data.Inputs.assign(2, Frame(1));
     tas.CurrentFrame = 4;
-    tas.PendingInputs = {Frame(3)};
+    Record(tas.PendingInputs, 1, Frame(3));
     tas.MergePending();
     ASSERT_EQ(tas.Data.Inputs.size(), 5u);
     EXPECT_EQ(tas.Data.Inputs[2].Throttle, 0.0f);

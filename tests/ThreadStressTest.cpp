@@ -1,8 +1,9 @@
 // The page drawn freely on the render thread, every tab and its popups,
-// while the game thread records, replays, takes over, saves, loads, refreshes,
-// deletes and creates runs. Built with ThreadSanitizer, it finds what the two
-// threads share unsafely; in any build it finds game functions called from
-// the render thread and failures that escape a callback.
+// while the game thread records, replays, takes over, saves, loads (also
+// files that fail to load), refreshes, deletes and creates runs. Built with
+// ThreadSanitizer, it finds what the two threads share unsafely; in any build
+// it finds game functions called from the render thread and failures that
+// escape a callback.
 #include "PluginHarness.h"
 
 #include <algorithm>
@@ -120,6 +121,12 @@ protected:
         Frame();
         host.RunLine("tas_stop");
         host.RunLine("tas_update");
+        if (round % 4 == 2) {
+            // A file of another version: the failed load keeps the run the page draws.
+            WriteFile(RunFolder() / "broken.data", std::string("\x02\x00\x00\x00", 4));
+            Plugin().RefreshTasFiles();
+            Plugin().LoadTas(Plugin().FileIndex("broken"));
+        }
         Plugin().LoadTas(round % 2);
         Frame();
         if (round % 4 == 3) {

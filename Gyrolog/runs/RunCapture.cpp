@@ -45,18 +45,15 @@ void Gyrolog::CreateNewTas(const std::string& name) {
     BallWrapper ball = CurrentBall();
     const std::optional<StartingState> ballStart =
         ball ? std::optional(CaptureState(ball)) : std::nullopt;
-    {
-        std::lock_guard lock(LoadedTasLock); // the run is replaced under the run editor
-        LoadedTas.Reset();
-        LoadedTas.Name = name;
-        LoadedTas.Data.AirSensitivity = gamepad.AirControlSensitivity;
-        LoadedTas.Data.SteerSensitivity = gamepad.SteeringSensitivity;
-        LoadedTas.Data.CarStart = carStart;
-        LoadedTas.Data.Hitbox = *hitbox;
-        if (ballStart) {
-            LoadedTas.Data.BallStart = *ballStart;
-        }
+    TasData captured;
+    captured.AirSensitivity = gamepad.AirControlSensitivity;
+    captured.SteerSensitivity = gamepad.SteeringSensitivity;
+    captured.CarStart = carStart;
+    captured.Hitbox = *hitbox;
+    if (ballStart) {
+        captured.BallStart = *ballStart;
     }
+    ReplaceLoadedRun(name, captured);
     PublishRunCheck(true);
     ShowToast("TAS " + name + " created", 1);
     if (!ballStart) {

@@ -77,11 +77,11 @@ void SaveRun(const fs::path& folder, const std::string& name, const TasData& dat
     SaveRunFile(path, data);
 }
 
-RunLoadResult LoadRun(const TasFile& file, Tas& tas) {
+RunLoadResult LoadRun(const TasFile& file) {
     RunLoadResult result;
     {
         std::ifstream stream(file.Path, std::ios::binary);
-        result.file = ReadTas(tas, stream, file.Name);
+        result.file = ReadTasData(stream, result.data);
     }
     if (result.file.outcome != ReadOutcome::Loaded &&
         result.file.outcome != ReadOutcome::CutShort) {
@@ -93,7 +93,7 @@ RunLoadResult LoadRun(const TasFile& file, Tas& tas) {
         return result; // a run without a trace loads as it is, unchecked
     }
     std::ifstream stream(trace, std::ios::binary);
-    result.trace = ReadTrace(stream, tas.Data, tas.Data.Trace);
+    result.trace = ReadTrace(stream, result.data, result.data.Trace);
     return result;
 }
 

@@ -32,11 +32,15 @@ struct RunLoadResult {
     TasReadResult file;
     // Set when the run was read and a trace file lies beside it.
     std::optional<TraceReadResult> trace;
+    // The run read, with its trace when the trace belongs to it. Whole only
+    // when file says Loaded or CutShort.
+    TasData data;
 };
 
-// Reads the file into tas as ReadTas does, then the trace file beside it when
-// it belongs to the run. Throws only when memory runs out.
-RunLoadResult LoadRun(const TasFile& file, Tas& tas);
+// Reads the run file, then the trace file beside it when it belongs to the
+// run, into a fresh run: whatever happens, no run in use is touched. Throws
+// only when memory runs out.
+RunLoadResult LoadRun(const TasFile& file);
 
 // A trace file that stayed when its run file was removed, and why.
 struct TraceLeft {

@@ -4,6 +4,8 @@
 
 #include <fmt/core.h>
 
+#include <utility>
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -13,6 +15,27 @@ void LogLine(const std::string& text) {
         GlobalCvarManager->log(text);
     }
 }
+
+// Lends the run's arrays to the copy being saved and takes them back when it
+// goes, also when the save fails: a save copies no frame. Only the game
+// thread, which saves, touches the arrays; the page never reads them.
+class ArraysLent {
+public:
+    ArraysLent(TasData& owner, TasData& borrower) : owner_(owner), borrower_(borrower) { Swap(); }
+    ~ArraysLent() { Swap(); }
+    ArraysLent(const ArraysLent&) = delete;
+    ArraysLent& operator=(const ArraysLent&) = delete;
+
+private:
+    void Swap() noexcept {
+        owner_.Inputs.swap(borrower_.Inputs);
+        owner_.TeleportFrames.swap(borrower_.TeleportFrames);
+        owner_.Trace.swap(borrower_.Trace);
+    }
+
+    TasData& owner_;
+    TasData& borrower_;
+};
 
 } // namespace
 
@@ -51,15 +74,26 @@ std::shared_ptr<const std::vector<TasFile>> Gyrolog::RunFiles() {
 }
 
 void Gyrolog::SaveTas() {
-    // The run editor may be changing the name or the starting states.
-    std::lock_guard lock(LoadedTasLock);
-    const std::string name = LoadedTas.Name;
+    // The run editor may be changing the name or the starting states: they
+    // are copied under its lock, and the files are written outside it.
+    TasData saved;
+    std::string name;
+    {
+        std::lock_guard lock(LoadedTasLock);
+        name = LoadedTas.Name;
+        saved.CarStart = LoadedTas.Data.CarStart;
+        saved.BallStart = LoadedTas.Data.BallStart;
+    }
     if (name.empty()) {
         ShowToast("TAS name can't be empty", 3);
         return;
     }
+    saved.Hitbox = LoadedTas.Data.Hitbox;
+    saved.AirSensitivity = LoadedTas.Data.AirSensitivity;
+    saved.SteerSensitivity = LoadedTas.Data.SteerSensitivity;
     try {
-        SaveRun(DataFolder, name, LoadedTas.Data);
+        const ArraysLent lent(LoadedTas.Data, saved);
+        SaveRun(DataFolder, name, saved);
     } catch (const std::exception& e) {
         LogLine(fmt::format("Error saving file: {}", e.what()));
         ShowToast("Error saving file, check logs", 3);
@@ -74,39 +108,56 @@ void Gyrolog::LoadTas(int index) {
         return;
     }
     const TasFile file = (*files)[index];
+    Stop(); // whatever the file holds, the running run ends, at normal speed
+    // Read aside, outside the run editor's lock: a load that fails at any step
+    // leaves the loaded run as it was.
     RunLoadResult loaded;
+    std::string ignoredTrace;
     try {
-        std::lock_guard lock(LoadedTasLock); // the run is replaced under the run editor
-        loaded = LoadRun(file, LoadedTas);
+        loaded = LoadRun(file);
+        if (loaded.trace && loaded.trace->fit != TraceFit::Belongs) {
+            ignoredTrace = IgnoredTraceLine(file.Name, *loaded.trace, loaded.data.Inputs.size());
+        }
     } catch (const std::exception& e) {
         LogLine(fmt::format("Error loading file: {}", e.what()));
         ShowToast("Error loading file, check logs", 3);
         return;
     }
     const TasReadResult& result = loaded.file;
-    if (result.outcome == ReadOutcome::Loaded || result.outcome == ReadOutcome::CutShort) {
-        Stop(); // the reset run must not keep the old one's speed or pending start
-        if (loaded.trace && loaded.trace->fit != TraceFit::Belongs) {
-            LogLine(IgnoredTraceLine(file.Name, *loaded.trace, LoadedTas.Data.Inputs.size()));
-        }
-        PublishRunCheck(true);
-    }
     switch (result.outcome) {
     case ReadOutcome::Loaded:
-        ShowToast(file.Name + " loaded", 1);
-        break;
     case ReadOutcome::CutShort:
-        ShowToast(file.Name + " loaded, file was cut short", 2);
         break;
     case ReadOutcome::Rejected:
         LogLine("Not a recognized tas, make sure your plugin is up to date and file is a tas file");
         ShowToast("Error loading file, check logs", 3);
-        break;
+        return;
     case ReadOutcome::TooLarge:
         LogLine(fmt::format("Error loading file: {}", result.error));
         ShowToast("Error loading file, check logs", 3);
-        break;
+        return;
     }
+    ReplaceLoadedRun(file.Name, loaded.data); // loaded.data, now the old run, goes last
+    if (!ignoredTrace.empty()) {
+        LogLine(ignoredTrace);
+    }
+    PublishRunCheck(true);
+    if (result.outcome == ReadOutcome::CutShort) {
+        ShowToast(file.Name + " loaded, file was cut short", 2);
+    } else {
+        ShowToast(file.Name + " loaded", 1);
+    }
+}
+
+void Gyrolog::ReplaceLoadedRun(std::string name, TasData& run) {
+    // The page reads none of the run engine's state but State and
+    // InputsApplied, which are atomic.
+    LoadedTas.ResetRunState();
+    std::lock_guard lock(LoadedTasLock);
+    // Moving a run takes its arrays and leaves the source's empty, so the
+    // swap frees nothing: the old arrays leave with run, outside the lock.
+    std::swap(LoadedTas.Data, run);
+    LoadedTas.Name.swap(name);
 }
 
 void Gyrolog::DeleteTas(int index) {

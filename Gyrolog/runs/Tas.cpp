@@ -30,6 +30,10 @@ TasData& TasData::operator=(TasData&& other) noexcept {
 
 void Tas::Reset() {
     Data = TasData();
+    ResetRunState();
+}
+
+void Tas::ResetRunState() {
     PendingInputs.clear();
     PendingTeleportFrames.clear();
     PendingTrace.clear();
@@ -46,7 +50,7 @@ void Tas::MergePending() {
     auto& inputs = Data.Inputs;
     inputs.reserve(static_cast<size_t>(CurrentFrame) + PendingInputs.size());
     inputs.resize(static_cast<size_t>(CurrentFrame));
-    inputs.insert(inputs.end(), PendingInputs.begin(), PendingInputs.end());
+    PendingInputs.AppendTo(inputs);
     PendingInputs.clear();
 
     // Keep the teleports before the take-over frame, and one at that frame
@@ -75,7 +79,7 @@ void Tas::MergePendingTrace() {
     if (covered) {
         trace.reserve(kept + PendingTrace.size());
         trace.resize(kept);
-        trace.insert(trace.end(), PendingTrace.begin(), PendingTrace.end());
+        PendingTrace.AppendTo(trace);
     } else {
         trace.clear();
         trace.shrink_to_fit();

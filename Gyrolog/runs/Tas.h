@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bakkesmod/wrappers/wrapperstructs.h"
+#include "runs/ChunkedVector.h"
 #include "runs/Hitbox.h"
 #include "runs/RunTrace.h"
 #include "runs/VehicleInput.h"
@@ -58,9 +59,11 @@ struct TasData {
 struct Tas {
     TasData Data;
     std::string Name; // also the file name without ".data"; empty = cannot be saved
-    std::vector<VehicleInput> PendingInputs;     // recorded since the take-over
+    // Recorded since the take-over, a tick at a time: chunked, so that no tick
+    // copies what was recorded before it.
+    ChunkedVector<VehicleInput> PendingInputs;
     std::vector<uint64_t> PendingTeleportFrames; // absolute frames of the merged run
-    std::vector<TraceEntry> PendingTrace;        // one per pending input
+    ChunkedVector<TraceEntry> PendingTrace;      // one per pending input
     // Where the car was before each tick the replay has held at a teleport
     // frame waiting for its teleport. A take-over keeps the held ticks as
     // frames of the merged run.
@@ -77,6 +80,9 @@ struct Tas {
 
     // Back to an empty run under the same name.
     void Reset();
+    // The run engine's state back to a run not yet started: nothing pending,
+    // at frame 0, stopped.
+    void ResetRunState();
     // Splices the pending inputs, teleports and trace in at CurrentFrame.
     void MergePending();
     void MergePendingTrace();

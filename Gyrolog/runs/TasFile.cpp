@@ -84,23 +84,3 @@ const char* TasNameProblem(const std::string& name) {
 bool IsValidTasName(const std::string& name) {
     return TasNameProblem(name) == nullptr;
 }
-
-TasReadResult ReadTas(Tas& tas, std::istream& stream, const std::string& name) {
-    // Parse aside: a file that fails to load must not cost the run in memory.
-    TasData fresh;
-    TasReadResult result = ReadTasData(stream, fresh);
-    switch (result.outcome) {
-    case ReadOutcome::Rejected:
-        tas.Name.clear();
-        break;
-    case ReadOutcome::TooLarge:
-        break;
-    case ReadOutcome::Loaded:
-    case ReadOutcome::CutShort:
-        tas.Reset();
-        tas.Name = name;
-        tas.Data = std::move(fresh);
-        break;
-    }
-    return result;
-}

@@ -4,7 +4,6 @@
 #include "runs/TasFormat.h"
 
 #include <filesystem>
-#include <iosfwd>
 #include <string>
 #include <string_view>
 
@@ -39,7 +38,3 @@ inline const char* const DeviceNameMessage =
 
 // The message that refuses the name, or nullptr for a valid name.
 const char* TasNameProblem(const std::string& name);
-
-// Fills the loaded run from a run file. A rejected file empties the run's
-// name; a file that fails to load in any other way changes nothing.
-TasReadResult ReadTas(Tas& tas, std::istream& stream, const std::string& name);
