@@ -39,19 +39,20 @@ function(sdk_lookup root path out)
 endfunction()
 
 # Resolves INCLUDE (as sdk_includes gives it) written in the file FROM (a path
-# under ROOT): a quoted name beside FROM first, then any name under ROOT.
-# OUT is the path under ROOT, or "" for a header from outside the tree.
+# under ROOT). MSVC looks for a quoted name beside FROM, then beside the files
+# that include it; the folders above FROM stand in for those. Then it looks
+# for any name under ROOT. OUT is the path under ROOT, or "" for a header from
+# outside the tree.
 function(sdk_resolve root from include out)
     string(SUBSTRING "${include}" 0 1 quote)
     string(REGEX REPLACE "^.(.*).$" "\\1" name "${include}")
     set(found "")
     if(quote STREQUAL "\"")
         get_filename_component(dir "${from}" DIRECTORY)
-        if(dir)
+        while(dir AND NOT found)
             sdk_lookup("${root}" "${dir}/${name}" found)
-        else()
-            sdk_lookup("${root}" "${name}" found)
-        endif()
+            get_filename_component(dir "${dir}" DIRECTORY)
+        endwhile()
     endif()
     if(NOT found)
         sdk_lookup("${root}" "${name}" found)

@@ -1,0 +1,2 @@
+#!/usr/bin/env bash
+echo "check-host-imports: not yet"
