@@ -1,7 +1,10 @@
 #pragma once
 
-#include "bakkesmod/plugin/PluginSettingsWindow.h"
+// First: the host's PluginSettingsWindow.h includes nothing and needs the
+// std::string and uintptr_t this brings.
 #include "bakkesmod/plugin/bakkesmodplugin.h"
+
+#include "bakkesmod/plugin/PluginSettingsWindow.h"
 #include "bakkesmod/plugin/bakkesmodsdk.h"
 #include "bakkesmod/wrappers/GameObject/BallWrapper.h"
 #include "bakkesmod/wrappers/GameObject/CarWrapper.h"

@@ -153,7 +153,8 @@ int Export(const fs::path& file, bool csv, bool json, const fs::path& out) {
     return 0;
 }
 
-int Import(const fs::path& in, const fs::path& out) {
+// Not "Import": the host's wrapperstructs.h has a global enumerator of that name.
+int ImportRun(const fs::path& in, const fs::path& out) {
     runtext::TextRun run;
     if (in.extension() == ".csv") {
         const std::string csv = runtext::ReadTextFile(in);
@@ -215,7 +216,7 @@ int main(int argc, char** argv) {
         if (*exporter) {
             return Export(exportFile, exportCsv, exportJson, exportOut);
         }
-        return Import(importIn, importOut);
+        return ImportRun(importIn, importOut);
     } catch (const std::exception& e) {
         std::cerr << "gyrolog-run: " << e.what() << "\n";
         return 2;

@@ -2,8 +2,8 @@
 
 #include "bakkesmod/plugin/bakkesmodsdk.h"
 
-#include <cstdint>
-#include <string>
+// Like the host's, this header needs std::string and uintptr_t declared before
+// it, as bakkesmodplugin.h brings them.
 
 namespace BakkesMod::Plugin {
 

@@ -4,7 +4,6 @@
 #include "bakkesmod/wrappers/GameWrapper.h"
 #include "bakkesmod/wrappers/cvarmanagerwrapper.h"
 
-#include <cstdint>
 #include <memory>
 
 namespace BakkesMod::Plugin {

@@ -3,7 +3,6 @@
 #include "bakkesmod/plugin/bakkesmodsdk.h"
 #include "bakkesmod/wrappers/wrapperstructs.h"
 
-#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>

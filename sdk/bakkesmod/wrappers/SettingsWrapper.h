@@ -3,8 +3,6 @@
 #include "bakkesmod/plugin/bakkesmodsdk.h"
 #include "bakkesmod/wrappers/wrapperstructs.h"
 
-#include <cstdint>
-
 class BAKKESMOD_PLUGIN_IMPORT SettingsWrapper {
 public:
     explicit SettingsWrapper(uintptr_t settings) : memory_address(settings) {}

@@ -3,7 +3,6 @@
 #include "bakkesmod/plugin/bakkesmodsdk.h"
 #include "bakkesmod/wrappers/cvarwrapper.h"
 
-#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>

@@ -2,7 +2,6 @@
 
 #include "bakkesmod/plugin/bakkesmodsdk.h"
 
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>

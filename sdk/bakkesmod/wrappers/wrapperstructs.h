@@ -1,6 +1,7 @@
 #pragma once
 
-#include <cstdint>
+// The fixed-width integers come with <string>, as in the host's header.
+#include <string>
 
 struct Vector {
     float X = 0.0f;

@@ -2,7 +2,7 @@
 
 #include "bakkesmod/plugin/bakkesmodsdk.h"
 
-#include <cstdint>
+#include <string>
 
 // Game objects are value handles on an object address; a handle tests true
 // while its object is alive.
