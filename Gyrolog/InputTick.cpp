@@ -79,8 +79,10 @@ void Gyrolog::OnSetVehicleInput(CarWrapper caller, void* params, std::string) {
 
 // The tick's input and where car and ball were before it moves them.
 void Gyrolog::RecordTick(CarWrapper& car, const VehicleInput& live) {
+    const TraceEntry trace = TraceNow(car);
     LoadedTas.PendingInputs.push_back(live);
-    LoadedTas.PendingTrace.push_back(TraceNow(car));
+    LoadedTas.PendingTrace.push_back(trace);
+    Journal.Record(live, trace);
 }
 
 void Gyrolog::TakeOver() {
@@ -93,6 +95,8 @@ void Gyrolog::TakeOver() {
     LoadedTas.PendingTeleportFrames.clear();
     LoadedTas.PendingTrace.clear();
     LoadedTas.InputsApplied = false;
+    MarkUnsaved();
+    Journal.TakeOver(LoadedTas.CurrentFrame, LoadedTas.NextTeleport);
     SetGameSpeed(*RecordSpeed);
     SpeedMode = 2;
 }

@@ -41,6 +41,8 @@ void Gyrolog::CreateNewTas(const std::string& name) {
     }
 
     Stop(); // the new run must not inherit the old one's speed or pending start
+    Journal.End();
+    RunUnsaved = false;
     const StartingState carStart = CaptureState(car);
     BallWrapper ball = CurrentBall();
     const std::optional<StartingState> ballStart =
@@ -56,6 +58,7 @@ void Gyrolog::CreateNewTas(const std::string& name) {
         if (ballStart) {
             LoadedTas.Data.BallStart = *ballStart;
         }
+        SetJournalBase(name, std::nullopt);
     }
     PublishRunCheck(true);
     ShowToast("TAS " + name + " created", 1);

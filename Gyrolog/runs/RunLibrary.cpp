@@ -64,6 +64,12 @@ void Gyrolog::SaveTas() {
         ShowToast("Error saving file, check logs", 3);
         return;
     }
+    SetJournalBase(name, TasFile{name, RunFilePath(DataFolder, name)});
+    if (LoadedTas.InputsApplied) { // a pending take-over is still kept for recovery
+        Journal.Remove();
+        RunUnsaved = false;
+    }
+    ReportJournalFailures();
     ShowToast(name + " saved to file", 1);
 }
 
@@ -85,6 +91,12 @@ void Gyrolog::LoadTas(int index) {
     const TasReadResult& result = loaded.file;
     if (result.outcome == ReadOutcome::Loaded || result.outcome == ReadOutcome::CutShort) {
         Stop(); // the reset run must not keep the old one's speed or pending start
+        Journal.End();
+        RunUnsaved = false;
+        {
+            std::lock_guard lock(LoadedTasLock);
+            SetJournalBase(file.Name, file);
+        }
         if (loaded.trace && loaded.trace->fit != TraceFit::Belongs) {
             LogLine(IgnoredTraceLine(file.Name, *loaded.trace, LoadedTas.Data.Inputs.size()));
         }
