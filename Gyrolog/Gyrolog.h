@@ -24,6 +24,12 @@
 // Logs for code that has no plugin at hand; set at the start of onLoad.
 extern std::shared_ptr<CVarManagerWrapper> GlobalCvarManager;
 
+// A tenth of a second of game time: two teleports closer than this are one.
+constexpr uint32_t TeleportCooldownLength = 12;
+// Two seconds of game time: a replay holding at a teleport frame longer
+// than this takes over.
+constexpr size_t TeleportWaitTicks = 240;
+
 // What the Loaded TAS tab shows of the run's trace and of the last replay's
 // check. Written on the game thread; the page reads only these values.
 struct ReplayCheckView {
@@ -60,12 +66,14 @@ private:
     void OnSetVehicleInput(CarWrapper caller, void* params, std::string eventName);
     void TakeOver();
     void RecordTick(CarWrapper& car, const VehicleInput& live);
+    const VehicleInput* HeldInput() const;
     TraceEntry TraceNow(CarWrapper& car);
     BallWrapper CurrentBall();
     void BeginDriftCheck();
     void CheckDrift(CarWrapper& car);
     void EndDriftCheck();
     void PublishRunCheck(bool newRun);
+    void DropStaleTrace();
     void OnDriftToleranceChanged(std::string oldValue, CVarWrapper variable);
     void Start();
     void ApplyStartingState();
@@ -135,7 +143,9 @@ private:
                     void (Gyrolog::*action)(int));
     void DrawStatusOverlay(CanvasWrapper canvas);
 
-    bool TeleportCooldown = false;
+    // Ticks of the local car left in which a teleport is the one just seen
+    // reported again.
+    uint32_t TeleportCooldownTicks = 0;
     Tas LoadedTas;
     int32_t SpeedMode = 0;  // 0 none, 1 replay speed, 2 record speed in force
     uint64_t StopCount = 0; // a start whose timers see it changed was stopped

@@ -18,7 +18,7 @@ bool Touched(uint32_t flags, uint32_t mask) {
 void Gyrolog::OnSetVehicleInput(CarWrapper caller, void* params, std::string) {
     // Stopped is the usual state: return before any host query. The queries
     // change nothing, so doing them later cannot be observed.
-    if (LoadedTas.State == TasState::Stopped) {
+    if (LoadedTas.State == TasState::Stopped && TeleportCooldownTicks == 0) {
         return;
     }
     if (!caller || !gameWrapper->IsInFreeplay()) {
@@ -27,6 +27,9 @@ void Gyrolog::OnSetVehicleInput(CarWrapper caller, void* params, std::string) {
     CarWrapper localCar = gameWrapper->GetLocalCar();
     if (!localCar || localCar.memory_address != caller.memory_address) {
         return;
+    }
+    if (TeleportCooldownTicks > 0) {
+        --TeleportCooldownTicks;
     }
     auto* live = static_cast<VehicleInput*>(params);
     const uint64_t count = LoadedTas.Data.Inputs.size();
@@ -62,12 +65,19 @@ void Gyrolog::OnSetVehicleInput(CarWrapper caller, void* params, std::string) {
         return;
     }
 
-    const auto& teleports = LoadedTas.Data.TeleportFrames;
-    if (LoadedTas.NextTeleport < teleports.size() &&
-        LoadedTas.CurrentFrame >= teleports[LoadedTas.NextTeleport]) {
-        // Hold the teleport frame's input until the car's teleport arrives.
-        std::memcpy(params, &LoadedTas.Data.Inputs[teleports[LoadedTas.NextTeleport]],
-                    sizeof(VehicleInput));
+    if (const VehicleInput* held = HeldInput()) {
+        if (LoadedTas.HeldTrace.size() == TeleportWaitTicks) {
+            cvarManager->log("Replay waited 2 s at frame " +
+                             std::to_string(LoadedTas.CurrentFrame) +
+                             " for a teleport that did not come");
+            TakeOver();
+            RecordTick(localCar, *live);
+            return;
+        }
+        // Hold the teleport frame's input until the car's teleport arrives;
+        // the car moves meanwhile, so a take-over keeps these ticks.
+        LoadedTas.HeldTrace.push_back(TraceNow(localCar));
+        std::memcpy(params, held, sizeof(VehicleInput));
         return;
     }
     if (DriftChecking) {
@@ -75,6 +85,18 @@ void Gyrolog::OnSetVehicleInput(CarWrapper caller, void* params, std::string) {
     }
     std::memcpy(params, &LoadedTas.Data.Inputs[LoadedTas.CurrentFrame], sizeof(VehicleInput));
     ++LoadedTas.CurrentFrame;
+}
+
+// The input the replay holds while it waits at a teleport frame for the
+// car's teleport, or nullptr when it does not wait.
+const VehicleInput* Gyrolog::HeldInput() const {
+    const auto& teleports = LoadedTas.Data.TeleportFrames;
+    if (LoadedTas.NextTeleport < teleports.size() &&
+        LoadedTas.CurrentFrame >= teleports[LoadedTas.NextTeleport] &&
+        teleports[LoadedTas.NextTeleport] < LoadedTas.Data.Inputs.size()) {
+        return &LoadedTas.Data.Inputs[teleports[LoadedTas.NextTeleport]];
+    }
+    return nullptr;
 }
 
 // The tick's input and where car and ball were before it moves them.
@@ -94,6 +116,9 @@ void Gyrolog::TakeOver() {
     LoadedTas.PendingInputs.clear();
     LoadedTas.PendingTeleportFrames.clear();
     LoadedTas.PendingTrace.clear();
+    if (const VehicleInput* held = HeldInput()) {
+        LoadedTas.PendHeldTicks(*held);
+    }
     LoadedTas.InputsApplied = false;
     MarkUnsaved();
     Journal.TakeOver(LoadedTas.CurrentFrame, LoadedTas.NextTeleport);

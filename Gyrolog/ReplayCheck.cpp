@@ -82,6 +82,21 @@ void Gyrolog::PublishRunCheck(bool newRun) {
     }
 }
 
+// The run editor marked the trace stale (it changed a starting state): the
+// game thread, which reads the trace while replaying, drops it. A run loaded
+// or created since holds a fresh mark and keeps its trace.
+void Gyrolog::DropStaleTrace() {
+    if (!LoadedTas.Data.TraceStale.exchange(false)) {
+        return;
+    }
+    LoadedTas.DropTrace();
+    if (DriftChecking) {
+        DriftChecking = false;
+        ReplayCheck.Last = ReplayCheckView::Unchecked;
+    }
+    PublishRunCheck(false);
+}
+
 // NaN would turn the check off without a word, and below 0 every replay
 // would drift at its first frame: both are refused and the value in force
 // stays.

@@ -87,6 +87,9 @@ void Gyrolog::BeginReplay() {
     LoadedTas.PendingInputs.clear();
     LoadedTas.PendingTeleportFrames.clear();
     LoadedTas.PendingTrace.clear();
+    LoadedTas.HeldTrace.clear();
+    LoadedTas.HeldTrace.reserve(TeleportWaitTicks); // no growth on the tick
+    LoadedTas.RecordedFromOtherStart = false;
     LoadedTas.InputsApplied = true;
     BeginDriftCheck();
     SetGameSpeed(*ReplaySpeed);
@@ -99,9 +102,11 @@ void Gyrolog::OnTeleport(std::string) {
     }
     auto& tas = LoadedTas;
     const auto& teleports = tas.Data.TeleportFrames;
+    const bool cooling = TeleportCooldownTicks > 0;
     switch (tas.State) {
     case TasState::Replaying:
-        if (TeleportCooldown) {
+        tas.HeldTrace.clear(); // a hold it releases is no part of the run
+        if (cooling) {
             // The game may report one teleport more than once: go back to
             // the frame the first report jumped to.
             if (tas.NextTeleport >= 1 && tas.NextTeleport - 1 < teleports.size()) {
@@ -113,7 +118,7 @@ void Gyrolog::OnTeleport(std::string) {
         }
         break;
     case TasState::Recording:
-        if (TeleportCooldown) {
+        if (cooling) {
             return;
         }
         tas.PendingTeleportFrames.push_back(tas.CurrentFrame + tas.PendingInputs.size());
@@ -122,8 +127,8 @@ void Gyrolog::OnTeleport(std::string) {
     case TasState::Stopped:
         break;
     }
-    if (!TeleportCooldown) {
-        TeleportCooldown = true;
-        gameWrapper->SetTimeout([this](GameWrapper*) { TeleportCooldown = false; }, 0.10f);
+    // Counted in the car's ticks, which the game speed does not change.
+    if (!cooling) {
+        TeleportCooldownTicks = TeleportCooldownLength;
     }
 }

@@ -4,8 +4,8 @@
 #include "Ui.h"
 
 #include <GL/osmesa.h>
-#include <backends/imgui_impl_opengl2.h>
 #include <imgui.h>
+#include <imgui_impl_opengl2.h>
 #include <imgui_internal.h>
 #include <stb/stb_image_write.h>
 

@@ -1,5 +1,6 @@
 #include "Ui.h"
 #include "Host.h"
+#include "ImGuiVersion.h"
 
 #include <imgui.h>
 #include <imgui_internal.h>
@@ -60,6 +61,18 @@ bool Overlap(const UiText& t, float left, float top, float right, float bottom) 
     return t.left < right && left < t.right && t.top < bottom && top < t.bottom;
 }
 
+// A glyph that puts ink on the screen: spaces have none.
+bool HasInk(const ImFontGlyph& glyph) {
+    return glyph.X0 != glyph.X1 && glyph.Y0 != glyph.Y1;
+}
+
+std::string Utf8(const ImFontGlyph& glyph) {
+    const ImWchar codepoint[] = {static_cast<ImWchar>(glyph.Codepoint), 0};
+    char utf8[8];
+    ImTextStrToUtf8(utf8, sizeof utf8, codepoint, nullptr);
+    return utf8;
+}
+
 std::string DisplayName(const char* name) {
     const char* hashes = std::strstr(name, "##");
     return hashes ? std::string(name, hashes) : std::string(name);
@@ -74,7 +87,8 @@ struct Drawn {
 };
 
 Drawn Sort(const ImDrawList& list,
-           const std::map<std::pair<float, float>, const ImFontGlyph*>& glyphs, ImVec2 whitePixel) {
+           const std::map<std::pair<float, float>, const ImFontGlyph*>& glyphs, ImVec2 whitePixel,
+           ImVec2 glyphOffset) {
     // Each vertex lies under the clip rectangle of the command that draws it.
     std::vector<ImVec4> clipOf(static_cast<size_t>(list.VtxBuffer.Size),
                                ImVec4(-1e9f, -1e9f, 1e9f, 1e9f));
@@ -96,8 +110,8 @@ Drawn Sort(const ImDrawList& list,
             if (found != glyphs.end() && v[i + 2].uv.x == found->second->U1 &&
                 v[i + 2].uv.y == found->second->V1) {
                 const ImFontGlyph* glyph = found->second;
-                drawn.glyphs.push_back(Glyph{glyph, rect, v[i].pos.x - glyph->X0,
-                                             v[i].pos.y - glyph->Y0,
+                drawn.glyphs.push_back(Glyph{glyph, rect, v[i].pos.x - glyph->X0 - glyphOffset.x,
+                                             v[i].pos.y - glyph->Y0 - glyphOffset.y,
                                              clipOf[static_cast<size_t>(i)]});
                 i += 4;
                 continue;
@@ -140,8 +154,7 @@ std::vector<Labelled> Texts(const std::vector<Glyph>& glyphs) {
         const bool dim = ((g.ink.col >> IM_COL32_A_SHIFT) & 0xFF) < DisabledAlpha;
         const bool clipped = g.ink.left < g.clip.x - 0.5f || g.ink.top < g.clip.y - 0.5f ||
                              g.ink.right > g.clip.z + 0.5f || g.ink.bottom > g.clip.w + 0.5f;
-        char utf8[5];
-        const std::string character = ImTextCharToUtf8(utf8, g.glyph->Codepoint);
+        const std::string character = Utf8(*g.glyph);
         bool joined = false;
         for (auto& run : runs) {
             if (std::fabs(run.text.top - g.top) > 0.5f || run.text.disabled != dim) {
@@ -362,7 +375,7 @@ void Ui::Draw(const GameFrame& game) {
                 failed = false;
             });
             if (failed) {
-                ImGui::ErrorCheckEndWindowRecover(nullptr);
+                RecoverCurrentWindow();
             }
         }
         ImGui::End();
@@ -413,7 +426,7 @@ std::vector<UiWindow> Ui::ReadHere() const {
     ImFont* font = ImGui::GetIO().Fonts->Fonts[0];
     std::map<std::pair<float, float>, const ImFontGlyph*> glyphs;
     for (const ImFontGlyph& glyph : font->Glyphs) {
-        if (glyph.Visible) {
+        if (HasInk(glyph)) {
             glyphs[{glyph.U0, glyph.V0}] = &glyph;
         }
     }
@@ -438,7 +451,8 @@ std::vector<UiWindow> Ui::ReadHere() const {
         window.top = imguiWindow->Pos.y;
         window.right = imguiWindow->Pos.x + imguiWindow->Size.x;
         window.bottom = imguiWindow->Pos.y + imguiWindow->Size.y;
-        const Drawn drawn = Sort(*list, glyphs, ImGui::GetIO().Fonts->TexUvWhitePixel);
+        const Drawn drawn =
+            Sort(*list, glyphs, ImGui::GetIO().Fonts->TexUvWhitePixel, GlyphDrawOffset(*font));
         std::vector<UiText> texts;
         for (auto& labelled : Texts(drawn.glyphs)) {
             MarkCut(labelled.text, drawn.cut);

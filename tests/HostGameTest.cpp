@@ -1,10 +1,14 @@
 #include "Host.h"
 #include "Session.h"
+#include "Ui.h"
+#include "bakkesmod/plugin/bakkesmodplugin.h"
 #include "bakkesmod/wrappers/GameObject/CarWrapper.h"
 
 #include <gtest/gtest.h>
+#include <imgui.h>
 
 #include <cstring>
+#include <stdexcept>
 
 namespace {
 
@@ -171,6 +175,79 @@ TEST_F(HostGameTest, RefusesAPluginOfAnotherApiVersion) {
     EXPECT_FALSE(host.LoadPlugin(info));
     ASSERT_EQ(host.Errors().size(), 1u);
     EXPECT_EQ(host.Errors()[0], "plugin API version 94 is not supported (host API version 95)");
+}
+
+// A page that can fail half-way through its drawing, with a tab bar, an ID,
+// a tree node, a group and a dimmed text colour still open.
+class FailingPage : public BakkesMod::Plugin::BakkesModPlugin,
+                    public BakkesMod::Plugin::PluginSettingsWindow {
+public:
+    static inline bool fail = false;
+
+    void RenderSettings() override {
+        if (!ImGui::BeginTabBar("tabs")) {
+            return;
+        }
+        if (ImGui::BeginTabItem("First")) {
+            ImGui::Text("Above");
+            ImGui::PushStyleColor(ImGuiCol_Text, IM_COL32(255, 255, 255, 100));
+            ImGui::PushID("inner");
+            ImGui::SetNextItemOpen(true);
+            if (ImGui::TreeNode("Node")) {
+                ImGui::BeginGroup();
+                ImGui::Text("Inside");
+                if (fail) {
+                    throw std::runtime_error("page failed");
+                }
+                ImGui::EndGroup();
+                ImGui::TreePop();
+            }
+            ImGui::PopID();
+            ImGui::PopStyleColor();
+            ImGui::EndTabItem();
+        }
+        ImGui::EndTabBar();
+    }
+    std::string GetPluginName() override { return "Failing"; }
+    void SetImGuiContext(uintptr_t context) override {
+        ImGui::SetCurrentContext(reinterpret_cast<ImGuiContext*>(context));
+    }
+};
+
+std::shared_ptr<BakkesMod::Plugin::BakkesModPlugin> failingPageOwner;
+
+TEST_F(HostGameTest, APageThatFailsHalfWayIsReportedAndDrawnWholeNextFrame) {
+    const BakkesMod::Plugin::PluginInfo info{BAKKESMOD_PLUGIN_API_VERSION,
+                                             "",
+                                             "FailingPage",
+                                             "Failing",
+                                             "1",
+                                             1,
+                                             [] {
+                                                 failingPageOwner = std::make_shared<FailingPage>();
+                                                 return reinterpret_cast<uintptr_t>(
+                                                     &failingPageOwner);
+                                             },
+                                             [] {
+                                                 failingPageOwner.reset();
+                                             }};
+    FailingPage::fail = false;
+    ASSERT_TRUE(host.LoadPlugin(info));
+    sim::Ui& ui = host.GetUi();
+    const auto whole = sim::Ui::Lines(ui.Show());
+    ASSERT_NE(std::find(whole.begin(), whole.end(), "ui: Inside [disabled]"), whole.end());
+
+    FailingPage::fail = true;
+    ui.Frame();
+    ASSERT_EQ(host.Errors().size(), 1u);
+    EXPECT_EQ(host.Errors()[0], "exception escaped a plugin callback: page failed");
+
+    // What the failed frame left open was closed with its window: the page's
+    // own texts keep their look.
+    FailingPage::fail = false;
+    EXPECT_EQ(sim::Ui::Lines(ui.Show()), whole);
+    EXPECT_EQ(host.Errors().size(), 1u);
+    host.UnloadPlugin();
 }
 
 } // namespace

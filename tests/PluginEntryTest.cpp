@@ -89,7 +89,7 @@ TEST_F(PluginLifecycleTest, FreshPluginState) {
     auto plugin = Plugin();
     EXPECT_EQ(plugin.DataFolder(), data.path() / "Gyrolog");
     EXPECT_EQ(plugin.SpeedMode(), 0);
-    EXPECT_FALSE(plugin.TeleportCooldown());
+    EXPECT_EQ(plugin.TeleportCooldownTicks(), 0u);
     EXPECT_EQ(plugin.SelectedFile(), -1);
     EXPECT_TRUE(plugin.Files().empty());
     EXPECT_TRUE(Run().Name.empty());

@@ -16,7 +16,7 @@ struct GyrologTestAccess {
 
     Tas& Run() { return plugin.LoadedTas; }
     int32_t& SpeedMode() { return plugin.SpeedMode; }
-    bool& TeleportCooldown() { return plugin.TeleportCooldown; }
+    uint32_t& TeleportCooldownTicks() { return plugin.TeleportCooldownTicks; }
     std::vector<TasFile> Files() { return *plugin.RunFiles(); }
     int32_t& SelectedFile() { return plugin.SelectedFile; }
     std::string& NewTasName() { return plugin.NewTasName; }

@@ -198,10 +198,10 @@ TEST_F(RunEngineTest, TeleportFrameIsHeldUntilTheTeleportArrives) {
     EXPECT_EQ(Run().CurrentFrame, 4u);
 }
 
-TEST_F(RunEngineTest, TakeOverDuringATeleportHoldDropsTheTeleportNotReached) {
+TEST_F(RunEngineTest, TakeOverOnTheFirstHeldTickDropsTheTeleportNotReached) {
     RunWithInputs(20, {10});
     StartReplay();
-    Tick(12);
+    Tick(10);
     ASSERT_EQ(Run().CurrentFrame, 10u);
     Tick(1, Input(0, VehicleInputFlag::ActivateBoost));
     EXPECT_EQ(Run().State, TasState::Recording);
@@ -209,6 +209,7 @@ TEST_F(RunEngineTest, TakeOverDuringATeleportHoldDropsTheTeleportNotReached) {
     Tick(5, Input(-1));
     host.RunLine("tas_stopandupdate");
     ASSERT_EQ(Run().Data.Inputs.size(), 16u);
+    EXPECT_EQ(Run().Data.Inputs[10].Flags, VehicleInputFlag::ActivateBoost);
     EXPECT_TRUE(Run().Data.TeleportFrames.empty());
 
     StartReplay();
@@ -218,6 +219,30 @@ TEST_F(RunEngineTest, TakeOverDuringATeleportHoldDropsTheTeleportNotReached) {
     EXPECT_EQ(UsedThrottle(), -1.0f);
     Tick(1);
     EXPECT_EQ(Run().State, TasState::Recording);
+}
+
+TEST_F(RunEngineTest, HoldWaitingTwoSecondsForItsTeleportTakesOver) {
+    RunWithInputs(20, {10});
+    StartReplay();
+    Tick(10 + TeleportWaitTicks);
+    EXPECT_EQ(Run().State, TasState::Replaying);
+    EXPECT_EQ(Run().CurrentFrame, 10u);
+    EXPECT_EQ(UsedThrottle(), 10.0f);
+    EXPECT_TRUE(host.Logs().empty());
+    Tick(1, Input(-1));
+    EXPECT_EQ(Run().State, TasState::Recording);
+    EXPECT_EQ(Executed().back(), "sv_soccar_gamespeed 1.000000");
+    EXPECT_EQ(LastLog(), "Replay waited 2 s at frame 10 for a teleport that did not come");
+    EXPECT_EQ(UsedThrottle(), -1.0f) << "the player drives the tick it gives up on";
+
+    // The held ticks are frames of the merged run, then what was recorded.
+    Tick(4, Input(-2));
+    host.RunLine("tas_stopandupdate");
+    ASSERT_EQ(Run().Data.Inputs.size(), 10 + TeleportWaitTicks + 5);
+    EXPECT_EQ(Run().Data.Inputs[10 + TeleportWaitTicks - 1].Throttle, 10.0f);
+    EXPECT_EQ(Run().Data.Inputs[10 + TeleportWaitTicks].Throttle, -1.0f);
+    EXPECT_EQ(Run().Data.Inputs.back().Throttle, -2.0f);
+    EXPECT_TRUE(Run().Data.TeleportFrames.empty());
 }
 
 TEST_F(RunEngineTest, EarlyTeleportSkipsToItsFrame) {
@@ -230,20 +255,26 @@ TEST_F(RunEngineTest, EarlyTeleportSkipsToItsFrame) {
     EXPECT_EQ(UsedThrottle(), 6.0f);
 }
 
-TEST_F(RunEngineTest, RecordingNotesTeleportsOutsideTheCooldown) {
+TEST_F(RunEngineTest, RecordingNotesTeleportsOutsideTheCooldownOfTwelveTicks) {
     RunWithInputs(0);
     StartReplay();
     Tick(10);
     host.Teleport({});
-    host.Wait(0.05);
-    host.Teleport({});
+    Tick(11);
+    host.Teleport({}); // the eleventh tick after one seen: the same teleport
     EXPECT_EQ(Run().PendingTeleportFrames, std::vector<uint64_t>{10});
-    host.Wait(0.2);
-    Tick(5);
+    Tick(1);
     host.Teleport({});
-    host.Wait(0.15);
+    EXPECT_EQ(Run().PendingTeleportFrames, (std::vector<uint64_t>{10, 22}));
+
+    // Game time, not the host's clock: faster ticks and time without ticks
+    // change nothing.
+    host.RunLine("tas_recordspeed 4");
+    Tick(30);
     host.Teleport({});
-    EXPECT_EQ(Run().PendingTeleportFrames, (std::vector<uint64_t>{10, 15, 15}));
+    host.Wait(1.0);
+    host.Teleport({});
+    EXPECT_EQ(Run().PendingTeleportFrames, (std::vector<uint64_t>{10, 22, 52}));
 }
 
 TEST_F(RunEngineTest, FirstTeleportAfterATakeOverAt120With30PendingIs150) {
@@ -273,22 +304,24 @@ TEST_F(RunEngineTest, TeleportWithNoFrameLeftStillStartsTheCooldown) {
     RunWithInputs(20, {1});
     StartReplay();
     host.Teleport({});
-    host.Wait(0.2);
-    Tick(3);
-    EXPECT_EQ(Run().CurrentFrame, 4u);
+    Tick(12);
+    EXPECT_EQ(Run().CurrentFrame, 13u);
     host.Teleport({});
-    EXPECT_EQ(Run().CurrentFrame, 4u);
-    EXPECT_TRUE(Plugin().TeleportCooldown());
+    EXPECT_EQ(Run().CurrentFrame, 13u);
+    EXPECT_EQ(Plugin().TeleportCooldownTicks(), TeleportCooldownLength);
     Tick(1);
     host.Teleport({});
     EXPECT_EQ(Run().CurrentFrame, 1u);
 
+    // Stopped, the cooldown still starts, and counts the car's ticks only.
     host.RunLine("tas_stop");
-    host.Wait(0.2);
+    Tick(11);
+    EXPECT_EQ(Plugin().TeleportCooldownTicks(), 0u);
     host.Teleport({});
-    EXPECT_TRUE(Plugin().TeleportCooldown());
-    host.Wait(0.1);
-    EXPECT_FALSE(Plugin().TeleportCooldown());
+    host.Wait(1.0);
+    EXPECT_EQ(Plugin().TeleportCooldownTicks(), TeleportCooldownLength);
+    Tick(12);
+    EXPECT_EQ(Plugin().TeleportCooldownTicks(), 0u);
 }
 
 TEST_F(RunEngineTest, StartPlacesCarAndBallFiveTimesThenReplays) {
@@ -710,6 +743,45 @@ TEST_F(ReplayCheckTest, SplicedRunsTraceIsWhereItsReplayGoes) {
         Tick(1);
     }
     EXPECT_TRUE(DriftLogs().empty());
+}
+
+TEST_F(ReplayCheckTest, TakeOverDuringATeleportHoldReplaysAsRecorded) {
+    // Recorded: 40 frames, a teleport, 40 more turning.
+    CaptureRun();
+    StartReplay();
+    Tick(40, Input(1.0f));
+    host.Teleport({0.0f, 0.0f, 17.0f});
+    VehicleInput turning = Input(1.0f);
+    turning.Steer = 0.3f;
+    Tick(40, turning);
+    host.RunLine("tas_stopandupdate");
+    ASSERT_EQ(Run().Data.TeleportFrames, std::vector<uint64_t>{40});
+
+    // Replayed, the teleport does not come: 12 held ticks move the car, then
+    // the player takes over.
+    StartReplay();
+    Tick(40 + 12);
+    ASSERT_EQ(Run().CurrentFrame, 40u);
+    Tick(1, Input(0.5f, VehicleInputFlag::ActivateBoost));
+    Tick(20, Input(-1.0f));
+    host.RunLine("tas_stopandupdate");
+    ASSERT_EQ(Run().Data.Inputs.size(), 40u + 12 + 21);
+    for (size_t frame = 40; frame < 52; ++frame) {
+        EXPECT_EQ(Run().Data.Inputs[frame].Steer, 0.3f) << "held frame " << frame;
+    }
+    EXPECT_EQ(Run().Data.Inputs[52].Throttle, 0.5f);
+    EXPECT_TRUE(Run().Data.TeleportFrames.empty());
+    ASSERT_EQ(Run().Data.Trace.size(), Run().Data.Inputs.size());
+
+    // Its replay goes exactly where the recording went.
+    host.RunLine("tas_drifttolerance 0");
+    host.ClearRecords();
+    StartReplay();
+    Tick(74);
+    EXPECT_EQ(Run().State, TasState::Recording);
+    EXPECT_TRUE(DriftLogs().empty()) << DriftLogs()[0];
+    EXPECT_EQ(Check().Last, ReplayCheckView::Faithful);
+    EXPECT_EQ(Check().Frame, 73u);
 }
 
 TEST_F(ReplayCheckTest, RunWithoutATraceIsNotChecked) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sstream>
 
 namespace {
 
@@ -58,29 +59,79 @@ TEST_F(RunFolderTest, SaveCreatesTheFolderWithParentsAndReplacesTheFile) {
     EXPECT_FALSE(fs::exists(Folder() / "abc.data.saving"));
 }
 
-TEST_F(RunFolderTest, FailedSaveThrowsAndKeepsTheOldFile) {
+TEST_F(RunFolderTest, SaveTouchesNoFileItDidNotMake) {
     Save("keep", 2);
-    const std::string before = FileBytes(Folder() / "keep.data");
-    // A folder where the temporary file would go makes the write fail.
+    // What an older save left, of the name it wrote aside under: not this save's.
     fs::create_directory(Folder() / "keep.data.saving");
-    EXPECT_THROW(Save("keep", 5), std::exception);
-    EXPECT_EQ(FileBytes(Folder() / "keep.data"), before);
+    WriteFile(Folder() / "keep.data.trace.saving", "someone's");
+    Save("keep", 5);
+    EXPECT_EQ(fs::file_size(Folder() / "keep.data"), TasFileSize(5, 0));
+    EXPECT_TRUE(fs::is_directory(Folder() / "keep.data.saving"));
+    EXPECT_EQ(FileBytes(Folder() / "keep.data.trace.saving"), "someone's");
+    EXPECT_EQ(std::distance(fs::directory_iterator(Folder()), {}), 3);
+
     fs::create_directory(Folder() / "dir.data");
     EXPECT_THROW(Save("dir", 1), std::exception);
     EXPECT_TRUE(fs::is_directory(Folder() / "dir.data"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(Folder()), {}), 4);
 }
 
-TEST_F(RunFolderTest, SaveInterruptedBeforeTheRenameLeavesTheOldFile) {
-    Save("crash", 2);
-    // What a save that died before its rename leaves behind.
-    WriteFile(Folder() / "crash.data.saving", "half a run");
-    EXPECT_EQ(ListedNames(), std::vector<std::string>{"crash"});
-    Tas tas;
-    EXPECT_EQ(LoadRun(Listed("crash"), tas).file.outcome, ReadOutcome::Loaded);
-    EXPECT_EQ(tas.Data.Inputs.size(), 2u);
-    Save("crash", 4);
-    EXPECT_EQ(fs::file_size(Folder() / "crash.data"), TasFileSize(4, 0));
-    EXPECT_FALSE(fs::exists(Folder() / "crash.data.saving"));
+// What a save ended at each of its steps leaves, resolved by the next
+// listing: the pair current at that step, and nothing else of the save.
+TEST_F(RunFolderTest, ListingResolvesWhatAnInterruptedSaveLeft) {
+    TasData old;
+    old.Hitbox = HitboxType::Octane;
+    old.Inputs.assign(2, VehicleInput{0.5f});
+    old.Trace.assign(2, TraceEntry{});
+    TasData fresh;
+    fresh.Hitbox = HitboxType::Octane;
+    fresh.Inputs.assign(3, VehicleInput{1.0f});
+    fresh.Trace.assign(3, TraceEntry{});
+    const auto bytes = [](const TasData& data, bool trace) {
+        std::ostringstream stream;
+        trace ? WriteTrace(stream, data) : WriteTas(stream, data);
+        return stream.str();
+    };
+    const fs::path run = Folder() / "crash.data";
+    const fs::path trace = Folder() / "crash.data.trace";
+    const fs::path record = Folder() / "crash.data.trace.0123abcd.saving";
+    const fs::path runAside = Folder() / "crash.data.0123abcd.saving";
+    const struct {
+        const char* step;
+        std::string run, trace, record, runAside;
+        std::string runAfter, traceAfter; // "" for no file
+    } cases[] = {
+        {"record made", bytes(old, false), bytes(old, true), "", "", bytes(old, false),
+         bytes(old, true)},
+        {"run half written", bytes(old, false), bytes(old, true), "", "half a run",
+         bytes(old, false), bytes(old, true)},
+        {"trace half written", bytes(old, false), bytes(old, true), "GYROTRCE half",
+         bytes(fresh, false), bytes(old, false), bytes(old, true)},
+        {"run in place", bytes(fresh, false), bytes(old, true), bytes(fresh, true), "",
+         bytes(fresh, false), bytes(fresh, true)},
+        {"run without a trace in place", bytes(fresh, false), bytes(old, true), "", "",
+         bytes(fresh, false), ""},
+        {"first save, run half written", "", "", "", "half a run", "", ""},
+    };
+    for (const auto& c : cases) {
+        fs::remove_all(Folder());
+        fs::create_directories(Folder());
+        for (auto [path, content] :
+             {std::pair{run, c.run}, std::pair{trace, c.trace}, std::pair{runAside, c.runAside}}) {
+            if (!content.empty()) {
+                WriteFile(path, content);
+            }
+        }
+        WriteFile(record, c.record);
+        const std::vector<std::string> listed = ListedNames();
+        EXPECT_EQ(listed.size(), c.runAfter.empty() ? 0u : 1u) << c.step;
+        EXPECT_EQ(FileBytes(run), c.runAfter) << c.step;
+        EXPECT_EQ(fs::exists(trace), !c.traceAfter.empty()) << c.step;
+        EXPECT_EQ(FileBytes(trace), c.traceAfter) << c.step;
+        EXPECT_EQ(std::distance(fs::directory_iterator(Folder()), {}),
+                  !c.runAfter.empty() + !c.traceAfter.empty())
+            << c.step;
+    }
 }
 
 // Which entries are listed, and in what order, is tested through the plugin.

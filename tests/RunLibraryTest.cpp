@@ -3,7 +3,9 @@
 #include <cstring>
 #include <fstream>
 #include <set>
+#include <sstream>
 #include <sys/mount.h>
+#include <sys/resource.h>
 
 namespace {
 
@@ -85,21 +87,6 @@ TEST_F(RunLibraryTest, RenamedRunIsSavedBesideTheOldFile) {
     EXPECT_EQ(ListedNames().size(), 2u);
 }
 
-TEST_F(RunLibraryTest, FailedSaveReportsAndKeepsTheOldFile) {
-    SaveRun("keep", 2);
-    const std::string before = FileBytes(RunFolder() / "keep.data");
-    // A folder where the temporary file would go makes the write fail; it
-    // was not the save's to remove.
-    fs::create_directory(RunFolder() / "keep.data.saving");
-    SaveRun("keep", 5);
-    EXPECT_EQ(LastToast(), "Error saving file, check logs");
-    EXPECT_EQ(host.Toasts().back().type, 3);
-    ASSERT_FALSE(host.Logs().empty());
-    EXPECT_TRUE(LastLog().starts_with("Error saving file: cannot create ")) << LastLog();
-    EXPECT_EQ(FileBytes(RunFolder() / "keep.data"), before);
-    EXPECT_TRUE(fs::is_directory(RunFolder() / "keep.data.saving"));
-}
-
 TEST_F(RunLibraryTest, SaveThroughASymlinkReplacesWhatItPointsTo) {
     const fs::path elsewhere = data.path() / "elsewhere";
     fs::create_directory(elsewhere);
@@ -163,18 +150,51 @@ TEST_F(RunLibraryTest, TraceFileTravelsWithItsRun) {
     EXPECT_EQ(std::distance(fs::directory_iterator(RunFolder()), {}), 1);
 }
 
+// A version 1 trace: its digest covers the inputs alone.
+std::string VersionOneTrace(const std::vector<VehicleInput>& inputs, size_t entries) {
+    std::string bytes = "GYROTRCE";
+    auto add = [&](auto value) {
+        bytes.append(reinterpret_cast<const char*>(&value), sizeof value);
+    };
+    add(uint32_t{1});
+    add(uint32_t{sizeof(TraceEntry)});
+    add(uint64_t{inputs.size()});
+    add(InputsDigest(inputs));
+    bytes.append(entries * sizeof(TraceEntry), '\0');
+    return bytes;
+}
+
 TEST_F(RunLibraryTest, TraceOfAnotherRunIsIgnoredWithALine) {
     SaveTracedRun("other", 4);
     SaveTracedRun("changed", 3, 0.75f);
+    Run().Data.CarStart.Location.X = 5.0f;
+    SaveTracedRun("moved", 3);
+    Run().Data.CarStart.Location.X = 0.0f;
+    Run().Data.BallStart.Enabled = true;
+    SaveTracedRun("ball", 3);
+    Run().Data.BallStart.Enabled = false;
+    SaveTracedRun("dominus", 3);
+    Run().Data.Hitbox = HitboxType::Dominus;
+    Plugin().SaveTas();
     SaveTracedRun("a", 3);
+    const std::string otherRun =
+        "Trace of a ignored, replays are not checked: it was recorded with other inputs, "
+        "starting states or hitbox";
     const struct {
         std::string trace;
         std::string line;
     } cases[] = {
         {FileBytes(TraceFile("other")),
          "Trace of a ignored, replays are not checked: it holds 4 frames, the run has 3"},
-        {FileBytes(TraceFile("changed")),
+        {FileBytes(TraceFile("changed")), otherRun},
+        {FileBytes(TraceFile("moved")), otherRun},
+        {FileBytes(TraceFile("ball")), otherRun},
+        {FileBytes(TraceFile("dominus")), otherRun},
+        {VersionOneTrace(std::vector<VehicleInput>(3, Input(0.75f)), 3),
          "Trace of a ignored, replays are not checked: it was recorded with other inputs"},
+        {FileBytes(TraceFile("a")) + "x",
+         "Trace of a ignored, replays are not checked: not a trace file, or cut short"},
+        {"", "Trace of a ignored, replays are not checked: not a trace file, or cut short"},
         {FileBytes(TraceFile("a")).substr(0, 100),
          "Trace of a ignored, replays are not checked: not a trace file, or cut short"},
         {"GYROTRCE and then nothing useful",
@@ -191,11 +211,72 @@ TEST_F(RunLibraryTest, TraceOfAnotherRunIsIgnoredWithALine) {
         EXPECT_TRUE(Run().Data.Trace.empty());
         EXPECT_EQ(Plugin().ReplayCheck().TraceFrames, 0u);
     }
+    // A version 1 trace of the same inputs still belongs.
+    WriteFile(TraceFile("a"), VersionOneTrace(Run().Data.Inputs, 3));
+    host.ClearRecords();
+    Plugin().LoadTas(Plugin().FileIndex("a"));
+    EXPECT_TRUE(host.Logs().empty());
+    EXPECT_EQ(Run().Data.Trace.size(), 3u);
+
     fs::remove(TraceFile("a")); // a run without a trace loads as it always did
     host.ClearRecords();
     Plugin().LoadTas(Plugin().FileIndex("a"));
     EXPECT_TRUE(host.Logs().empty());
     EXPECT_EQ(LastToast(), "a loaded");
+}
+
+// The largest address space this process may use from now on: what it has
+// mapped plus extra bytes.
+void LimitAddressSpaceTo(uint64_t extraBytes) {
+    uint64_t pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    const auto limit = static_cast<rlim_t>(pages * 4096 + extraBytes);
+    const rlimit space{limit, limit};
+    setrlimit(RLIMIT_AS, &space);
+}
+
+TEST_F(RunLibraryTest, TraceHeaderClaimingADamagedRunsFramesAllocatesNothing) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer maps far more than any limit allows";
+#endif
+    // 12 bytes: version 1 and a frame count of 2^20, which loads cut short
+    // as 32 MiB of zero inputs.
+    std::string run(12, '\0');
+    const int32_t version = 1;
+    const uint64_t frames = uint64_t{1} << 20;
+    std::memcpy(run.data(), &version, 4);
+    std::memcpy(run.data() + 4, &frames, 8);
+    fs::create_directories(RunFolder());
+    WriteFile(RunFolder() / "damaged.data", run);
+    // A header that belongs to that run in every way, and no entries: 76 MiB
+    // if believed.
+    TasData loaded;
+    std::istringstream runStream(run);
+    ASSERT_EQ(ReadTasData(runStream, loaded).outcome, ReadOutcome::CutShort);
+    std::string header = "GYROTRCE";
+    auto add = [&](auto value) {
+        header.append(reinterpret_cast<const char*>(&value), sizeof value);
+    };
+    add(TraceFormatVersion);
+    add(uint32_t{sizeof(TraceEntry)});
+    add(frames);
+    add(TraceDigest(loaded));
+    WriteFile(TraceFile("damaged"), header);
+    Plugin().RefreshTasFiles();
+
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            LimitAddressSpaceTo(48 << 20);
+            Plugin().LoadTas(Plugin().FileIndex("damaged"));
+            const bool ignored =
+                Run().Data.Inputs.size() == frames && Run().Data.Trace.empty() &&
+                LastLog() ==
+                    "Trace of damaged ignored, replays are not checked: not a trace file, or cut "
+                    "short";
+            std::exit(ignored ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(RunLibraryTest, RunAndTraceAreSavedBothOrNeither) {
@@ -388,6 +469,36 @@ TEST_F(RunLibraryTest, DeleteOfAFileAlreadyGoneIsQuiet) {
     Plugin().DeleteTas(-1);
     Plugin().DeleteTas(5);
     EXPECT_TRUE(host.Toasts().empty());
+}
+
+TEST_F(RunLibraryTest, DeleteSaysWhichTraceFileStays) {
+    SaveTracedRun("a", 2);
+    SaveTracedRun("b", 2);
+    fs::remove(TraceFile("a"));
+    fs::create_directory(TraceFile("a")); // not a trace file, and not empty
+    WriteFile(TraceFile("a") / "inside", "kept");
+    Plugin().RefreshTasFiles();
+    host.ClearRecords();
+    Plugin().DeleteTas(Plugin().FileIndex("a"));
+    EXPECT_FALSE(fs::exists(RunFolder() / "a.data"));
+    EXPECT_EQ(FileBytes(TraceFile("a") / "inside"), "kept");
+    ASSERT_EQ(host.Logs().size(), 1u);
+    EXPECT_EQ(LastLog(), "Deleted a, but its trace file " + TraceFile("a").string() +
+                             " stays: it is a folder");
+    ASSERT_EQ(host.Toasts().size(), 1u);
+    EXPECT_EQ(LastToast(), "a deleted, but not its trace file, check logs");
+    EXPECT_EQ(host.Toasts().back().type, 2);
+    EXPECT_EQ(ListedNames(), std::vector<std::string>{"b"});
+
+    // A run file that cannot be removed: nothing is, and the delete says so.
+    fs::remove(RunFolder() / "b.data");
+    fs::create_directory(RunFolder() / "b.data");
+    WriteFile(RunFolder() / "b.data" / "inside", "kept");
+    host.ClearRecords();
+    Plugin().DeleteTas(Plugin().FileIndex("b"));
+    EXPECT_EQ(LastToast(), "Error deleting file, check logs");
+    EXPECT_TRUE(LastLog().starts_with("Error deleting file: ")) << LastLog();
+    EXPECT_TRUE(fs::exists(TraceFile("b")));
 }
 
 TEST_F(RunLibraryTest, DeleteWhoseRelistFailsIsReported) {

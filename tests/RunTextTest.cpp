@@ -391,6 +391,23 @@ TEST(RunToolTest, InfoReportsTheTraceFileAndWhetherItBelongs) {
                   .output.find("trace: 3 frames, does not belong to the run: it holds 3 "
                                "frames, the run has 2"),
               std::string::npos);
+
+    // An empty file holds no trace; one that ends inside its header has no
+    // count to tell (here 7 of its 8 bytes).
+    const struct {
+        size_t bytes;
+        const char* text;
+        const char* json;
+    } cases[] = {{0, "trace: none\n", "\"trace\": null"},
+                 {23, "trace: cut short\n", "\"frames\": null"}};
+    for (const auto& c : cases) {
+        std::ofstream(TracePath(run), std::ios::binary) << trace.substr(0, c.bytes);
+        const std::string text = Tool("info " + run.string()).output;
+        EXPECT_NE(text.find(c.text), std::string::npos) << text;
+        EXPECT_EQ(text.find("frames, "), std::string::npos) << text;
+        const std::string json = Tool("info --json " + run.string()).output;
+        EXPECT_NE(json.find(c.json), std::string::npos) << json;
+    }
 }
 
 TEST(RunToolTest, ExportImportThroughFilesAndRefusalWritesNothing) {
@@ -455,12 +472,14 @@ TEST(RunToolTest, CsvExportWritesBothFilesOrNeither) {
     EXPECT_EQ(FileText(csv), "old");
     EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 3);
 
-    // A folder where the CSV is written aside blocks the export and stays.
+    // A folder of a name an export could write aside under is not its own:
+    // it stays, and the export writes under a name of its own.
     fs::remove(json);
     fs::create_directory(folder.path() / "run.csv.saving");
-    EXPECT_EQ(RunTool("export " + Arg(run) + " -o " + Arg(csv)), 2);
-    EXPECT_EQ(FileText(csv), "old");
+    EXPECT_EQ(RunTool("export " + Arg(run) + " -o " + Arg(csv)), 0);
+    EXPECT_NE(FileText(csv), "old");
     EXPECT_TRUE(fs::is_directory(folder.path() / "run.csv.saving"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 4);
 }
 
 } // namespace

@@ -2,10 +2,15 @@
 #include "Session.h"
 #include "PluginHarness.h"
 
+#include "runs/RunFile.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <iostream>
+#include <map>
 #include <sstream>
+#include <sys/wait.h>
 
 namespace {
 
@@ -156,5 +161,142 @@ TEST(DemoTest, WholeSessionRunsAndWritesEveryScreenshot) {
             << shot;
     }
 }
+
+#if defined(GYROLOG_CRASH_SHIM_PATH)
+namespace fs = std::filesystem;
+
+// A save ended by the shim at each of its file operations in turn (every
+// write, flush, rename and removal), over an older run and trace of the same
+// name; a fresh session then lists and loads the run. It must be the old
+// pair or the new one, loaded with its trace, and nothing else may be left.
+class InterruptedSaveTest : public ::testing::Test {
+protected:
+    fs::path Folder() const { return data.path() / "Gyrolog"; }
+
+    void WriteOldPair() {
+        fs::remove_all(Folder());
+        fs::create_directories(Folder());
+        TasData old;
+        old.Hitbox = HitboxType::Octane;
+        old.Inputs.assign(5, VehicleInput{0.25f});
+        old.Trace.assign(5, TraceEntry{});
+        SaveRunFile(Folder() / "crash.data", old);
+    }
+
+    // The folder's files and their bytes.
+    std::map<std::string, std::string> Files() const {
+        std::map<std::string, std::string> files;
+        for (const auto& entry : fs::directory_iterator(Folder())) {
+            files[entry.path().filename().string()] = FileBytes(entry.path());
+        }
+        return files;
+    }
+
+    // The session with the shim preloaded; its exit status.
+    int SaveEndingAt(const std::string& script, long call) {
+        // Absolute paths: the shim tells the folder's files by their paths. A
+        // sanitizer's runtime then comes after the shim, which it allows.
+        const std::string command =
+            "ASAN_OPTIONS=verify_asan_link_order=0 GYROLOG_CRASH_DIR=" +
+            fs::canonical(Folder()).string() + " GYROLOG_CRASH_AT=" + std::to_string(call) +
+            " GYROLOG_CRASH_LOG=" + (log.path() / "calls").string() +
+            " LD_PRELOAD=" GYROLOG_CRASH_SHIM_PATH " " GYROLOG_SIM_PATH " --data " +
+            fs::canonical(data.path()).string() + " --plugin " GYROLOG_PLUGIN_PATH " " + script +
+            " > " + (log.path() / "transcript").string();
+        fs::remove(log.path() / "calls");
+        const int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    // The shim's log line of that call.
+    static std::string CallLine(const std::string& calls, long call) {
+        std::istringstream lines(calls);
+        std::string line;
+        for (long i = 0; i < call; ++i) {
+            std::getline(lines, line);
+        }
+        return line;
+    }
+
+    // Lists and loads crash in a fresh session: the run's inputs and whether
+    // its trace loaded with it.
+    std::pair<size_t, bool> ListAndLoad() {
+        sim::Host fresh(data.path());
+        EXPECT_TRUE(fresh.LoadPlugin(exports));
+        GyrologTestAccess plugin{*static_cast<Gyrolog*>(fresh.Plugin())};
+        plugin.LoadTas(plugin.FileIndex("crash"));
+        EXPECT_EQ(fresh.Toasts().empty() ? "" : fresh.Toasts().back().text, "crash loaded");
+        EXPECT_TRUE(fresh.Logs().empty()) << fresh.Logs().front();
+        const std::pair result{plugin.Run().Data.Inputs.size(), !plugin.Run().Data.Trace.empty()};
+        fresh.UnloadPlugin();
+        return result;
+    }
+
+    TempFolder data;
+    TempFolder log;
+};
+
+TEST_F(InterruptedSaveTest, EveryStepLeavesTheOldPairOrTheNewOne) {
+    const std::string newRun = "sim_car octane\nsim_freeplay 1\ntas_confirmoverwritefile 0\n"
+                               "sim_ui_click Controls\nsim_ui_click \"New TAS\"\n"
+                               "sim_ui_edit \"TAS Name\"\nsim_ui_type fresh\n"
+                               "sim_ui_click Create\nsim_ui_frame\n";
+    const std::string recorded = "sim_ui_click Start\nsim_tick 24\nsim_tick 30 throttle=1\n"
+                                 "sim_ui_click Stop\nsim_ui_frame\nsim_ui_click Update\n"
+                                 "sim_ui_frame\n";
+    const std::string savedAsCrash =
+        "sim_ui_click \"Loaded TAS\"\nsim_ui_click \"Change Name\"\nsim_ui_edit \"TAS Name\"\n"
+        "sim_ui_type crash\nsim_ui_click Update\nsim_ui_frame\nsim_ui_click \"Save TAS\"\n"
+        "sim_ui_frame\n";
+    const struct {
+        const char* what;
+        std::string script;
+        size_t frames;
+        bool traced;
+    } saves[] = {
+        {"a recorded run with its trace", newRun + recorded + savedAsCrash, 30, true},
+        {"a new run without a trace", newRun + savedAsCrash, 0, false},
+    };
+    long points = 0;
+    for (const auto& save : saves) {
+        const fs::path script = log.path() / "save.sim";
+        std::ofstream(script) << save.script;
+        WriteOldPair();
+        const auto oldFiles = Files();
+        ASSERT_EQ(SaveEndingAt(script.string(), 0), 0) << save.what;
+        ASSERT_NE(
+            FileBytes(log.path() / "transcript").find("toast 1: Gyrolog: crash saved to file"),
+            std::string::npos)
+            << FileBytes(log.path() / "transcript");
+        const auto newFiles = Files();
+        ASSERT_EQ(newFiles.size(), save.traced ? 2u : 1u) << save.what;
+        const std::string calls = FileBytes(log.path() / "calls");
+        const long steps = std::count(calls.begin(), calls.end(), '\n');
+        ASSERT_GT(steps, 5) << calls;
+
+        int olds = 0;
+        for (long call = 1; call <= steps; ++call) {
+            WriteOldPair();
+            ASSERT_EQ(SaveEndingAt(script.string(), call), 86) << save.what << ", call " << call;
+            const auto [frames, traced] = ListAndLoad();
+            const auto left = Files();
+            const bool old = left == oldFiles;
+            EXPECT_TRUE(old || left == newFiles)
+                << save.what << ", ended at call " << CallLine(calls, call) << ", " << left.size()
+                << " files left";
+            EXPECT_EQ(frames, old ? 5u : save.frames) << save.what << ", call " << call;
+            EXPECT_EQ(traced, old || save.traced) << save.what << ", call " << call;
+            olds += old;
+        }
+        // The run file's rename is the one step that makes the new pair current.
+        EXPECT_GT(olds, 0) << save.what;
+        EXPECT_LT(olds, steps) << save.what;
+        std::cout << save.what << ": " << steps << " file operations, the old pair stays at "
+                  << olds << " of them\n";
+        points += steps;
+    }
+    RecordProperty("crash_points", static_cast<int>(points));
+}
+#endif
 
 } // namespace

@@ -128,6 +128,28 @@ TEST(TasTest, MergeSplicesPendingAtCurrentFrame) {
     }
 }
 
+TEST(TasTest, RecordingFromTheStartMergesItsTraceUnlessTheTraceWasDropped) {
+    for (bool dropped : {false, true}) {
+        Tas tas;
+        tas.Data.Inputs.assign(4, Frame(1));
+        tas.Data.Trace.assign(4, TraceEntry{});
+        for (int tick = 0; tick < 3; ++tick) {
+            tas.PendingInputs.push_back(Frame(2));
+            tas.PendingTrace.push_back(TraceEntry{});
+        }
+        tas.InputsApplied = false;
+        if (dropped) {
+            tas.DropTrace(); // the start changed while this was recorded
+            EXPECT_TRUE(tas.Data.Trace.empty());
+        }
+        tas.MergePending();
+        EXPECT_EQ(tas.Data.Inputs.size(), 3u);
+        EXPECT_EQ(tas.Data.HasTrace(), !dropped);
+        tas.Reset();
+        EXPECT_FALSE(tas.RecordedFromOtherStart);
+    }
+}
+
 TEST(TasTest, MergeBeyondTheEndFillsTheGapWithZeroInputs) {
     Tas tas;
     tas.Data.Inputs.assign(2, Frame(1));

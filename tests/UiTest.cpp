@@ -293,6 +293,46 @@ TEST_F(UiTest, StartingStateEditsChangeTheRunInPlace) {
     EXPECT_TRUE(Shows("ui: [ ] Enabled"));
 }
 
+TEST_F(UiTest, StartingStateEditDropsTheTraceEvenDuringAReplay) {
+    CaptureRun("traced");
+    host.RunLine("tas_start");
+    Tick(30); // the run has no inputs: it records from its first tick
+    Tick(60, Input(1.0f));
+    host.RunLine("tas_stopandupdate");
+    const size_t frames = Run().Data.Trace.size();
+    ASSERT_GT(frames, 60u);
+    ASSERT_EQ(frames, Run().Data.Inputs.size());
+    const std::string traced = "ui: Trace: " + std::to_string(frames) + " frames";
+    Tab("Loaded TAS");
+    EXPECT_TRUE(Shows(traced));
+    Click("Car Starting State");
+    Click("Location");
+    // Into a field and out again without a change: the trace stays.
+    ASSERT_EQ(Ui().Edit("X"), "");
+    ASSERT_EQ(Ui().Key("escape"), "");
+    Ui().Frame();
+    EXPECT_TRUE(Shows(traced));
+
+    host.RunLine("tas_start");
+    Tick(40);
+    ASSERT_EQ(Run().State, TasState::Replaying);
+    EXPECT_TRUE(Shows("ui: Last replay: being checked"));
+    Click("+");
+    Ui().Frame();
+    EXPECT_TRUE(Shows("ui: Trace: none, replays are not checked"));
+    EXPECT_TRUE(Run().Data.Trace.empty());
+    Tick(static_cast<int>(frames)); // the replay goes on unchecked, then records
+    EXPECT_EQ(Run().State, TasState::Recording);
+    EXPECT_TRUE(Shows("ui: Last replay: not checked"));
+
+    // What this replay recorded began from the old start: no trace either.
+    host.RunLine("tas_stopandupdate");
+    EXPECT_TRUE(Run().Data.Trace.empty());
+    Plugin().SaveTas();
+    EXPECT_TRUE(fs::exists(RunFolder() / "traced.data"));
+    EXPECT_FALSE(fs::exists(RunFolder() / "traced.data.trace"));
+}
+
 TEST_F(UiTest, TreeNodesStayOpenAcrossTabSwitches) {
     CaptureRun();
     Tab("Loaded TAS");

@@ -1,15 +1,21 @@
 #include "runs/RunFile.h"
+#include "runs/DurableFiles.h"
 #include "runs/RunTrace.h"
 #include "runs/TasFile.h"
 #include "runs/TasFormat.h"
 
+#include <cstdio>
 #include <fstream>
+#include <random>
 #include <stdexcept>
 #include <system_error>
 
 namespace fs = std::filesystem;
 
 namespace {
+
+constexpr const char* AsideExtension = ".saving";
+constexpr size_t TokenLength = 8;
 
 // Where a chain of symlinks ends; a path that is no symlink is its own end.
 fs::path FollowSymlinks(fs::path path) {
@@ -31,32 +37,101 @@ void RemoveQuietly(const fs::path& path) {
     fs::remove(path, ignored);
 }
 
+// Eight hex digits, fresh for every write aside: two writes, even of two
+// processes, never share a temporary file.
+std::string NewToken() {
+    static std::random_device random;
+    char text[TokenLength + 1];
+    std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>(random()));
+    return text;
+}
+
+fs::path AsidePath(const fs::path& target, const std::string& token) {
+    fs::path aside = target;
+    aside += "." + token + AsideExtension;
+    return aside;
+}
+
+// Fills a file this write created, and waits until its bytes are on the disk.
+void FillFile(const fs::path& path, const std::function<void(std::ostream&)>& write) {
+    std::ofstream stream(path, std::ios::binary | std::ios::trunc);
+    if (!stream.is_open()) {
+        throw std::runtime_error("cannot open " + Utf8FromPath(path));
+    }
+    write(stream);
+    stream.flush();
+    if (!stream.good()) {
+        throw std::runtime_error("cannot write every byte to " + Utf8FromPath(path));
+    }
+    stream.close();
+    if (stream.fail()) {
+        throw std::runtime_error("cannot close " + Utf8FromPath(path));
+    }
+    FlushFileToDisk(path);
+}
+
+bool TraceBelongs(const fs::path& trace, const TasData& run) {
+    std::ifstream stream(trace, std::ios::binary);
+    std::vector<TraceEntry> entries;
+    return ReadTrace(stream, run, entries).fit == TraceFit::Belongs;
+}
+
+bool ReadRunFile(const fs::path& path, TasData& data) {
+    std::ifstream stream(path, std::ios::binary);
+    const ReadOutcome outcome = ReadTasData(stream, data).outcome;
+    return outcome == ReadOutcome::Loaded || outcome == ReadOutcome::CutShort;
+}
+
+// The files of one save of the run listed as run, named with its token.
+struct SaveFiles {
+    fs::path trace;      // beside the name the run is listed and loaded by
+    fs::path target;     // what a symlink of that name points to
+    fs::path traceAside; // the save's record, and its new trace
+    fs::path runAside;   // the new run, beside the target
+
+    SaveFiles(const fs::path& run, const std::string& token)
+        : trace(TracePath(run)), target(FollowSymlinks(run)), traceAside(AsidePath(trace, token)),
+          runAside(AsidePath(target, token)) {}
+};
+
+// After the run file's rename: the new trace takes the old one's place, or
+// a run without a trace takes the old one away.
+void PlaceTrace(const SaveFiles& files, bool traced) {
+    if (traced) {
+        try {
+            RenameDurably(files.traceAside, files.trace);
+            return;
+        } catch (const std::exception& e) {
+            RemoveQuietly(files.traceAside);
+            throw std::runtime_error("the run file was saved, but its trace could not take the "
+                                     "place of the old one: " +
+                                     std::string(e.what()));
+        }
+    }
+    std::error_code error;
+    if (fs::is_regular_file(fs::symlink_status(files.trace))) {
+        fs::remove(files.trace, error);
+    }
+    RemoveQuietly(files.traceAside);
+    FlushFolderToDisk(files.trace.parent_path());
+    if (error) {
+        throw std::runtime_error("the run file was saved, but the old trace " +
+                                 Utf8FromPath(files.trace) +
+                                 " could not be removed: " + error.message());
+    }
+}
+
 } // namespace
 
 fs::path WriteBeside(const fs::path& target, const std::function<void(std::ostream&)>& write) {
-    fs::path temporary = target;
-    temporary += ".saving";
-    bool created = false;
+    fs::path temporary;
+    do {
+        temporary = AsidePath(target, NewToken());
+    } while (!CreateNewFile(temporary));
     try {
-        std::ofstream stream(temporary, std::ios::binary | std::ios::trunc);
-        if (!stream.is_open()) {
-            throw std::runtime_error("cannot create " + Utf8FromPath(temporary));
-        }
-        created = true;
-        write(stream);
-        stream.flush();
-        if (!stream.good()) {
-            throw std::runtime_error("cannot write every byte to " + Utf8FromPath(temporary));
-        }
-        stream.close();
-        if (stream.fail()) {
-            throw std::runtime_error("cannot close " + Utf8FromPath(temporary));
-        }
+        FillFile(temporary, write);
     } catch (...) {
-        // Only what this write created: never a folder of that name.
-        if (created) {
-            RemoveQuietly(temporary);
-        }
+        RemoveQuietly(temporary);
         throw;
     }
     return temporary;
@@ -67,7 +142,7 @@ void WriteFileAtomically(const fs::path& path, const std::function<void(std::ost
     const fs::path target = FollowSymlinks(path);
     const fs::path temporary = WriteBeside(target, write);
     try {
-        fs::rename(temporary, target);
+        RenameDurably(temporary, target);
     } catch (...) {
         RemoveQuietly(temporary);
         throw;
@@ -92,49 +167,107 @@ std::string Utf8FromPath(const fs::path& path) {
     return utf8;
 }
 
+// A run and its trace are saved in these steps; the run file's rename makes
+// the new pair current. The trace's temporary file is made first and goes
+// last: it is the save's record, and its token names the run's temporary
+// file, which may lie in another folder (beside what a symlink points to).
+//   1. NAME.data.trace.TOKEN.saving created empty
+//   2. the run written to TARGET.TOKEN.saving and flushed
+//   3. the trace written into the record and flushed (a run without a trace
+//      leaves it empty)
+//   4. TARGET.TOKEN.saving renamed over TARGET
+//   5. the record renamed over NAME.data.trace, or, for a run without a
+//      trace, the old trace and the empty record removed
+// Files are flushed and renames wait for the disk, so that a power loss
+// finds the steps in this order too. ResolveInterruptedSave finishes or
+// undoes a save ended at any step.
 void SaveRunFile(const fs::path& path, const TasData& data) {
-    const fs::path target = FollowSymlinks(path);
-    // Beside the name the run is listed and loaded by, not beside what a
-    // symlink of that name points to.
-    const fs::path trace = TracePath(path);
     const bool traced = data.HasTrace();
-    // Both files are written aside first; the old trace is kept aside until
-    // the run file is in place, so a failure leaves both old files or both
-    // new ones. A run without a trace takes the old one away.
-    const fs::path runWritten =
-        WriteBeside(target, [&](std::ostream& stream) { WriteTas(stream, data); });
-    fs::path traceWritten;
-    fs::path previous = trace;
-    previous += ".previous";
-    bool setAside = false;
-    bool traceInPlace = false;
+    const fs::path trace = TracePath(path);
+    // A folder of the trace's name blocks a new trace: found before the old
+    // run file is replaced, not after.
+    if (traced && fs::is_directory(fs::symlink_status(trace))) {
+        throw std::runtime_error("cannot save the trace: " + Utf8FromPath(trace) + " is a folder");
+    }
+    const fs::path target = FollowSymlinks(path);
+    std::string token;
+    do {
+        token = NewToken();
+    } while (!CreateNewFile(AsidePath(trace, token)));
+    const SaveFiles files(path, token);
+    bool runCreated = false;
     try {
+        FlushFolderToDisk(trace.parent_path());
+        runCreated = CreateNewFile(files.runAside);
+        if (!runCreated) {
+            throw std::runtime_error(Utf8FromPath(files.runAside) + " exists already");
+        }
+        FillFile(files.runAside, [&](std::ostream& stream) { WriteTas(stream, data); });
         if (traced) {
-            traceWritten = WriteBeside(
-                trace, [&](std::ostream& stream) { WriteTrace(stream, data.Trace, data.Inputs); });
+            FillFile(files.traceAside,
+                     [&](std::ostream& stream) { WriteTrace(stream, data); });
         }
-        // A folder of the trace's name is no trace: it stays, and blocks a new one.
-        if (fs::is_regular_file(fs::symlink_status(trace))) {
-            fs::rename(trace, previous);
-            setAside = true;
-        }
-        if (traced) {
-            fs::rename(traceWritten, trace);
-            traceInPlace = true;
-        }
-        fs::rename(runWritten, target);
+        RenameDurably(files.runAside, target);
     } catch (...) {
-        RemoveQuietly(runWritten);
-        if (traced) {
-            RemoveQuietly(traceInPlace ? trace : traceWritten);
+        // The run's file first: the record outlives what it names.
+        if (runCreated) {
+            RemoveQuietly(files.runAside);
         }
-        if (setAside) {
-            std::error_code ignored;
-            fs::rename(previous, trace, ignored);
-        }
+        RemoveQuietly(files.traceAside);
         throw;
     }
-    if (setAside) {
-        RemoveQuietly(previous);
+    PlaceTrace(files, traced);
+}
+
+std::optional<InterruptedSave> InterruptedSaveOf(const fs::path& entry) {
+    std::string name;
+    try {
+        name = Utf8FromPath(entry.filename());
+    } catch (const std::exception&) {
+        return std::nullopt; // no save of ours makes a name that is no text
     }
+    const std::string traceEnd = ".data.trace.";
+    const std::string end = AsideExtension;
+    if (name.size() < traceEnd.size() + TokenLength + end.size() || !name.ends_with(end)) {
+        return std::nullopt;
+    }
+    const size_t tokenAt = name.size() - end.size() - TokenLength;
+    const std::string token = name.substr(tokenAt, TokenLength);
+    if (name.compare(tokenAt - traceEnd.size(), traceEnd.size(), traceEnd) != 0 ||
+        token.find_first_not_of("0123456789abcdef") != std::string::npos) {
+        return std::nullopt;
+    }
+    // NAME.data.trace.TOKEN.saving was made by a save of NAME.data.
+    const std::string run = name.substr(0, tokenAt - std::string(".trace.").size());
+    return InterruptedSave{entry.parent_path() / PathFromUtf8(run), token};
+}
+
+// What the steps of a save left when it was ended part-way: before step 4
+// the old pair is current and the new files go; after it the new run is
+// current and the record, when it holds a trace of that run, takes its
+// place. An empty record after step 4 was a run without a trace, whose old
+// trace then no longer belongs. Each step here leaves a state this resolves
+// again.
+void ResolveInterruptedSave(const InterruptedSave& save) {
+    const SaveFiles files(save.run, save.token);
+    if (fs::exists(fs::symlink_status(files.runAside))) {
+        fs::remove(files.runAside);
+        fs::remove(files.traceAside);
+        return;
+    }
+    TasData run;
+    if (!fs::is_regular_file(save.run) || !ReadRunFile(save.run, run)) {
+        fs::remove(files.traceAside); // the save never got to its run file
+        return;
+    }
+    if (fs::file_size(files.traceAside) > 0) {
+        if (TraceBelongs(files.traceAside, run)) {
+            RenameDurably(files.traceAside, files.trace);
+            return;
+        }
+    } else if (fs::is_regular_file(fs::symlink_status(files.trace)) &&
+               !TraceBelongs(files.trace, run)) {
+        fs::remove(files.trace);
+    }
+    fs::remove(files.traceAside);
 }

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <iosfwd>
+#include <optional>
 #include <string>
 
 // Writes beside the target and renames over it only once every byte is
@@ -14,16 +15,34 @@
 void WriteFileAtomically(const std::filesystem::path& target,
                          const std::function<void(std::ostream&)>& write);
 
-// Writes every byte to target + ".saving" and returns that path, for a
+// Writes every byte to a new file target + ".TOKEN.saving" (a token no file
+// has), waits until the bytes are on the disk and returns its path, for a
 // caller that renames it into place. Throws on any failure, after removing
-// what it wrote; never removes a folder of that name.
+// what it wrote; never touches a file it did not create.
 std::filesystem::path WriteBeside(const std::filesystem::path& target,
                                   const std::function<void(std::ostream&)>& write);
 
 // Writes the run file and, beside it, its trace file when the run has a
 // trace; removes an old trace file when it has none. Both files are replaced
-// or neither is.
+// or neither is, also when the process ends part-way: what it leaves is
+// resolved by ResolveInterruptedSave.
 void SaveRunFile(const std::filesystem::path& target, const TasData& data);
+
+// A save of run that did not finish, known by the record it leaves in the
+// run's folder, NAME.data.trace.TOKEN.saving.
+struct InterruptedSave {
+    std::filesystem::path run; // NAME.data
+    std::string token;
+};
+
+// The save that left this folder entry, when it is a save's record.
+std::optional<InterruptedSave> InterruptedSaveOf(const std::filesystem::path& entry);
+
+// Leaves the run with the trace of the pair that was current when the save
+// ended (the old pair, or the new one once its run file was in place) and
+// removes every other file of the save. Throws on a file-system failure;
+// resolving again goes on from there.
+void ResolveInterruptedSave(const InterruptedSave& save);
 
 // Run names are UTF-8, as Dear ImGui's text is. Paths are made from and read
 // back to UTF-8 explicitly: the narrow code page on Windows usually is not

@@ -1,6 +1,7 @@
 #include "runs/RunFolder.h"
 #include "runs/RunFile.h"
 
+#include <exception>
 #include <fstream>
 #include <optional>
 #include <stdexcept>
@@ -38,12 +39,29 @@ std::optional<std::string> RunFileName(const fs::directory_entry& entry) {
 
 } // namespace
 
-// One odd entry does not hide the ones after it.
+// One odd entry does not hide the ones after it. Saves that did not finish
+// are resolved once the enumeration is over: a folder changed while it is
+// enumerated may show an entry twice or not at all.
 void ListRunFiles(const fs::path& folder, std::vector<TasFile>& files) {
+    std::vector<InterruptedSave> interrupted;
     for (const auto& entry : fs::directory_iterator(folder)) {
         if (auto name = RunFileName(entry)) {
             files.push_back(TasFile{std::move(*name), entry.path()});
+        } else if (auto save = InterruptedSaveOf(entry.path())) {
+            interrupted.push_back(std::move(*save));
         }
+    }
+    // One that cannot be resolved does not keep the others from it.
+    std::exception_ptr failure;
+    for (const auto& save : interrupted) {
+        try {
+            ResolveInterruptedSave(save);
+        } catch (const std::exception&) {
+            failure = failure ? failure : std::current_exception();
+        }
+    }
+    if (failure) {
+        std::rethrow_exception(failure);
     }
 }
 
@@ -75,20 +93,39 @@ RunLoadResult LoadRun(const TasFile& file, Tas& tas) {
         return result; // a run without a trace loads as it is, unchecked
     }
     std::ifstream stream(trace, std::ios::binary);
-    result.trace = ReadTrace(stream, tas.Data.Inputs, tas.Data.Trace);
+    result.trace = ReadTrace(stream, tas.Data, tas.Data.Trace);
     return result;
 }
 
-void DeleteRun(const TasFile& file, const fs::path& folder, std::vector<TasFile>& files) {
+namespace {
+
+// Why the trace beside a removed run stays, or nothing when it went.
+std::optional<std::string> RemoveTrace(const fs::path& trace) {
+    std::error_code error;
+    const fs::file_status status = fs::symlink_status(trace, error);
+    if (fs::is_directory(status)) {
+        return "it is a folder";
+    }
+    if (!fs::exists(status)) {
+        return std::nullopt;
+    }
+    if (!fs::remove(trace, error) && error) {
+        return error.message();
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+RunDeleteResult DeleteRun(const TasFile& file, const fs::path& folder,
+                          std::vector<TasFile>& files) {
     fs::remove(file.Path); // a file already gone is no failure
+    RunDeleteResult result;
     const fs::path trace = TracePath(file.Path);
-    std::error_code traceError;
-    if (!fs::is_directory(trace, traceError)) {
-        fs::remove(trace, traceError);
+    if (auto why = RemoveTrace(trace)) {
+        result.traceLeft = TraceLeft{trace, std::move(*why)};
     }
     files.clear();
     ListRunFiles(folder, files);
-    if (traceError) {
-        throw fs::filesystem_error("cannot remove the trace file", trace, traceError);
-    }
+    return result;
 }

@@ -19,7 +19,8 @@ std::filesystem::path RunFilePath(const std::filesystem::path& folder, const std
 // Appends the folder's run files in enumeration order: regular files whose
 // last extension is exactly ".data"; entries whose type or name cannot be
 // read are passed over. On a failure of the enumeration itself the files
-// found before it stay appended.
+// found before it stay appended. Then resolves the saves found interrupted
+// (ResolveInterruptedSave), which changes no run file's name.
 void ListRunFiles(const std::filesystem::path& folder, std::vector<TasFile>& files);
 
 // Writes the run file of name, creating the folder and its parents when
@@ -37,7 +38,19 @@ struct RunLoadResult {
 // it belongs to the run. Throws only when memory runs out.
 RunLoadResult LoadRun(const TasFile& file, Tas& tas);
 
-// Removes the run file and its trace file (files already gone are no
-// failure), then lists the folder again into files.
-void DeleteRun(const TasFile& file, const std::filesystem::path& folder,
-               std::vector<TasFile>& files);
+// A trace file that stayed when its run file was removed, and why.
+struct TraceLeft {
+    std::filesystem::path path;
+    std::string why;
+};
+
+struct RunDeleteResult {
+    std::optional<TraceLeft> traceLeft;
+};
+
+// Removes the run file, then its trace file (files already gone are no
+// failure; a folder of the trace's name stays), then lists the folder again
+// into files. Throws when the run file cannot be removed, before anything
+// is, or when the listing fails.
+RunDeleteResult DeleteRun(const TasFile& file, const std::filesystem::path& folder,
+                          std::vector<TasFile>& files);

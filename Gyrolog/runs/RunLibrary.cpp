@@ -1,4 +1,5 @@
 #include "Gyrolog.h"
+#include "runs/RunFile.h"
 #include "runs/RunFolder.h"
 
 #include <fmt/core.h>
@@ -128,8 +129,14 @@ void Gyrolog::DeleteTas(int index) {
     // Built aside and published whole: the list as it was when the removal
     // fails, what was gathered when the listing fails.
     std::vector<TasFile> relisted = *files;
+    const TasFile& file = (*files)[index];
     try {
-        DeleteRun((*files)[index], DataFolder, relisted);
+        const RunDeleteResult deleted = DeleteRun(file, DataFolder, relisted);
+        if (deleted.traceLeft) {
+            LogLine(fmt::format("Deleted {}, but its trace file {} stays: {}", file.Name,
+                                Utf8FromPath(deleted.traceLeft->path), deleted.traceLeft->why));
+            ShowToast(file.Name + " deleted, but not its trace file, check logs", 2);
+        }
     } catch (const std::exception& e) {
         LogLine(fmt::format("Error deleting file: {}", e.what()));
         ShowToast("Error deleting file, check logs", 3);

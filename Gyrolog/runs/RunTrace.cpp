@@ -1,4 +1,5 @@
 #include "runs/RunTrace.h"
+#include "runs/Tas.h"
 
 #include <bit>
 #include <cstring>
@@ -11,14 +12,58 @@ static_assert(std::endian::native == std::endian::little,
 namespace {
 
 constexpr char Magic[8] = {'G', 'Y', 'R', 'O', 'T', 'R', 'C', 'E'};
+constexpr uint32_t InputsOnlyVersion = 1;
 
 template <typename T> void WriteValue(std::ostream& stream, const T& value) {
     stream.write(reinterpret_cast<const char*>(&value), sizeof value);
 }
 
-template <typename T> bool ReadValue(std::istream& stream, T& value) {
-    stream.read(reinterpret_cast<char*>(&value), sizeof value);
-    return static_cast<size_t>(stream.gcount()) == sizeof value;
+class Fnv1a {
+public:
+    void Add(const void* data, size_t size) {
+        const auto* byte = static_cast<const unsigned char*>(data);
+        for (const auto* end = byte + size; byte != end; ++byte) {
+            digest_ = (digest_ ^ *byte) * 0x100000001b3ull;
+        }
+    }
+    template <typename T> void AddValue(const T& value) { Add(&value, sizeof value); }
+    uint64_t Digest() const { return digest_; }
+
+private:
+    uint64_t digest_ = 0xcbf29ce484222325ull;
+};
+
+void AddInputs(Fnv1a& digest, const std::vector<VehicleInput>& inputs) {
+    digest.Add(inputs.data(), inputs.size() * sizeof(VehicleInput));
+}
+
+// The 52 bytes of the run file's starting-state block: four 12-byte values,
+// the Enabled byte as 0 or 1 and three zero bytes.
+void AddStartingState(Fnv1a& digest, const StartingState& state) {
+    digest.AddValue(state.Location);
+    digest.AddValue(state.Rotation);
+    digest.AddValue(state.Velocity);
+    digest.AddValue(state.AngularVelocity);
+    const unsigned char tail[4] = {static_cast<unsigned char>(state.Enabled ? 1 : 0), 0, 0, 0};
+    digest.Add(tail, sizeof tail);
+}
+
+template <typename T> T HeaderValue(const char* header, size_t offset) {
+    T value;
+    std::memcpy(&value, header + offset, sizeof value);
+    return value;
+}
+
+// Bytes between the read position and the end; 0 when the stream cannot tell.
+uint64_t BytesLeft(std::istream& stream) {
+    const auto here = stream.tellg();
+    if (here < 0) {
+        return 0;
+    }
+    stream.seekg(0, std::ios::end);
+    const auto end = stream.tellg();
+    stream.seekg(here);
+    return end > here ? static_cast<uint64_t>(end - here) : 0;
 }
 
 } // namespace
@@ -30,54 +75,69 @@ std::filesystem::path TracePath(const std::filesystem::path& runFile) {
 }
 
 uint64_t InputsDigest(const std::vector<VehicleInput>& inputs) {
-    uint64_t digest = 0xcbf29ce484222325ull;
-    const auto* byte = reinterpret_cast<const unsigned char*>(inputs.data());
-    const auto* end = byte + inputs.size() * sizeof(VehicleInput);
-    for (; byte != end; ++byte) {
-        digest = (digest ^ *byte) * 0x100000001b3ull;
-    }
-    return digest;
+    Fnv1a digest;
+    AddInputs(digest, inputs);
+    return digest.Digest();
 }
 
-void WriteTrace(std::ostream& stream, const std::vector<TraceEntry>& trace,
-                const std::vector<VehicleInput>& inputs) {
+uint64_t TraceDigest(const TasData& run) {
+    Fnv1a digest;
+    AddInputs(digest, run.Inputs);
+    AddStartingState(digest, run.CarStart);
+    AddStartingState(digest, run.BallStart);
+    digest.AddValue(run.Hitbox);
+    return digest.Digest();
+}
+
+void WriteTrace(std::ostream& stream, const TasData& run) {
     stream.write(Magic, sizeof Magic);
     WriteValue(stream, TraceFormatVersion);
     WriteValue(stream, static_cast<uint32_t>(sizeof(TraceEntry)));
-    WriteValue(stream, static_cast<uint64_t>(trace.size()));
-    WriteValue(stream, InputsDigest(inputs));
-    stream.write(reinterpret_cast<const char*>(trace.data()),
-                 static_cast<std::streamsize>(trace.size() * sizeof(TraceEntry)));
+    WriteValue(stream, static_cast<uint64_t>(run.Trace.size()));
+    WriteValue(stream, TraceDigest(run));
+    stream.write(reinterpret_cast<const char*>(run.Trace.data()),
+                 static_cast<std::streamsize>(run.Trace.size() * sizeof(TraceEntry)));
 }
 
-TraceReadResult ReadTrace(std::istream& stream, const std::vector<VehicleInput>& inputs,
+TraceReadResult ReadTrace(std::istream& stream, const TasData& run,
                           std::vector<TraceEntry>& trace) {
     TraceReadResult result;
-    char magic[sizeof Magic] = {};
-    uint32_t version = 0;
-    uint32_t entryBytes = 0;
-    uint64_t digest = 0;
-    stream.read(magic, sizeof magic);
-    if (static_cast<size_t>(stream.gcount()) != sizeof magic ||
-        std::memcmp(magic, Magic, sizeof Magic) != 0 || !ReadValue(stream, version) ||
-        version != TraceFormatVersion || !ReadValue(stream, entryBytes) ||
-        entryBytes != sizeof(TraceEntry) || !ReadValue(stream, result.frames) ||
-        !ReadValue(stream, digest)) {
+    char header[TraceHeaderBytes] = {};
+    stream.read(header, sizeof header);
+    const auto headerRead = static_cast<uint64_t>(stream.gcount());
+    if (headerRead < TraceHeaderBytes) {
+        result.fit = headerRead == 0 ? TraceFit::Empty : TraceFit::HeaderCutShort;
         return result;
     }
-    if (result.frames != inputs.size()) {
+    const auto version = HeaderValue<uint32_t>(header, 8);
+    if (std::memcmp(header, Magic, sizeof Magic) != 0 ||
+        (version != InputsOnlyVersion && version != TraceFormatVersion) ||
+        HeaderValue<uint32_t>(header, 12) != sizeof(TraceEntry)) {
+        return result;
+    }
+    result.frames = HeaderValue<uint64_t>(header, 16);
+    if (result.frames != run.Inputs.size()) {
         result.fit = TraceFit::OtherFrames;
         return result;
     }
-    if (digest != InputsDigest(inputs)) {
+    const auto digest = HeaderValue<uint64_t>(header, 24);
+    if (version == InputsOnlyVersion && digest != InputsDigest(run.Inputs)) {
         result.fit = TraceFit::OtherInputs;
         return result;
     }
-    // The frame count matches a run already in memory, so it is no threat.
+    if (version == TraceFormatVersion && digest != TraceDigest(run)) {
+        result.fit = TraceFit::OtherRun;
+        return result;
+    }
+    // A header may claim any count a damaged run also claims: only a file
+    // that holds exactly those entries is read.
+    const uint64_t bytes = result.frames * sizeof(TraceEntry);
+    if (BytesLeft(stream) != bytes) {
+        return result;
+    }
     std::vector<TraceEntry> entries(static_cast<size_t>(result.frames));
-    const auto bytes = static_cast<std::streamsize>(entries.size() * sizeof(TraceEntry));
-    stream.read(reinterpret_cast<char*>(entries.data()), bytes);
-    if (stream.gcount() != bytes || stream.peek() != std::char_traits<char>::eof()) {
+    stream.read(reinterpret_cast<char*>(entries.data()), static_cast<std::streamsize>(bytes));
+    if (static_cast<uint64_t>(stream.gcount()) != bytes) {
         return result;
     }
     trace = std::move(entries);
@@ -94,6 +154,10 @@ std::string IgnoredTraceLine(const std::string& name, const TraceReadResult& res
                std::to_string(runFrames);
     case TraceFit::OtherInputs:
         return start + "it was recorded with other inputs";
+    case TraceFit::OtherRun:
+        return start + "it was recorded with other inputs, starting states or hitbox";
+    case TraceFit::Empty:
+    case TraceFit::HeaderCutShort:
     case TraceFit::Unreadable:
     case TraceFit::Belongs:
         break;

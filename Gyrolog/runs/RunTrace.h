@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+struct TasData;
+
 // Where car and ball were at one recorded frame, taken at the vehicle-input
 // event before the frame's input moved them. A replay that plays the frame
 // from the same place reproduces the recording there.
@@ -26,36 +28,43 @@ static_assert(sizeof(TraceEntry) == 76, "one trace entry is 76 bytes on disk and
 // Trace files sit beside their run file as "NAME.data.trace", so the run
 // file stays the version 1 format and the run folder's listing passes them
 // over. Little-endian:
-//   char[8] "GYROTRCE" | uint32 version 1 | uint32 entry bytes 76 | uint64 N
-//   | uint64 digest of the run's inputs | N x 76-byte entry
-constexpr uint32_t TraceFormatVersion = 1;
+//   char[8] "GYROTRCE" | uint32 version 2 | uint32 entry bytes 76 | uint64 N
+//   | uint64 digest of the run | N x 76-byte entry
+// Version 1 files, whose digest covers only the inputs, are still read.
+constexpr uint32_t TraceFormatVersion = 2;
 constexpr uint64_t TraceHeaderBytes = 32;
 
 std::filesystem::path TracePath(const std::filesystem::path& runFile);
 
-// FNV-1a over the inputs' bytes: a trace recorded with other inputs is not
-// the trace of this run.
+// FNV-1a over the inputs' bytes: the digest of a version 1 trace.
 uint64_t InputsDigest(const std::vector<VehicleInput>& inputs);
+// FNV-1a over the inputs' bytes, then both starting states and the hitbox as
+// the run file packs them: a replay starts from all of these, so a trace
+// recorded with any of them different is not the trace of this run.
+uint64_t TraceDigest(const TasData& run);
 
-void WriteTrace(std::ostream& stream, const std::vector<TraceEntry>& trace,
-                const std::vector<VehicleInput>& inputs);
+// Writes the run's trace, which holds one entry per input.
+void WriteTrace(std::ostream& stream, const TasData& run);
 
 enum class TraceFit {
-    Belongs,     // read into the trace
-    OtherFrames, // holds another number of frames than the run
-    OtherInputs, // recorded with other inputs
-    Unreadable,  // not a trace file of this version, or cut short
+    Belongs,        // read into the trace
+    OtherFrames,    // holds another number of frames than the run
+    OtherInputs,    // a version 1 trace recorded with other inputs
+    OtherRun,       // recorded with other inputs, starting states or hitbox
+    Empty,          // the file holds no byte
+    HeaderCutShort, // the file ends inside its header
+    Unreadable,     // not a trace file, or its entries are cut short or followed by more
 };
 
 struct TraceReadResult {
     TraceFit fit = TraceFit::Unreadable;
-    uint64_t frames = 0; // as the header says, when it could be read
+    uint64_t frames = 0; // as the header says, when it is a whole trace header
 };
 
-// Reads the trace of the run with these inputs; trace is filled only when
-// the file belongs to the run. May throw std::bad_alloc.
-TraceReadResult ReadTrace(std::istream& stream, const std::vector<VehicleInput>& inputs,
-                          std::vector<TraceEntry>& trace);
+// Reads the trace of this run; trace is filled only when the file belongs to
+// the run. The file's size is checked against its header before anything is
+// allocated. May throw std::bad_alloc.
+TraceReadResult ReadTrace(std::istream& stream, const TasData& run, std::vector<TraceEntry>& trace);
 
 // The console line for a trace file that does not belong to the run of that
 // name, which has runFrames inputs.

@@ -24,6 +24,7 @@ TasData& TasData::operator=(TasData&& other) noexcept {
     Hitbox = other.Hitbox;
     AirSensitivity = other.AirSensitivity;
     SteerSensitivity = other.SteerSensitivity;
+    TraceStale = other.TraceStale.load();
     return *this;
 }
 
@@ -32,6 +33,8 @@ void Tas::Reset() {
     PendingInputs.clear();
     PendingTeleportFrames.clear();
     PendingTrace.clear();
+    HeldTrace.clear();
+    RecordedFromOtherStart = false;
     CurrentFrame = 0;
     NextTeleport = 0;
     State = TasState::Stopped;
@@ -67,8 +70,8 @@ void Tas::MergePendingTrace() {
     // run without one, extended, has frames nobody traced and is not checked.
     auto& trace = Data.Trace;
     const auto kept = static_cast<size_t>(CurrentFrame);
-    const bool covered = (Data.HasTrace() || kept == 0) && trace.size() >= kept &&
-                         PendingTrace.size() == PendingInputs.size();
+    const bool covered = !RecordedFromOtherStart && (Data.HasTrace() || kept == 0) &&
+                         trace.size() >= kept && PendingTrace.size() == PendingInputs.size();
     if (covered) {
         trace.reserve(kept + PendingTrace.size());
         trace.resize(kept);
@@ -78,4 +81,18 @@ void Tas::MergePendingTrace() {
         trace.shrink_to_fit();
     }
     PendingTrace.clear();
+}
+
+void Tas::PendHeldTicks(const VehicleInput& held) {
+    for (const TraceEntry& entry : HeldTrace) {
+        PendingInputs.push_back(held);
+        PendingTrace.push_back(entry);
+    }
+    HeldTrace.clear();
+}
+
+void Tas::DropTrace() {
+    Data.Trace.clear();
+    Data.Trace.shrink_to_fit();
+    RecordedFromOtherStart = true;
 }

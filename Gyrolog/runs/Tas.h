@@ -38,11 +38,15 @@ struct TasData {
     // Saved beside the run file, not in it. Empty when the run has none;
     // otherwise one entry per input.
     std::vector<TraceEntry> Trace;
+    // Set by the run editor when it changes a starting state: the trace was
+    // recorded from another start. The game thread, which reads the trace
+    // during a replay, drops it; until then it is no trace of this run.
+    std::atomic<bool> TraceStale = false;
 
     TasData() = default;
     TasData(TasData&& other) noexcept;
     // Whether replays of this run can be checked against its recording.
-    bool HasTrace() const { return !Trace.empty() && Trace.size() == Inputs.size(); }
+    bool HasTrace() const { return !Trace.empty() && Trace.size() == Inputs.size() && !TraceStale; }
     // Takes the other's arrays (releasing ours first) and leaves its arrays
     // empty; moving onto itself changes nothing.
     TasData& operator=(TasData&& other) noexcept;
@@ -57,6 +61,13 @@ struct Tas {
     std::vector<VehicleInput> PendingInputs;     // recorded since the take-over
     std::vector<uint64_t> PendingTeleportFrames; // absolute frames of the merged run
     std::vector<TraceEntry> PendingTrace;        // one per pending input
+    // Where the car was before each tick the replay has held at a teleport
+    // frame waiting for its teleport. A take-over keeps the held ticks as
+    // frames of the merged run.
+    std::vector<TraceEntry> HeldTrace;
+    // The trace was dropped since this replay began: what it records began
+    // from a start that is no longer the run's, so it merges without a trace.
+    bool RecordedFromOtherStart = false;
     uint64_t CurrentFrame = 0;
     uint64_t NextTeleport = 0;
     std::atomic<TasState> State = TasState::Stopped; // also read by the settings page
@@ -69,8 +80,15 @@ struct Tas {
     // Splices the pending inputs, teleports and trace in at CurrentFrame.
     void MergePending();
     void MergePendingTrace();
+    // A take-over during a hold: the held ticks become the first pending
+    // frames, the held input once a tick with where each began.
+    void PendHeldTicks(const VehicleInput& held);
+    // The trace no longer belongs to the run: drops it, and what this replay
+    // records merges without one.
+    void DropTrace();
 
     // The run editor of the settings page. It edits Name and Data's starting
     // states in place: the caller keeps the game thread off them meanwhile.
-    void RenderDetails();
+    // Returns whether it changed a starting state, which marks the trace stale.
+    bool RenderDetails();
 };

@@ -11,41 +11,46 @@
 
 namespace {
 
-void FloatInput(const char* label, float& value) {
+// The inputs and editors below return whether they changed the value.
+bool FloatInput(const char* label, float& value) {
     char format[16];
     std::snprintf(format, sizeof format, "%%.%df", 5);
-    ImGui::InputFloat(label, &value, 1.0f, 10.0f, format);
+    return ImGui::InputFloat(label, &value, 1.0f, 10.0f, format);
 }
 
-void IntInput(const char* label, int32_t& value) {
-    ImGui::InputInt(label, &value, 1, 100);
+bool IntInput(const char* label, int32_t& value) {
+    return ImGui::InputInt(label, &value, 1, 100);
 }
 
-void VectorInputs(const char* node, const std::string& prefix, Vector& value) {
-    if (ImGui::TreeNode(node)) {
-        FloatInput(("X##" + prefix).c_str(), value.X);
-        FloatInput(("Y##" + prefix).c_str(), value.Y);
-        FloatInput(("Z##" + prefix).c_str(), value.Z);
-        ImGui::TreePop();
+bool VectorInputs(const char* node, const std::string& prefix, Vector& value) {
+    if (!ImGui::TreeNode(node)) {
+        return false;
     }
+    bool changed = FloatInput(("X##" + prefix).c_str(), value.X);
+    changed |= FloatInput(("Y##" + prefix).c_str(), value.Y);
+    changed |= FloatInput(("Z##" + prefix).c_str(), value.Z);
+    ImGui::TreePop();
+    return changed;
 }
 
 // One starting-state block; actor is "car" or "ball".
-void StartingStateEditor(const char* title, const std::string& actor, StartingState& state) {
+bool StartingStateEditor(const char* title, const std::string& actor, StartingState& state) {
     if (!ImGui::TreeNode(title)) {
-        return;
+        return false;
     }
-    ImGui::Checkbox(("Enabled##" + actor + "enabled").c_str(), &state.Enabled);
-    VectorInputs(("Location##" + actor).c_str(), actor + "loc", state.Location);
+    bool changed = ImGui::Checkbox(("Enabled##" + actor + "enabled").c_str(), &state.Enabled);
+    changed |= VectorInputs(("Location##" + actor).c_str(), actor + "loc", state.Location);
     if (ImGui::TreeNode(("Rotation##" + actor).c_str())) {
-        IntInput(("Pitch##" + actor + "rot").c_str(), state.Rotation.Pitch);
-        IntInput(("Yaw##" + actor + "rot").c_str(), state.Rotation.Yaw);
-        IntInput(("Roll##" + actor + "rot").c_str(), state.Rotation.Roll);
+        changed |= IntInput(("Pitch##" + actor + "rot").c_str(), state.Rotation.Pitch);
+        changed |= IntInput(("Yaw##" + actor + "rot").c_str(), state.Rotation.Yaw);
+        changed |= IntInput(("Roll##" + actor + "rot").c_str(), state.Rotation.Roll);
         ImGui::TreePop();
     }
-    VectorInputs(("Velocity##" + actor).c_str(), actor + "vel", state.Velocity);
-    VectorInputs(("Angular Velocity##" + actor).c_str(), actor + "ang", state.AngularVelocity);
+    changed |= VectorInputs(("Velocity##" + actor).c_str(), actor + "vel", state.Velocity);
+    changed |=
+        VectorInputs(("Angular Velocity##" + actor).c_str(), actor + "ang", state.AngularVelocity);
     ImGui::TreePop();
+    return changed;
 }
 
 // Whether replays can be checked, and what the last one found. Reads only the
@@ -80,7 +85,7 @@ void RenderReplayCheck(const ReplayCheckView& check) {
 
 } // namespace
 
-void Tas::RenderDetails() {
+bool Tas::RenderDetails() {
     ui::ElidedText("TAS Name: " + Name, ImGui::GetContentRegionAvail().x - ui::PopupButtonWidth -
                                             ImGui::GetStyle().ItemSpacing.x);
     ImGui::SameLine(0, -1);
@@ -88,8 +93,11 @@ void Tas::RenderDetails() {
         NameEdit = Name;
         ImGui::OpenPopup("Change TAS Name##Gyrologpopup4");
     }
-    StartingStateEditor("Car Starting State", "car", Data.CarStart);
-    StartingStateEditor("Ball Starting State", "ball", Data.BallStart);
+    bool startsEdited = StartingStateEditor("Car Starting State", "car", Data.CarStart);
+    startsEdited |= StartingStateEditor("Ball Starting State", "ball", Data.BallStart);
+    if (startsEdited) {
+        Data.TraceStale = true;
+    }
 
     ImGui::Text("%s", ("Hitbox type: " + std::string(HitboxName(Data.Hitbox))).c_str());
     ImGui::Text("%s", ("Air Sensitivity: " + std::to_string(Data.AirSensitivity)).c_str());
@@ -121,6 +129,7 @@ void Tas::RenderDetails() {
         }
         ImGui::EndPopup();
     }
+    return startsEdited;
 }
 
 void Gyrolog::RenderLoadedTas() {
@@ -131,7 +140,10 @@ void Gyrolog::RenderLoadedTas() {
         ImGui::TextUnformatted("Load/Create a TAS to get going!");
         return;
     }
-    LoadedTas.RenderDetails();
+    if (LoadedTas.RenderDetails()) {
+        gameWrapper->Execute(
+            [this](GameWrapper*) { Guarded("starting state edit", [&] { DropStaleTrace(); }); });
+    }
     RenderReplayCheck(ReplayCheck);
 
     auto deferSave = [this] {

@@ -275,12 +275,16 @@ std::optional<TraceReadResult> InspectTrace(const fs::path& runFile, const TasDa
     }
     std::ifstream stream(trace, std::ios::binary);
     std::vector<TraceEntry> entries;
-    return ReadTrace(stream, data.Inputs, entries);
+    return ReadTrace(stream, data, entries);
 }
 
 std::string TraceText(const std::optional<TraceReadResult>& trace, uint64_t runFrames) {
-    if (!trace) {
+    // An empty file holds no trace; one that ends in its header tells no count.
+    if (!trace || trace->fit == TraceFit::Empty) {
         return "trace: none\n";
+    }
+    if (trace->fit == TraceFit::HeaderCutShort) {
+        return "trace: cut short\n";
     }
     std::string text = "trace: " + std::to_string(trace->frames) + " frames, ";
     if (trace->fit == TraceFit::Belongs) {
@@ -292,8 +296,11 @@ std::string TraceText(const std::optional<TraceReadResult>& trace, uint64_t runF
 }
 
 Json TraceJson(const std::optional<TraceReadResult>& trace) {
-    if (!trace) {
+    if (!trace || trace->fit == TraceFit::Empty) {
         return nullptr;
+    }
+    if (trace->fit == TraceFit::HeaderCutShort) {
+        return Json{{"frames", nullptr}, {"belongs", false}};
     }
     return Json{{"frames", trace->frames}, {"belongs", trace->fit == TraceFit::Belongs}};
 }
