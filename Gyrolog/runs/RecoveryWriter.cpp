@@ -1,4 +1,5 @@
 #include "runs/RecoveryWriter.h"
+#include "runs/DurableFiles.h"
 #include "runs/RunFolder.h"
 
 #include <exception>
@@ -142,11 +143,18 @@ void RecoveryWriter::Run() {
             }
         }
         tasks.clear();
-        // Out of the process after each batch: a crash of the game loses
-        // nothing written so far.
+        // On the disk after each batch: neither a crash of the game nor a
+        // power loss takes what was written so far.
         if (File && !File->flush()) {
             Fail("cannot write " + FilePath.string());
             File.reset();
+        }
+        if (File) {
+            try {
+                FlushFileToDisk(FilePath);
+            } catch (const std::exception& e) {
+                Fail(e.what());
+            }
         }
     }
 }
