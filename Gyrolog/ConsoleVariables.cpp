@@ -78,6 +78,16 @@ void Gyrolog::RegisterConsoleCommands() {
         "tas_changespeed",
         [this](std::vector<std::string>) { Guarded("tas_changespeed", [&] { ToggleSpeed(); }); },
         "Toggle speed between replay and record speed", 0);
+    cvarManager->registerNotifier(
+        "tas_recover",
+        [this](std::vector<std::string>) { Guarded("tas_recover", [&] { RecoverRun(); }); },
+        "Load the unsaved run found at start", 0);
+    cvarManager->registerNotifier(
+        "tas_discardrecovery",
+        [this](std::vector<std::string>) {
+            Guarded("tas_discardrecovery", [&] { DiscardRecovery(); });
+        },
+        "Drop the unsaved run found at start", 0);
 }
 
 void Gyrolog::RegisterHooks() {

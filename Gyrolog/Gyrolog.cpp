@@ -8,6 +8,7 @@ std::shared_ptr<CVarManagerWrapper> GlobalCvarManager;
 
 Gyrolog::Gyrolog() {
     LoadedTas.Reset();
+    SetJournalBase(LoadedTas.Name, std::nullopt);
 }
 
 Gyrolog::~Gyrolog() {
@@ -32,11 +33,14 @@ void Gyrolog::onLoad() {
     RegisterConsoleCommands();
     RegisterHooks();
     PrepareRunFolder();
+    Journal.Start();
+    Guarded("recovery", [&] { FindRecoveries(); });
 }
 
 void Gyrolog::onUnload() {
     gameWrapper->UnregisterDrawables();
     Stop();
+    KeepForRecovery();
 }
 
 std::string Gyrolog::GetPluginName() {

@@ -11,6 +11,7 @@
 #include "bakkesmod/wrappers/canvaswrapper.h"
 #include "bakkesmod/wrappers/cvarmanagerwrapper.h"
 #include "bakkesmod/wrappers/cvarwrapper.h"
+#include "runs/RecoveryWriter.h"
 #include "runs/RunCapture.h"
 #include "runs/Tas.h"
 #include "runs/TasFile.h"
@@ -19,6 +20,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,6 +40,13 @@ struct ReplayCheckView {
     std::atomic<uint64_t> TraceFrames{0}; // 0: the run has no trace
     std::atomic<int> Last{NoReplay};
     std::atomic<uint64_t> Frame{0}; // Drifted: where; Faithful: frames checked
+};
+
+// An unsaved run's journal found at load.
+struct FoundRecovery {
+    std::string Name;
+    uint64_t Frames = 0;
+    std::filesystem::path Journal;
 };
 
 class Gyrolog : public BakkesMod::Plugin::BakkesModPlugin,
@@ -107,12 +116,26 @@ private:
     void CreateNewTas(const std::string& name);
     bool CheckCarSettings();
 
+    // Recovery of unsaved work.
+    void MarkUnsaved();
+    void SetJournalBase(const std::string& name, const std::optional<TasFile>& file);
+    void ReportJournalFailures();
+    void FindRecoveries();
+    void PublishRecoveries(std::vector<FoundRecovery> found);
+    std::shared_ptr<const std::vector<FoundRecovery>> Recoveries();
+    void RecoverRun();
+    void DiscardRecovery();
+    void SetAsideRecovery(const std::filesystem::path& journal, const std::string& name,
+                          const char* why);
+    void KeepForRecovery();
+
     void ShowToast(const std::string& text, uint8_t type);
     void RefreshInFreeplay();
 
     // Settings page and overlay.
     void RenderSettingsTabs();
     void RenderTasFiles();
+    void RenderRecoveryLine();
     void RenderLoadedTas();
     void RenderTasControls();
     void RenderSettingsTab();
@@ -143,6 +166,11 @@ private:
     bool DriftChecking = false;  // this replay has a trace and has not drifted yet
     ReplayCheckView ReplayCheck; // what the page shows of the replay check
     std::filesystem::path DataFolder;
+    RecoveryWriter Journal;
+    JournalBase NextJournalBase; // what a journal begun now starts from
+    // Stand-in for the run's own knowledge of unsaved work: set when work
+    // begins that no file holds, cleared when the run is saved or replaced.
+    bool RunUnsaved = false;
 
     // Shared with the render thread, which draws the settings page. The run
     // engine's per-tick path takes no lock: the page never touches what it
@@ -154,6 +182,9 @@ private:
     std::mutex TasFilesLock;
     std::shared_ptr<const std::vector<TasFile>> TasFiles =
         std::make_shared<const std::vector<TasFile>>();
+    // Unsaved runs found at load, published the same way under the same lock.
+    std::shared_ptr<const std::vector<FoundRecovery>> FoundRecoveries =
+        std::make_shared<const std::vector<FoundRecovery>>();
     // Guards the loaded run's name and the fields the run editor shows and
     // edits in place (starting states, hitbox, sensitivities). The page holds
     // it while it draws them; the game thread takes it only briefly, to copy

@@ -101,8 +101,10 @@ const VehicleInput* Gyrolog::HeldInput() const {
 
 // The tick's input and where car and ball were before it moves them.
 void Gyrolog::RecordTick(CarWrapper& car, const VehicleInput& live) {
+    const TraceEntry trace = TraceNow(car);
     LoadedTas.PendingInputs.push_back(live);
-    LoadedTas.PendingTrace.push_back(TraceNow(car));
+    LoadedTas.PendingTrace.push_back(trace);
+    Journal.Record(live, trace);
 }
 
 void Gyrolog::TakeOver() {
@@ -118,6 +120,8 @@ void Gyrolog::TakeOver() {
         LoadedTas.PendHeldTicks(*held);
     }
     LoadedTas.InputsApplied = false;
+    MarkUnsaved();
+    Journal.TakeOver(LoadedTas.CurrentFrame, LoadedTas.NextTeleport);
     SetGameSpeed(*RecordSpeed);
     SpeedMode = 2;
 }

@@ -14,6 +14,7 @@ void Gyrolog::Stop() {
     // see the count move on and do nothing.
     ++StopCount;
     EndDriftCheck();
+    Journal.HandOver(); // a recording that ends is kept up to its last tick
     // A run may already be Stopped with its speed in force: a restart
     // inside its first 0.2 s, a reset, a replay that never began.
     if (LoadedTas.State == TasState::Stopped && SpeedMode == 0) {
@@ -33,6 +34,8 @@ void Gyrolog::UpdateInputs() {
         return;
     }
     LoadedTas.MergePending();
+    Journal.Merge();
+    ReportJournalFailures();
     PublishRunCheck(false);
     ShowToast("New inputs applied", 0);
 }

@@ -81,6 +81,9 @@ void Gyrolog::BeginReplay() {
     LoadedTas.State = TasState::Replaying;
     LoadedTas.CurrentFrame = 0;
     LoadedTas.NextTeleport = 0;
+    if (!LoadedTas.InputsApplied) {
+        Journal.DropPending();
+    }
     LoadedTas.PendingInputs.clear();
     LoadedTas.PendingTeleportFrames.clear();
     LoadedTas.PendingTrace.clear();
@@ -119,6 +122,7 @@ void Gyrolog::OnTeleport(std::string) {
             return;
         }
         tas.PendingTeleportFrames.push_back(tas.CurrentFrame + tas.PendingInputs.size());
+        Journal.Teleport(tas.PendingTeleportFrames.back());
         break;
     case TasState::Stopped:
         break;

@@ -3,8 +3,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
+#include <iostream>
 #include <stdexcept>
 
 namespace sim {
@@ -181,6 +183,11 @@ bool Host::LoadPlugin(const BakkesMod::Plugin::PluginInfo& info) {
         ui_->HandContextTo(*page);
     }
     return true;
+}
+
+void Host::Crash() {
+    std::cout.flush();
+    std::_Exit(3);
 }
 
 void Host::UnloadPlugin() {

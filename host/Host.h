@@ -103,6 +103,9 @@ public:
     bool LoadPluginLibrary(const std::filesystem::path& path);
     bool LoadPlugin(const BakkesMod::Plugin::PluginInfo& info);
     void UnloadPlugin();
+    // The game crashes: the process ends at once with status 3, the plugin
+    // neither unloaded nor destroyed. Only the transcript so far is flushed.
+    [[noreturn]] static void Crash();
     BakkesMod::Plugin::BakkesModPlugin* Plugin() const;
     BakkesMod::Plugin::PluginSettingsWindow* SettingsWindow() const;
     const BakkesMod::Plugin::PluginInfo* PluginRecord() const { return record_; }

@@ -305,6 +305,7 @@ void Session::RegisterCommands() {
         host_.UnloadPlugin();
     });
     Command("sim_load", 0, 0, "", [this](const std::vector<std::string>&) { LoadPlugin(); });
+    Command("sim_crash", 0, 0, "", [](const std::vector<std::string>&) { Host::Crash(); });
     RegisterUiCommands();
 }
 

@@ -21,9 +21,12 @@ template <typename F> F Next(const char* name) {
     return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
 }
 
+// The recovery journal's writer thread works beside the save, at times of
+// its own: its files are not the save's steps.
 bool Under(const char* path) {
     const char* folder = std::getenv("GYROLOG_CRASH_DIR");
-    return folder && path && std::strncmp(path, folder, std::strlen(folder)) == 0;
+    return folder && path && std::strncmp(path, folder, std::strlen(folder)) == 0 &&
+           !std::strstr(path + std::strlen(folder), "/recovery/");
 }
 
 std::string PathOf(int descriptor) {

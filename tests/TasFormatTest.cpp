@@ -1,4 +1,5 @@
 #include "runs/TasFormat.h"
+#include "runs/RecoveryJournal.h"
 
 #include <gtest/gtest.h>
 
@@ -175,3 +176,118 @@ TEST(TasFormatTest, CutShortWithinTheAllowanceLoads) {
 }
 
 } // namespace
+
+// The recovery journal: a base, then records appended as the work goes on.
+namespace {
+
+RecordingBlock Block(size_t count, float seed, std::vector<uint64_t> teleports = {}) {
+    RecordingBlock block;
+    block.Count = count;
+    for (size_t i = 0; i < count; ++i) {
+        block.Inputs[i].Throttle = seed + static_cast<float>(i);
+        block.Inputs[i].Flags = static_cast<uint32_t>(i);
+        block.Trace[i].CarLocation = {seed, static_cast<float>(i), 17.0f};
+    }
+    block.TeleportFrames = std::move(teleports);
+    return block;
+}
+
+// A new run, a take-over of 150 ticks with a teleport applied, then a second
+// take-over at frame 100 still pending with 30 ticks.
+std::string Journal() {
+    TasData base;
+    base.CarStart.Location = {1, 2, 3};
+    base.CarStart.Enabled = true;
+    base.Hitbox = HitboxType::Dominus;
+    std::string journal = JournalHeader() + BaseRecord("jump", base);
+    journal += TakeOverRecord(0, 0);
+    journal += PendingRecord(Block(120, 0.0f, {40}));
+    journal += PendingRecord(Block(30, 120.0f));
+    journal += EmptyRecord(JournalRecord::Merge);
+    journal += TakeOverRecord(100, 1);
+    journal += PendingRecord(Block(30, 500.0f));
+    return journal;
+}
+
+JournalReadResult ReadJournal(const std::string& bytes, Tas& tas) {
+    std::istringstream stream(bytes);
+    return ReadRecoveryJournal(stream, bytes.size(), tas);
+}
+
+} // namespace
+
+TEST(RecoveryJournalTest, ReplaysTheWorkAsItWasDone) {
+    const std::string journal = Journal();
+    Tas tas;
+    const JournalReadResult result = ReadJournal(journal, tas);
+    ASSERT_EQ(result.outcome, JournalReadResult::Read);
+    EXPECT_EQ(result.name, "jump");
+    EXPECT_EQ(tas.Name, "jump");
+    EXPECT_EQ(result.validBytes, journal.size());
+    EXPECT_EQ(result.droppedBytes, 0u);
+    EXPECT_EQ(tas.Data.Hitbox, HitboxType::Dominus);
+    EXPECT_EQ(tas.Data.CarStart.Location.Z, 3.0f);
+    ASSERT_EQ(tas.Data.Inputs.size(), 150u);
+    ASSERT_EQ(tas.Data.Trace.size(), 150u);
+    EXPECT_EQ(tas.Data.Inputs[149].Throttle, 149.0f);
+    EXPECT_EQ(tas.Data.Trace[130].CarLocation.X, 120.0f);
+    EXPECT_EQ(tas.Data.TeleportFrames, std::vector<uint64_t>{40});
+    // The second take-over is pending again, stopped and ready for Update.
+    EXPECT_FALSE(tas.InputsApplied);
+    EXPECT_EQ(tas.State, TasState::Stopped);
+    EXPECT_EQ(tas.CurrentFrame, 100u);
+    EXPECT_EQ(tas.NextTeleport, 1u);
+    ASSERT_EQ(tas.PendingInputs.size(), 30u);
+    EXPECT_EQ(tas.PendingInputs[29].Throttle, 529.0f);
+    EXPECT_EQ(RecoveredFrames(tas), 130u);
+}
+
+TEST(RecoveryJournalTest, ATornOrDamagedTailIsDroppedWhole) {
+    const std::string journal = Journal();
+    const size_t lastRecord = journal.size() - (4 + 8 + 4 + 30 * 108 + 4 + 8);
+    for (size_t cut = lastRecord; cut < journal.size(); cut += 97) {
+        Tas tas;
+        const JournalReadResult result = ReadJournal(journal.substr(0, cut), tas);
+        ASSERT_EQ(result.outcome, JournalReadResult::Read) << cut;
+        EXPECT_EQ(result.validBytes, lastRecord) << cut;
+        EXPECT_EQ(tas.PendingInputs.size(), 0u) << cut; // the take-over, with nothing yet
+        EXPECT_FALSE(tas.InputsApplied);
+    }
+    std::string damaged = journal;
+    damaged[lastRecord + 40] ^= 1;
+    Tas tas;
+    const JournalReadResult result = ReadJournal(damaged, tas);
+    ASSERT_EQ(result.outcome, JournalReadResult::Read);
+    EXPECT_EQ(result.droppedBytes, journal.size() - lastRecord);
+    EXPECT_EQ(tas.PendingInputs.size(), 0u);
+}
+
+TEST(RecoveryJournalTest, RefusesWhatIsNotAWholeJournalOfThisVersion) {
+    const std::string journal = Journal();
+    const auto outcome = [](const std::string& bytes) {
+        Tas tas;
+        return ReadJournal(bytes, tas).outcome;
+    };
+    EXPECT_EQ(outcome(journal.substr(0, 7)), JournalReadResult::CutShort);
+    EXPECT_EQ(outcome(journal.substr(0, 40)), JournalReadResult::CutShort); // base torn
+    std::string otherVersion = journal;
+    otherVersion[8] = 2;
+    EXPECT_EQ(outcome(otherVersion), JournalReadResult::OtherVersion);
+    std::string notJournal = journal;
+    notJournal[0] = 'X';
+    EXPECT_EQ(outcome(notJournal), JournalReadResult::Unreadable);
+    // A whole record that makes no sense: pending ticks without a take-over.
+    TasData base;
+    EXPECT_EQ(outcome(JournalHeader() + BaseRecord("a", base) + PendingRecord(Block(3, 0.0f))),
+              JournalReadResult::Unreadable);
+    // A size field claiming gigabytes is torn, not allocated.
+    std::string huge = JournalHeader() + BaseRecord("a", base);
+    const uint32_t kind = 3;
+    const uint64_t size = uint64_t{1} << 40;
+    huge.append(reinterpret_cast<const char*>(&kind), 4);
+    huge.append(reinterpret_cast<const char*>(&size), 8);
+    huge.append(64, '\0');
+    Tas tas;
+    EXPECT_EQ(ReadJournal(huge, tas).outcome, JournalReadResult::Read);
+    EXPECT_EQ(ReadJournal(huge, tas).droppedBytes, 76u);
+}

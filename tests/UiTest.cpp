@@ -1,6 +1,7 @@
 // The settings page as a player sees and uses it: real Dear ImGui frames,
 // read from what is drawn and driven by mouse and keyboard events.
 #include "PluginHarness.h"
+#include "runs/RecoveryJournal.h"
 
 #include <algorithm>
 #include <fstream>
@@ -813,6 +814,97 @@ TEST_F(UiTest, ScreenshotShowsThePageTheOverlayAndTheGame) {
     EXPECT_EQ(picture.Count(0, 0, 1280, 442, car), 0);
     EXPECT_GT(picture.Count(600, 442, 1280, 720, trail), 30);
     EXPECT_GT(picture.Count(900, 420, 960, 460, ball), 10);
+}
+
+} // namespace
+
+namespace {
+
+class RecoveryUiTest : public UiTest {
+protected:
+    // A new run started and recorded for ticks, then the plugin unloaded.
+    uint64_t RecordAndUnload(int ticks) {
+        CaptureRun();
+        host.RunLine("tas_checkthrottle 0; tas_start");
+        Tick(24);
+        Tick(ticks, Input(1.0f));
+        const uint64_t pending = Run().PendingInputs.size();
+        host.ClearRecords();
+        host.UnloadPlugin();
+        return pending;
+    }
+    std::vector<fs::path> RecoveryFiles() {
+        std::vector<fs::path> files;
+        std::error_code error;
+        for (const auto& entry : fs::directory_iterator(RunFolder() / "recovery", error)) {
+            files.push_back(entry.path().filename());
+        }
+        return files;
+    }
+};
+
+TEST_F(RecoveryUiTest, UnsavedWorkIsKeptFoundRecoveredAndGoneOnceSaved) {
+    const uint64_t pending = RecordAndUnload(150);
+    ASSERT_GT(pending, 100u);
+    EXPECT_EQ(LastLog(), "Unsaved run run kept for recovery");
+    ASSERT_TRUE(host.LoadPlugin(exports));
+    EXPECT_EQ(host.Logs().back(), "Unsaved run run found: " + std::to_string(pending) +
+                                      " frames (tas_recover loads it, tas_discardrecovery "
+                                      "drops it)");
+    ASSERT_FALSE(host.Toasts().empty());
+    EXPECT_EQ(host.Toasts().back().type, 2);
+    EXPECT_TRUE(Run().Name.empty()); // found, not loaded
+    Tab("Files");
+    EXPECT_TRUE(
+        Shows("ui: Unsaved run run: " + std::to_string(pending) + " frames | Recover | Discard"));
+    Click("Recover");
+    Ui().Frame();
+    EXPECT_EQ(LastLog(), "Unsaved run run recovered: " + std::to_string(pending) + " frames");
+    EXPECT_EQ(Run().Name, "run");
+    EXPECT_FALSE(Run().InputsApplied);
+    EXPECT_EQ(Run().PendingInputs.size(), pending);
+    EXPECT_EQ(Run().PendingInputs[pending - 1].Throttle, 1.0f);
+    EXPECT_FALSE(
+        Shows("ui: Unsaved run run: " + std::to_string(pending) + " frames | Recover | Discard"));
+
+    // Applied and saved: nothing is left to recover.
+    host.RunLine("tas_update");
+    Plugin().SaveTas();
+    host.UnloadPlugin();
+    EXPECT_EQ(LastLog().find("kept for recovery"), std::string::npos);
+    EXPECT_TRUE(RecoveryFiles().empty());
+    host.ClearRecords();
+    ASSERT_TRUE(host.LoadPlugin(exports));
+    for (const auto& line : host.Logs()) {
+        EXPECT_EQ(line.find("Unsaved run"), std::string::npos) << line;
+    }
+    host.RunLine("tas_recover");
+    EXPECT_EQ(LastLog(), "No unsaved run to recover");
+}
+
+TEST_F(RecoveryUiTest, DiscardRemovesItAndADamagedJournalIsSetAside) {
+    RecordAndUnload(30);
+    const auto journals = RecoveryFiles();
+    ASSERT_EQ(journals.size(), 1u);
+    ASSERT_TRUE(host.LoadPlugin(exports));
+    Tab("Files");
+    Click("Discard");
+    Ui().Frame();
+    EXPECT_EQ(LastLog(), "Unsaved run run discarded");
+    EXPECT_TRUE(RecoveryFiles().empty());
+
+    // Another version's journal is reported by its name and moved aside.
+    host.UnloadPlugin();
+    fs::create_directories(RunFolder() / "recovery");
+    std::string journal = JournalHeader() + BaseRecord("old", TasData());
+    journal[8] = 7;
+    std::ofstream(RunFolder() / "recovery" / "old.journal", std::ios::binary) << journal;
+    ASSERT_TRUE(host.LoadPlugin(exports));
+    EXPECT_EQ(host.Logs().back(), "Unsaved run old.journal not recovered, it was written by "
+                                  "another version: moved aside as old.journal.unreadable");
+    EXPECT_EQ(RecoveryFiles(), std::vector<fs::path>{"old.journal.unreadable"});
+    host.RunLine("tas_discardrecovery");
+    EXPECT_EQ(LastLog(), "No unsaved run to discard");
 }
 
 } // namespace

@@ -41,6 +41,8 @@ void Gyrolog::CreateNewTas(const std::string& name) {
     }
 
     Stop(); // the new run must not inherit the old one's speed or pending start
+    Journal.End();
+    RunUnsaved = false;
     const StartingState carStart = CaptureState(car);
     BallWrapper ball = CurrentBall();
     const std::optional<StartingState> ballStart =
@@ -54,6 +56,10 @@ void Gyrolog::CreateNewTas(const std::string& name) {
         captured.BallStart = *ballStart;
     }
     ReplaceLoadedRun(name, captured);
+    {
+        std::lock_guard lock(LoadedTasLock); // the run editor may be editing the new run
+        SetJournalBase(name, std::nullopt);
+    }
     PublishRunCheck(true);
     ShowToast("TAS " + name + " created", 1);
     if (!ballStart) {

@@ -99,6 +99,12 @@ void Gyrolog::SaveTas() {
         ShowToast("Error saving file, check logs", 3);
         return;
     }
+    SetJournalBase(name, TasFile{name, RunFilePath(DataFolder, name)});
+    if (LoadedTas.InputsApplied) { // a pending take-over is still kept for recovery
+        Journal.Remove();
+        RunUnsaved = false;
+    }
+    ReportJournalFailures();
     ShowToast(name + " saved to file", 1);
 }
 
@@ -137,7 +143,13 @@ void Gyrolog::LoadTas(int index) {
         ShowToast("Error loading file, check logs", 3);
         return;
     }
+    Journal.End();
+    RunUnsaved = false;
     ReplaceLoadedRun(file.Name, loaded.data); // loaded.data, now the old run, goes last
+    {
+        std::lock_guard lock(LoadedTasLock);
+        SetJournalBase(file.Name, file);
+    }
     if (!ignoredTrace.empty()) {
         LogLine(ignoredTrace);
     }

@@ -22,7 +22,32 @@ void Gyrolog::DeferOnRow(const char* what, int index, const std::filesystem::pat
     });
 }
 
+// The first unsaved run found at load, with what can be done about it.
+void Gyrolog::RenderRecoveryLine() {
+    const auto found = Recoveries();
+    if (found->empty()) {
+        return;
+    }
+    const char* recover = "Recover##GyrologRecovery";
+    const char* discard = "Discard##GyrologRecovery";
+    const float spacing = ImGui::GetStyle().ItemSpacing.x;
+    ui::ElidedText("Unsaved run " + found->front().Name + ": " +
+                       std::to_string(found->front().Frames) + " frames",
+                   ImGui::GetContentRegionAvail().x - ui::ButtonWidth(recover) -
+                       ui::ButtonWidth(discard) - 2.0f * spacing);
+    ImGui::SameLine();
+    if (ImGui::Button(recover)) {
+        gameWrapper->Execute([this](GameWrapper*) { Guarded("recover", [&] { RecoverRun(); }); });
+    }
+    ImGui::SameLine();
+    if (ui::RedButton(discard)) {
+        gameWrapper->Execute(
+            [this](GameWrapper*) { Guarded("discard", [&] { DiscardRecovery(); }); });
+    }
+}
+
 void Gyrolog::RenderTasFiles() {
+    RenderRecoveryLine();
     const auto files = RunFiles(); // this frame's snapshot
     if (files->empty()) {
         ImGui::TextUnformatted("Create a TAS and save it to see it here");

@@ -1,0 +1,293 @@
+#include "runs/RecoveryJournal.h"
+#include "runs/TasFormat.h"
+
+#include <bit>
+#include <cstring>
+#include <istream>
+#include <sstream>
+#include <streambuf>
+
+static_assert(std::endian::native == std::endian::little,
+              "journals are little-endian and written by plain memory copies");
+
+namespace {
+
+constexpr char Magic[8] = {'G', 'Y', 'R', 'O', 'R', 'C', 'V', 'R'};
+constexpr uint64_t RecordFrameBytes = 4 + 8 + 8; // kind, size, checksum
+
+template <typename T> void Append(std::string& out, const T& value) {
+    out.append(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+void AppendBytes(std::string& out, const void* data, size_t bytes) {
+    out.append(static_cast<const char*>(data), bytes);
+}
+
+uint64_t Fnv1a(uint64_t digest, const void* data, size_t bytes) {
+    const auto* byte = static_cast<const unsigned char*>(data);
+    for (const auto* end = byte + bytes; byte != end; ++byte) {
+        digest = (digest ^ *byte) * 0x100000001b3ull;
+    }
+    return digest;
+}
+
+uint64_t RecordChecksum(uint32_t kind, uint64_t size, const std::string& payload) {
+    uint64_t digest = 0xcbf29ce484222325ull;
+    digest = Fnv1a(digest, &kind, sizeof kind);
+    digest = Fnv1a(digest, &size, sizeof size);
+    return Fnv1a(digest, payload.data(), payload.size());
+}
+
+std::string Record(JournalRecord kind, const std::string& payload) {
+    const auto code = static_cast<uint32_t>(kind);
+    const uint64_t size = payload.size();
+    std::string out;
+    out.reserve(RecordFrameBytes + payload.size());
+    Append(out, code);
+    Append(out, size);
+    out += payload;
+    Append(out, RecordChecksum(code, size, payload));
+    return out;
+}
+
+// Reads a payload in place, without copying it into a stream of its own.
+class PayloadReader : public std::streambuf {
+public:
+    explicit PayloadReader(const std::string& payload)
+        : PayloadReader(payload.data(), payload.size()) {}
+    PayloadReader(const char* data, uint64_t bytes) {
+        char* begin = const_cast<char*>(data);
+        setg(begin, begin, begin + bytes);
+    }
+
+    template <typename T> bool Read(T& value) {
+        return sgetn(reinterpret_cast<char*>(&value), sizeof value) == sizeof value;
+    }
+    bool ReadBytes(void* data, uint64_t bytes) {
+        return Left() >= bytes &&
+               sgetn(static_cast<char*>(data), static_cast<std::streamsize>(bytes)) ==
+                   static_cast<std::streamsize>(bytes);
+    }
+    uint64_t Left() { return static_cast<uint64_t>(egptr() - gptr()); }
+    const char* At() { return gptr(); }
+    void Skip(uint64_t bytes) { setg(eback(), gptr() + bytes, egptr()); }
+
+protected:
+    // The run reader asks how much is left before it allocates.
+    pos_type seekoff(off_type offset, std::ios::seekdir from, std::ios::openmode) override {
+        char* base = from == std::ios::beg ? eback() : from == std::ios::end ? egptr() : gptr();
+        if (base + offset < eback() || base + offset > egptr()) {
+            return pos_type(off_type(-1));
+        }
+        setg(eback(), base + offset, egptr());
+        return pos_type(gptr() - eback());
+    }
+    pos_type seekpos(pos_type position, std::ios::openmode which) override {
+        return seekoff(off_type(position), std::ios::beg, which);
+    }
+};
+
+bool ApplyBase(const std::string& payload, Tas& tas, std::string& name) {
+    PayloadReader reader(payload);
+    uint32_t nameBytes = 0;
+    uint64_t runBytes = 0;
+    if (!reader.Read(nameBytes) || nameBytes > reader.Left()) {
+        return false;
+    }
+    name.resize(nameBytes);
+    if (!reader.ReadBytes(name.data(), nameBytes) || !reader.Read(runBytes) ||
+        runBytes > reader.Left()) {
+        return false;
+    }
+    PayloadReader runReader(reader.At(), runBytes);
+    reader.Skip(runBytes);
+    std::istream runStream(&runReader);
+    if (ReadTasData(runStream, tas.Data).outcome != ReadOutcome::Loaded) {
+        return false;
+    }
+    uint64_t traceCount = 0;
+    if (!reader.Read(traceCount) || (traceCount != 0 && traceCount != tas.Data.Inputs.size()) ||
+        traceCount * sizeof(TraceEntry) != reader.Left()) {
+        return false;
+    }
+    tas.Data.Trace.resize(traceCount);
+    tas.Name = name;
+    return reader.ReadBytes(tas.Data.Trace.data(), traceCount * sizeof(TraceEntry));
+}
+
+bool ApplyPending(const std::string& payload, Tas& tas) {
+    PayloadReader reader(payload);
+    uint32_t count = 0;
+    if (!reader.Read(count) || count > RecordingBlock::Capacity ||
+        reader.Left() < count * (sizeof(VehicleInput) + sizeof(TraceEntry))) {
+        return false;
+    }
+    VehicleInput inputs[RecordingBlock::Capacity];
+    TraceEntry trace[RecordingBlock::Capacity];
+    reader.ReadBytes(inputs, count * sizeof(VehicleInput));
+    reader.ReadBytes(trace, count * sizeof(TraceEntry));
+    for (uint32_t i = 0; i < count; ++i) {
+        tas.PendingInputs.push_back(inputs[i]);
+        tas.PendingTrace.push_back(trace[i]);
+    }
+    uint32_t teleports = 0;
+    if (!reader.Read(teleports) || reader.Left() != uint64_t{teleports} * 8) {
+        return false;
+    }
+    for (uint32_t i = 0; i < teleports; ++i) {
+        uint64_t frame = 0;
+        reader.Read(frame);
+        tas.PendingTeleportFrames.push_back(frame);
+    }
+    return true;
+}
+
+void ClearPending(Tas& tas) {
+    tas.PendingInputs.clear();
+    tas.PendingTrace.clear();
+    tas.PendingTeleportFrames.clear();
+}
+
+// Applies one whole record after the base; false for one that makes no sense.
+bool ApplyRecord(uint32_t kind, const std::string& payload, Tas& tas) {
+    switch (static_cast<JournalRecord>(kind)) {
+    case JournalRecord::TakeOver: {
+        PayloadReader reader(payload);
+        if (payload.size() != 16 || !reader.Read(tas.CurrentFrame) ||
+            !reader.Read(tas.NextTeleport) || tas.CurrentFrame > tas.Data.Inputs.size()) {
+            return false;
+        }
+        ClearPending(tas);
+        tas.InputsApplied = false;
+        return true;
+    }
+    case JournalRecord::Pending:
+        return !tas.InputsApplied && ApplyPending(payload, tas);
+    case JournalRecord::Merge:
+        if (!payload.empty() || tas.InputsApplied) {
+            return false;
+        }
+        tas.MergePending();
+        return true;
+    case JournalRecord::DropPending:
+        ClearPending(tas);
+        tas.InputsApplied = true;
+        return payload.empty();
+    case JournalRecord::Base:
+        return false;
+    }
+    return false;
+}
+
+} // namespace
+
+std::string JournalHeader() {
+    std::string out(Magic, sizeof Magic);
+    Append(out, RecoveryJournalVersion);
+    return out;
+}
+
+std::string BaseRecord(const std::string& name, const TasData& data) {
+    std::ostringstream run;
+    WriteTas(run, data);
+    const std::string runBytes = run.str();
+    std::string payload;
+    Append(payload, static_cast<uint32_t>(name.size()));
+    payload += name;
+    Append(payload, static_cast<uint64_t>(runBytes.size()));
+    payload += runBytes;
+    Append(payload, static_cast<uint64_t>(data.Trace.size()));
+    AppendBytes(payload, data.Trace.data(), data.Trace.size() * sizeof(TraceEntry));
+    return Record(JournalRecord::Base, payload);
+}
+
+std::string TakeOverRecord(uint64_t frame, uint64_t nextTeleport) {
+    std::string payload;
+    Append(payload, frame);
+    Append(payload, nextTeleport);
+    return Record(JournalRecord::TakeOver, payload);
+}
+
+std::string PendingRecord(const RecordingBlock& block) {
+    std::string payload;
+    Append(payload, static_cast<uint32_t>(block.Count));
+    AppendBytes(payload, block.Inputs, block.Count * sizeof(VehicleInput));
+    AppendBytes(payload, block.Trace, block.Count * sizeof(TraceEntry));
+    Append(payload, static_cast<uint32_t>(block.TeleportFrames.size()));
+    AppendBytes(payload, block.TeleportFrames.data(), block.TeleportFrames.size() * 8);
+    return Record(JournalRecord::Pending, payload);
+}
+
+std::string EmptyRecord(JournalRecord kind) {
+    return Record(kind, std::string());
+}
+
+JournalReadResult ReadRecoveryJournal(std::istream& stream, uint64_t size, Tas& tas) {
+    JournalReadResult result;
+    char magic[sizeof Magic] = {};
+    uint32_t version = 0;
+    stream.read(magic, sizeof magic);
+    stream.read(reinterpret_cast<char*>(&version), sizeof version);
+    if (!stream || size < RecoveryJournalHeaderBytes) {
+        result.outcome = JournalReadResult::CutShort;
+        return result;
+    }
+    if (std::memcmp(magic, Magic, sizeof Magic) != 0) {
+        return result;
+    }
+    if (version != RecoveryJournalVersion) {
+        result.outcome = JournalReadResult::OtherVersion;
+        return result;
+    }
+    uint64_t at = RecoveryJournalHeaderBytes;
+    bool based = false;
+    std::string payload;
+    while (size - at >= RecordFrameBytes) {
+        uint32_t kind = 0;
+        uint64_t bytes = 0;
+        uint64_t checksum = 0;
+        stream.read(reinterpret_cast<char*>(&kind), sizeof kind);
+        stream.read(reinterpret_cast<char*>(&bytes), sizeof bytes);
+        if (!stream || bytes > size - at - RecordFrameBytes) {
+            break; // torn: the size is checked before anything is allocated
+        }
+        payload.resize(bytes);
+        stream.read(payload.data(), static_cast<std::streamsize>(bytes));
+        stream.read(reinterpret_cast<char*>(&checksum), sizeof checksum);
+        if (!stream || checksum != RecordChecksum(kind, bytes, payload)) {
+            break;
+        }
+        const bool applied = based ? ApplyRecord(kind, payload, tas)
+                                   : kind == static_cast<uint32_t>(JournalRecord::Base) &&
+                                         ApplyBase(payload, tas, result.name);
+        if (!applied) {
+            result.outcome = JournalReadResult::Unreadable;
+            return result;
+        }
+        based = true;
+        at += RecordFrameBytes + bytes;
+    }
+    result.validBytes = at;
+    result.droppedBytes = size - at;
+    result.outcome = based ? JournalReadResult::Read : JournalReadResult::CutShort;
+    tas.State = TasState::Stopped;
+    return result;
+}
+
+uint64_t RecoveredFrames(const Tas& tas) {
+    return tas.InputsApplied ? tas.Data.Inputs.size() : tas.CurrentFrame + tas.PendingInputs.size();
+}
+
+const char* JournalProblem(JournalReadResult::Outcome outcome) {
+    switch (outcome) {
+    case JournalReadResult::Read:
+        return "it is whole";
+    case JournalReadResult::Unreadable:
+        return "it is not a recovery journal or is damaged";
+    case JournalReadResult::CutShort:
+        return "it was cut short before the run was whole";
+    case JournalReadResult::OtherVersion:
+        return "it was written by another version";
+    }
+    return "";
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "runs/RunTrace.h"
+#include "runs/Tas.h"
+#include "runs/VehicleInput.h"
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+// The recovery journal of a run with unsaved work: what it was when the work
+// began, then every change as it happened, appended. Little-endian:
+//   char[8] "GYRORCVR" | uint32 version
+//   then records: uint32 kind | uint64 payload bytes | payload
+//                 | uint64 FNV-1a of kind, size and payload
+// The first record is the base: uint32 name bytes | name | uint64 run bytes
+// | the run as a run file holds it | uint64 N | N x 76-byte trace entry.
+// A record cut short or with another checksum ends the journal there: a
+// crash tears at most the record being written, which is dropped whole.
+constexpr uint32_t RecoveryJournalVersion = 1;
+constexpr uint64_t RecoveryJournalHeaderBytes = 12;
+
+enum class JournalRecord : uint32_t {
+    Base = 1,
+    TakeOver = 2,    // uint64 frame | uint64 next teleport: a new take-over from there
+    Pending = 3,     // uint32 N | N x input | N x trace entry | uint32 M | M x teleport frame
+    Merge = 4,       // empty: the pending take-over applied
+    DropPending = 5, // empty: the pending take-over thrown away by a new start
+};
+
+// Recorded ticks of a take-over, handed to the journal's writer whole.
+struct RecordingBlock {
+    static constexpr size_t Capacity = 120; // a second of game time
+    size_t Count = 0;
+    VehicleInput Inputs[Capacity];
+    TraceEntry Trace[Capacity];
+    std::vector<uint64_t> TeleportFrames; // noted while the block was filled
+};
+
+std::string JournalHeader();
+std::string BaseRecord(const std::string& name, const TasData& data);
+std::string TakeOverRecord(uint64_t frame, uint64_t nextTeleport);
+std::string PendingRecord(const RecordingBlock& block);
+std::string EmptyRecord(JournalRecord kind);
+
+struct JournalReadResult {
+    enum Outcome { Read, Unreadable, CutShort, OtherVersion } outcome = Unreadable;
+    std::string name;        // the run's, once the base was read
+    uint64_t validBytes = 0; // where the last whole record ends
+    uint64_t droppedBytes = 0;
+};
+
+// Reads the journal of size bytes into tas, which should be fresh: its run,
+// and a take-over pending again (stopped, ready for Update) when the journal
+// ends with one. Only Read leaves a run worth having. May throw
+// std::bad_alloc.
+JournalReadResult ReadRecoveryJournal(std::istream& stream, uint64_t size, Tas& tas);
+
+// The frames of the run once its pending take-over, if any, is applied.
+uint64_t RecoveredFrames(const Tas& tas);
+
+// Why the journal cannot be recovered, for the console.
+const char* JournalProblem(JournalReadResult::Outcome outcome);
