@@ -204,8 +204,7 @@ void SaveRunFile(const fs::path& path, const TasData& data) {
         }
         FillFile(files.runAside, [&](std::ostream& stream) { WriteTas(stream, data); });
         if (traced) {
-            FillFile(files.traceAside,
-                     [&](std::ostream& stream) { WriteTrace(stream, data); });
+            FillFile(files.traceAside, [&](std::ostream& stream) { WriteTrace(stream, data); });
         }
         RenameDurably(files.runAside, target);
     } catch (...) {
