@@ -1,5 +1,6 @@
 #include "runs/RunTrace.h"
 #include "runs/Tas.h"
+#include "runs/TasFormat.h"
 
 #include <bit>
 #include <cstring>
@@ -52,18 +53,6 @@ template <typename T> T HeaderValue(const char* header, size_t offset) {
     T value;
     std::memcpy(&value, header + offset, sizeof value);
     return value;
-}
-
-// Bytes between the read position and the end; 0 when the stream cannot tell.
-uint64_t BytesLeft(std::istream& stream) {
-    const auto here = stream.tellg();
-    if (here < 0) {
-        return 0;
-    }
-    stream.seekg(0, std::ios::end);
-    const auto end = stream.tellg();
-    stream.seekg(here);
-    return end > here ? static_cast<uint64_t>(end - here) : 0;
 }
 
 } // namespace

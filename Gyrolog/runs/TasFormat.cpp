@@ -56,7 +56,12 @@ template <typename T> bool ReadWhole(std::istream& stream, T& value) {
     return true;
 }
 
-// Bytes between the read position and the end, or 0 when the stream cannot tell.
+bool CountFits(uint64_t count, uint64_t recordBytes, uint64_t bytesLeft) {
+    return count <= bytesLeft / recordBytes + CutShortRecordAllowance;
+}
+
+} // namespace
+
 uint64_t BytesLeft(std::istream& stream) {
     if (!stream) {
         return 0;
@@ -70,12 +75,6 @@ uint64_t BytesLeft(std::istream& stream) {
     stream.seekg(here);
     return end > here ? static_cast<uint64_t>(end - here) : 0;
 }
-
-bool CountFits(uint64_t count, uint64_t recordBytes, uint64_t bytesLeft) {
-    return count <= bytesLeft / recordBytes + CutShortRecordAllowance;
-}
-
-} // namespace
 
 void WriteTas(std::ostream& stream, const TasData& data) {
     WriteValue(stream, TasFormatVersion);

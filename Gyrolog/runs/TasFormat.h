@@ -41,3 +41,7 @@ void WriteTas(std::ostream& stream, const TasData& data);
 // Reads one record into data, which should be fresh: on Rejected or TooLarge
 // it may hold part of the file. May throw std::bad_alloc.
 TasReadResult ReadTasData(std::istream& stream, TasData& data);
+
+// Bytes between the read position and the end, or 0 when the stream cannot
+// tell: readers check a count against it before they allocate.
+uint64_t BytesLeft(std::istream& stream);
