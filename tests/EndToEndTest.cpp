@@ -213,8 +213,10 @@ protected:
     }
 
     // Plays the lines in gyrolog-sim on its own folder, waits until its
-    // journal holds at least minFrames of the run, and crashes it.
-    void PlayAndCrash(const std::vector<std::string>& lines, uint64_t minFrames) {
+    // journal holds at least minFrames of the run (and minPending frames of
+    // its take-over, or an applied run when that is asked), and crashes it.
+    void PlayAndCrash(const std::vector<std::string>& lines, uint64_t minFrames,
+                      uint64_t minPending = 0, bool applied = false) {
         const std::string command =
             std::string(GYROLOG_SIM_PATH) + " --data " + crashFolder.string() + " >/dev/null 2>&1";
         FILE* game = popen(command.c_str(), "w");
@@ -226,8 +228,9 @@ protected:
         // Not a timing: the writer gets the time it needs, the game the
         // crash once what it was handed is on the disk.
         for (int tries = 0; tries < 2000; ++tries) {
-            const auto held = JournaledFrames();
-            if (held && *held >= minFrames) {
+            const auto held = Journaled();
+            if (held && RecoveredFrames(*held) >= minFrames &&
+                held->PendingInputs.size() >= minPending && (!applied || held->InputsApplied)) {
                 break;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -238,19 +241,19 @@ protected:
         EXPECT_EQ(WEXITSTATUS(status), 3);
     }
 
-    // The frames the game's journal holds, once it holds its run at all.
-    std::optional<uint64_t> JournaledFrames() {
+    // The run the game's journal holds, once it holds it at all.
+    std::unique_ptr<Tas> Journaled() {
         std::error_code error;
         const auto folder = crashFolder / "Gyrolog" / "recovery";
         for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
             std::ifstream stream(entry.path(), std::ios::binary);
-            Tas tas;
-            if (ReadRecoveryJournal(stream, entry.file_size(), tas).outcome ==
+            auto tas = std::make_unique<Tas>();
+            if (ReadRecoveryJournal(stream, entry.file_size(), *tas).outcome ==
                 JournalReadResult::Read) {
-                return RecoveredFrames(tas);
+                return tas;
             }
         }
-        return std::nullopt;
+        return nullptr;
     }
 
     // A new start on the crashed folder, the run recovered; returns the
@@ -322,7 +325,7 @@ TEST_F(CrashRecoveryTest, ACrashRightAfterAnUpdateLosesNothing) {
     const RunCopy recorded = PlayHere(lines);
     ASSERT_TRUE(recorded.applied);
     ASSERT_EQ(recorded.inputs.size(), 300u);
-    PlayAndCrash(lines, 300);
+    PlayAndCrash(lines, 300, 0, true);
     EXPECT_EQ(RecoverAndCompare(recorded), 0u);
 }
 
@@ -336,7 +339,10 @@ TEST_F(CrashRecoveryTest, ACrashInTheMiddleOfATakeOverKeepsTheRunAndMostOfTheTak
     ASSERT_GT(recorded.currentFrame, 50u); // taken over inside the run
     ASSERT_LT(recorded.currentFrame, 300u);
     ASSERT_GE(recorded.pending.size(), 150u);
-    PlayAndCrash(lines, recorded.currentFrame + RecordingBlock::Capacity);
+    // The applied run alone is longer than the frames asked for: wait for
+    // the take-over's full blocks too.
+    PlayAndCrash(lines, 0,
+                 recorded.pending.size() / RecordingBlock::Capacity * RecordingBlock::Capacity);
     EXPECT_LT(RecoverAndCompare(recorded), RecordingBlock::Capacity);
 }
 
