@@ -1,0 +1,60 @@
+#include "runs/RunSplice.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <utility>
+
+size_t RunSplice::Bytes() const {
+    return sizeof(RunSplice) + Inputs.size() * sizeof(VehicleInput) +
+           Teleports.size() * sizeof(uint64_t) + TraceTail.size() * sizeof(TraceEntry);
+}
+
+namespace {
+
+// Replaces count elements from at with replacement; replacement then holds
+// the elements it replaced.
+template <typename T>
+void SwapRange(std::vector<T>& values, size_t at, size_t count, std::vector<T>& replacement) {
+    const auto first = values.begin() + static_cast<std::ptrdiff_t>(at);
+    const auto last = first + static_cast<std::ptrdiff_t>(count);
+    std::vector<T> replaced(first, last);
+    const size_t common = std::min(count, replacement.size());
+    std::copy_n(replacement.begin(), common, first);
+    if (replacement.size() > count) {
+        values.insert(last, replacement.begin() + static_cast<std::ptrdiff_t>(common),
+                      replacement.end());
+    } else {
+        values.erase(first + static_cast<std::ptrdiff_t>(common), last);
+    }
+    replacement = std::move(replaced);
+}
+
+} // namespace
+
+void ApplySplice(TasData& run, RunSplice& splice) {
+    if (splice.At > run.Inputs.size() || splice.Removed > run.Inputs.size() - splice.At) {
+        throw std::out_of_range("the change does not fit the run's " +
+                                std::to_string(run.Inputs.size()) + " frames");
+    }
+    const uint64_t inserted = splice.Inputs.size();
+    SwapRange(run.Inputs, static_cast<size_t>(splice.At), static_cast<size_t>(splice.Removed),
+              splice.Inputs);
+    splice.Removed = inserted;
+    run.TeleportFrames.swap(splice.Teleports);
+    const size_t kept = static_cast<size_t>(std::min<uint64_t>(splice.TraceAt, run.Trace.size()));
+    SwapRange(run.Trace, kept, run.Trace.size() - kept, splice.TraceTail);
+}
+
+std::vector<uint64_t> MovedTeleports(const std::vector<uint64_t>& teleports, uint64_t at,
+                                     uint64_t removed, uint64_t inserted) {
+    std::vector<uint64_t> moved;
+    moved.reserve(teleports.size());
+    for (const uint64_t frame : teleports) {
+        if (frame < at) {
+            moved.push_back(frame);
+        } else if (frame >= at + removed) {
+            moved.push_back(frame - removed + inserted);
+        }
+    }
+    return moved;
+}
