@@ -85,6 +85,7 @@ void Gyrolog::OnSetVehicleInput(CarWrapper caller, void* params, std::string) {
     }
     std::memcpy(params, &LoadedTas.Data.Inputs[LoadedTas.CurrentFrame], sizeof(VehicleInput));
     ++LoadedTas.CurrentFrame;
+    LoadedTas.LiveFrame = LoadedTas.CurrentFrame;
 }
 
 // The input the replay holds while it waits at a teleport frame for the
@@ -105,6 +106,7 @@ void Gyrolog::RecordTick(CarWrapper& car, const VehicleInput& live) {
     LoadedTas.PendingInputs.push_back(live);
     LoadedTas.PendingTrace.push_back(trace);
     Journal.Record(live, trace);
+    LoadedTas.LiveFrame = LoadedTas.CurrentFrame + LoadedTas.PendingInputs.size();
 }
 
 void Gyrolog::TakeOver() {

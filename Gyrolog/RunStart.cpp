@@ -80,13 +80,18 @@ void Gyrolog::BeginReplay() {
     }
     LoadedTas.State = TasState::Replaying;
     LoadedTas.CurrentFrame = 0;
+    LoadedTas.LiveFrame = 0;
     LoadedTas.NextTeleport = 0;
     if (!LoadedTas.InputsApplied) {
         Journal.DropPending();
     }
-    LoadedTas.PendingInputs.clear();
-    LoadedTas.PendingTeleportFrames.clear();
-    LoadedTas.PendingTrace.clear();
+    {
+        // The page reads the pending frames of a stopped run under this lock.
+        std::lock_guard lock(LoadedTasLock);
+        LoadedTas.PendingInputs.clear();
+        LoadedTas.PendingTeleportFrames.clear();
+        LoadedTas.PendingTrace.clear();
+    }
     LoadedTas.HeldTrace.clear();
     LoadedTas.HeldTrace.reserve(TeleportWaitTicks); // no growth on the tick
     LoadedTas.RecordedFromOtherStart = false;
@@ -116,6 +121,7 @@ void Gyrolog::OnTeleport(std::string) {
             tas.CurrentFrame = teleports[tas.NextTeleport];
             ++tas.NextTeleport;
         }
+        tas.LiveFrame = tas.CurrentFrame;
         break;
     case TasState::Recording:
         if (cooling) {

@@ -74,6 +74,9 @@ struct Tas {
     uint64_t CurrentFrame = 0;
     uint64_t NextTeleport = 0;
     std::atomic<TasState> State = TasState::Stopped; // also read by the settings page
+    // The frame of the merged run the car plays or records now: written by the
+    // tick, read by the page and the overlay.
+    std::atomic<uint64_t> LiveFrame = 0;
     std::string NameEdit;                            // rename popup buffer
     bool NameEditInvalid = false;
     std::atomic<bool> InputsApplied = true; // also read by the settings page
