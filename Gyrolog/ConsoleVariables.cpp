@@ -79,6 +79,12 @@ void Gyrolog::RegisterConsoleCommands() {
         [this](std::vector<std::string>) { Guarded("tas_changespeed", [&] { ToggleSpeed(); }); },
         "Toggle speed between replay and record speed", 0);
     cvarManager->registerNotifier(
+        "tas_undo", [this](std::vector<std::string>) { Guarded("tas_undo", [&] { Undo(); }); },
+        "Undo the last change to the loaded TAS", 0);
+    cvarManager->registerNotifier(
+        "tas_redo", [this](std::vector<std::string>) { Guarded("tas_redo", [&] { Redo(); }); },
+        "Redo the last undone change", 0);
+    cvarManager->registerNotifier(
         "tas_recover",
         [this](std::vector<std::string>) { Guarded("tas_recover", [&] { RecoverRun(); }); },
         "Load the unsaved run found at start", 0);

@@ -13,6 +13,7 @@
 #include "bakkesmod/wrappers/cvarwrapper.h"
 #include "runs/RecoveryWriter.h"
 #include "runs/RunCapture.h"
+#include "runs/RunHistory.h"
 #include "runs/Tas.h"
 #include "runs/TasFile.h"
 
@@ -22,6 +23,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Logs for code that has no plugin at hand; set at the start of onLoad.
@@ -109,7 +111,7 @@ private:
     std::shared_ptr<const std::vector<TasFile>> RunFiles();
     void SaveTas();
     void LoadTas(int index);
-    void ReplaceLoadedRun(std::string name, TasData& run);
+    void ReplaceLoadedRun(ReplacedRun incoming, const std::string& what);
     void DeleteTas(int index);
 
     // Run capture and car check.
@@ -117,6 +119,8 @@ private:
     bool CheckCarSettings();
 
     // Recovery of unsaved work.
+    std::filesystem::path RecoveryFolder() const;
+    std::filesystem::path NewJournalPath() const;
     void MarkUnsaved();
     void SetJournalBase(const std::string& name, const std::optional<TasFile>& file);
     void ReportJournalFailures();
@@ -129,6 +133,23 @@ private:
                           const char* why);
     void KeepForRecovery();
 
+    // History of the loaded run.
+    void Undo();
+    void Redo();
+    bool RefusedWhileRunning();
+    void ApplyStep(HistoryStep& step);
+    void UndoReplace();
+    void RedoReplace();
+    void SwapLoadedRun(ReplacedRun& in, ReplacedRun& out);
+    void JournalBroughtBack(const std::filesystem::path& leftJournal);
+    void PushStep(HistoryStep step);
+    void ThrowAwayPending();
+    void CommitStartsEdit(const StartingState& car, const StartingState& ball, uint64_t run);
+    void CommitRename(const std::string& oldName, uint64_t run);
+    void AfterChange();
+    void RejournalRun(const std::filesystem::path& superseded);
+    void PublishHistory();
+
     void ShowToast(const std::string& text, uint8_t type);
     void RefreshInFreeplay();
 
@@ -137,6 +158,9 @@ private:
     void RenderTasFiles();
     void RenderRecoveryLine();
     void RenderLoadedTas();
+    void RenderHistoryButtons();
+    void CommitPageEdits(const Tas::DetailsEdit& edit, const StartingState& car,
+                         const StartingState& ball);
     void RenderTasControls();
     void RenderSettingsTab();
     void RenderBoolCvar(const char* cvarName, const char* label);
@@ -168,9 +192,13 @@ private:
     std::filesystem::path DataFolder;
     RecoveryWriter Journal;
     JournalBase NextJournalBase; // what a journal begun now starts from
-    // Stand-in for the run's own knowledge of unsaved work: set when work
-    // begins that no file holds, cleared when the run is saved or replaced.
+    // Set when work begins that no file holds, cleared when the run is saved
+    // or replaced by a run a file holds.
     bool RunUnsaved = false;
+    RunHistory History;
+    // Counts the runs loaded: a page edit made on one run is not recorded on
+    // the next.
+    std::atomic<uint64_t> RunGeneration = 0;
 
     // Shared with the render thread, which draws the settings page. The run
     // engine's per-tick path takes no lock: the page never touches what it
@@ -190,6 +218,10 @@ private:
     // it while it draws them; the game thread takes it only briefly, to copy
     // the editable ones or to swap in a run read aside, never across file work.
     std::mutex LoadedTasLock;
+    // What Undo and Redo would take back or do again; empty when nothing.
+    // Published by the game thread under LoadedTasLock.
+    std::string UndoText;
+    std::string RedoText;
     // The game's freeplay test for the Controls tab, kept current on the game
     // thread by the canvas drawable and by an action each drawn page frame
     // hands to Execute.
@@ -199,6 +231,9 @@ private:
     int32_t SelectedFile = -1;
     std::filesystem::path SelectedFilePath; // the file of that row when it was clicked
     std::string NewTasName;
+    // The starting states before the edit in progress, and the run edited.
+    std::optional<std::pair<StartingState, StartingState>> StartsBeforeEdit;
+    uint64_t StartsEditRun = 0;
     bool NewTasWarningPending = false;
     bool NotInFreeplay = false;
     bool ControlsDisabled = false;

@@ -24,10 +24,6 @@ std::string NewJournalName() {
                        ++sequence);
 }
 
-fs::path RecoveryFolder(const fs::path& dataFolder) {
-    return dataFolder / "recovery";
-}
-
 struct ReadJournal {
     JournalReadResult result;
     std::unique_ptr<Tas> run = std::make_unique<Tas>();
@@ -42,10 +38,18 @@ ReadJournal ReadJournalFile(const fs::path& path) {
 
 } // namespace
 
+fs::path Gyrolog::RecoveryFolder() const {
+    return DataFolder / "recovery";
+}
+
+fs::path Gyrolog::NewJournalPath() const {
+    return RecoveryFolder() / NewJournalName();
+}
+
 void Gyrolog::MarkUnsaved() {
     RunUnsaved = true;
     if (!Journal.Active()) {
-        Journal.Begin(RecoveryFolder(DataFolder) / NewJournalName(), NextJournalBase);
+        Journal.Begin(NewJournalPath(), NextJournalBase);
     }
 }
 
@@ -64,7 +68,7 @@ void Gyrolog::ReportJournalFailures() {
 }
 
 void Gyrolog::FindRecoveries() {
-    const fs::path folder = RecoveryFolder(DataFolder);
+    const fs::path folder = RecoveryFolder();
     std::error_code error;
     if (!fs::is_directory(folder, error)) {
         return;
@@ -128,25 +132,13 @@ void Gyrolog::RecoverRun() {
         SetAsideRecovery(recovery.Journal, recovery.Name, JournalProblem(read.result.outcome));
         return;
     }
-    Stop(); // the recovered run must not keep the old one's speed or pending start
-    Journal.End();
     Tas& run = *read.run;
-    {
-        std::lock_guard lock(LoadedTasLock); // the run is replaced under the run editor
-        LoadedTas.Reset();
-        LoadedTas.Name = run.Name;
-        LoadedTas.Data = std::move(run.Data);
-        for (size_t i = 0; i < run.PendingInputs.size(); ++i) {
-            LoadedTas.PendingInputs.push_back(run.PendingInputs[i]);
-            LoadedTas.PendingTrace.push_back(run.PendingTrace[i]);
-        }
-        LoadedTas.PendingTeleportFrames = std::move(run.PendingTeleportFrames);
-        LoadedTas.CurrentFrame = run.CurrentFrame;
-        LoadedTas.NextTeleport = run.NextTeleport;
-        LoadedTas.InputsApplied = run.InputsApplied.load();
-    }
-    PublishRunCheck(true);
-    RunUnsaved = true;
+    ReplacedRun recovered;
+    recovered.Name = run.Name;
+    recovered.Data = std::move(run.Data);
+    recovered.Unsaved = true;
+    recovered.Pending = TakePending(run);
+    ReplaceLoadedRun(std::move(recovered), "recovery of " + recovery.Name);
     Journal.Resume(recovery.Journal, read.result.validBytes);
     const uint64_t frames = RecoveredFrames(LoadedTas);
     LogLine(fmt::format("Unsaved run {} recovered: {} frames", recovery.Name, frames));

@@ -1,6 +1,7 @@
 #include "Gyrolog.h"
 
 #include <cstdio>
+#include <fmt/core.h>
 
 void Gyrolog::SetGameSpeed(float speed) {
     // The widest float in "%f" (-FLT_MAX) takes 47 characters.
@@ -15,6 +16,7 @@ void Gyrolog::Stop() {
     ++StopCount;
     EndDriftCheck();
     Journal.HandOver(); // a recording that ends is kept up to its last tick
+    PublishHistory();   // a take-over it ends is the change an undo takes back
     // A run may already be Stopped with its speed in force: a restart
     // inside its first 0.2 s, a reset, a replay that never began.
     if (LoadedTas.State == TasState::Stopped && SpeedMode == 0) {
@@ -33,10 +35,18 @@ void Gyrolog::UpdateInputs() {
     if (LoadedTas.State != TasState::Stopped || LoadedTas.InputsApplied) {
         return;
     }
-    LoadedTas.MergePending();
+    RunSplice undo = MergeUndo(LoadedTas);
+    const std::string what = fmt::format("update at frame {}, {} frames replaced by {}", undo.At,
+                                         undo.Inputs.size(), undo.Removed);
+    {
+        std::lock_guard lock(LoadedTasLock); // the page reads the frames under it
+        LoadedTas.MergePending();
+    }
+    History.Push(HistoryStep(what, std::move(undo)));
     Journal.Merge();
     ReportJournalFailures();
     PublishRunCheck(false);
+    PublishHistory();
     ShowToast("New inputs applied", 0);
 }
 

@@ -84,6 +84,7 @@ void Gyrolog::BeginReplay() {
     LoadedTas.NextTeleport = 0;
     if (!LoadedTas.InputsApplied) {
         Journal.DropPending();
+        ThrowAwayPending(); // kept as a step an undo brings back
     }
     {
         // The page reads the pending frames of a stopped run under this lock.

@@ -230,9 +230,12 @@ protected:
         plugin.LoadTas(plugin.FileIndex("crash"));
         EXPECT_EQ(fresh.Toasts().empty() ? "" : fresh.Toasts().back().text, "crash loaded");
         // The unsaved work of a save that never finished is found for recovery,
-        // unless the crash came while its journal's first record was written.
+        // under its name before or after the rename, whichever its journal held
+        // when the game ended, unless that came while the journal's first record
+        // was written.
         for (const auto& line : fresh.Logs()) {
-            const bool found = line.starts_with("Unsaved run fresh found: ");
+            const bool found = line.starts_with("Unsaved run fresh found: ") ||
+                               line.starts_with("Unsaved run crash found: ");
             const bool torn = line.starts_with("Unsaved run run-") &&
                               line.ends_with("it was cut short before the run was whole: moved "
                                              "aside as " +

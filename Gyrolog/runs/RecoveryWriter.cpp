@@ -4,6 +4,7 @@
 
 #include <exception>
 #include <fstream>
+#include <stdexcept>
 
 namespace fs = std::filesystem;
 
@@ -37,6 +38,7 @@ void RecoveryWriter::Begin(const fs::path& path, const JournalBase& base) {
     task.base = base;
     Post(std::move(task));
     Open = true;
+    JournalPath = path;
 }
 
 void RecoveryWriter::Resume(const fs::path& path, uint64_t validBytes) {
@@ -45,6 +47,7 @@ void RecoveryWriter::Resume(const fs::path& path, uint64_t validBytes) {
     task.validBytes = validBytes;
     Post(std::move(task));
     Open = true;
+    JournalPath = path;
 }
 
 void RecoveryWriter::TakeOver(uint64_t frame, uint64_t nextTeleport) {
@@ -109,6 +112,12 @@ void RecoveryWriter::Remove() {
     Current->TeleportFrames.clear();
     Post(Task(Task::Delete));
     Open = false;
+    JournalPath.clear();
+}
+
+void RecoveryWriter::Discard(const std::filesystem::path& path) {
+    HandOver();
+    Post(Task(Task::DeleteOther, path));
 }
 
 std::vector<std::string> RecoveryWriter::TakeFailures() {
@@ -183,6 +192,15 @@ void RecoveryWriter::Do(Task& task) {
     case Task::Delete:
         File.reset();
         fs::remove(FilePath);
+        break;
+    case Task::DeleteOther:
+        if (File && !File->flush()) {
+            throw std::runtime_error("cannot write " + FilePath.string());
+        }
+        if (File) {
+            FlushFileToDisk(FilePath);
+        }
+        fs::remove(task.path);
         break;
     }
 }

@@ -46,6 +46,8 @@ public:
     // Goes on with a journal whose first validBytes were read back whole.
     void Resume(const std::filesystem::path& path, uint64_t validBytes);
     bool Active() const { return Open; }
+    // The journal begun or resumed last; it stays on the disk after End.
+    const std::filesystem::path& Path() const { return JournalPath; }
 
     void TakeOver(uint64_t frame, uint64_t nextTeleport);
     void Record(const VehicleInput& input, const TraceEntry& trace) {
@@ -73,13 +75,16 @@ public:
     void End();
     // Closes the journal and removes it: its run is saved.
     void Remove();
+    // Removes another journal, once what was handed over before is on the
+    // disk: the one this journal now stands in for.
+    void Discard(const std::filesystem::path& path);
 
     // What went wrong on the writer's side since the last call.
     std::vector<std::string> TakeFailures();
 
 private:
     struct Task {
-        enum Kind { Open, Reopen, Write, WriteBlock, Close, Delete };
+        enum Kind { Open, Reopen, Write, WriteBlock, Close, Delete, DeleteOther };
         explicit Task(Kind what = Write, std::filesystem::path at = {})
             : kind(what), path(std::move(at)) {}
         Kind kind;
@@ -99,6 +104,7 @@ private:
 
     // Game thread.
     bool Open = false;
+    std::filesystem::path JournalPath;
     std::unique_ptr<RecordingBlock> Current = std::make_unique<RecordingBlock>();
     std::chrono::steady_clock::time_point BlockBegun;
 

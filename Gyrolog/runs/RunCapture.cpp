@@ -41,21 +41,20 @@ void Gyrolog::CreateNewTas(const std::string& name) {
     }
 
     Stop(); // the new run must not inherit the old one's speed or pending start
-    Journal.End();
-    RunUnsaved = false;
     const StartingState carStart = CaptureState(car);
     BallWrapper ball = CurrentBall();
     const std::optional<StartingState> ballStart =
         ball ? std::optional(CaptureState(ball)) : std::nullopt;
-    TasData captured;
-    captured.AirSensitivity = gamepad.AirControlSensitivity;
-    captured.SteerSensitivity = gamepad.SteeringSensitivity;
-    captured.CarStart = carStart;
-    captured.Hitbox = *hitbox;
+    ReplacedRun captured;
+    captured.Name = name;
+    captured.Data.AirSensitivity = gamepad.AirControlSensitivity;
+    captured.Data.SteerSensitivity = gamepad.SteeringSensitivity;
+    captured.Data.CarStart = carStart;
+    captured.Data.Hitbox = *hitbox;
     if (ballStart) {
-        captured.BallStart = *ballStart;
+        captured.Data.BallStart = *ballStart;
     }
-    ReplaceLoadedRun(name, captured);
+    ReplaceLoadedRun(std::move(captured), "new TAS " + name);
     {
         std::lock_guard lock(LoadedTasLock); // the run editor may be editing the new run
         SetJournalBase(name, std::nullopt);

@@ -106,6 +106,11 @@ void Gyrolog::SaveTas() {
     }
     ReportJournalFailures();
     ShowToast(name + " saved to file", 1);
+    if (!LoadedTas.InputsApplied) {
+        LogLine(fmt::format("{} saved without the take-over of {} frames, which is not applied",
+                            name, LoadedTas.PendingInputs.size()));
+        ShowToast("Saved without the take-over: Update first to keep it", 2);
+    }
 }
 
 void Gyrolog::LoadTas(int index) {
@@ -143,9 +148,10 @@ void Gyrolog::LoadTas(int index) {
         ShowToast("Error loading file, check logs", 3);
         return;
     }
-    Journal.End();
-    RunUnsaved = false;
-    ReplaceLoadedRun(file.Name, loaded.data); // loaded.data, now the old run, goes last
+    ReplacedRun incoming;
+    incoming.Data = std::move(loaded.data);
+    incoming.Name = file.Name;
+    ReplaceLoadedRun(std::move(incoming), "load of " + file.Name);
     {
         std::lock_guard lock(LoadedTasLock);
         SetJournalBase(file.Name, file);
@@ -159,17 +165,6 @@ void Gyrolog::LoadTas(int index) {
     } else {
         ShowToast(file.Name + " loaded", 1);
     }
-}
-
-void Gyrolog::ReplaceLoadedRun(std::string name, TasData& run) {
-    // The page reads none of the run engine's state but State and
-    // InputsApplied, which are atomic.
-    LoadedTas.ResetRunState();
-    std::lock_guard lock(LoadedTasLock);
-    // Moving a run takes its arrays and leaves the source's empty, so the
-    // swap frees nothing: the old arrays leave with run, outside the lock.
-    std::swap(LoadedTas.Data, run);
-    LoadedTas.Name.swap(name);
 }
 
 void Gyrolog::DeleteTas(int index) {

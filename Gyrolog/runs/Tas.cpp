@@ -74,9 +74,7 @@ void Tas::MergePendingTrace() {
     // run without one, extended, has frames nobody traced and is not checked.
     auto& trace = Data.Trace;
     const auto kept = static_cast<size_t>(CurrentFrame);
-    const bool covered = !RecordedFromOtherStart && (Data.HasTrace() || kept == 0) &&
-                         trace.size() >= kept && PendingTrace.size() == PendingInputs.size();
-    if (covered) {
+    if (PendingTraceCovers()) {
         trace.reserve(kept + PendingTrace.size());
         trace.resize(kept);
         PendingTrace.AppendTo(trace);
@@ -99,4 +97,10 @@ void Tas::DropTrace() {
     Data.Trace.clear();
     Data.Trace.shrink_to_fit();
     RecordedFromOtherStart = true;
+}
+
+bool Tas::PendingTraceCovers() const {
+    const auto kept = static_cast<size_t>(CurrentFrame);
+    return !RecordedFromOtherStart && (Data.HasTrace() || kept == 0) && Data.Trace.size() >= kept &&
+           PendingTrace.size() == PendingInputs.size();
 }

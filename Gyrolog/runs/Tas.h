@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -77,7 +78,7 @@ struct Tas {
     // The frame of the merged run the car plays or records now: written by the
     // tick, read by the page and the overlay.
     std::atomic<uint64_t> LiveFrame = 0;
-    std::string NameEdit;                            // rename popup buffer
+    std::string NameEdit; // rename popup buffer
     bool NameEditInvalid = false;
     std::atomic<bool> InputsApplied = true; // also read by the settings page
 
@@ -89,6 +90,8 @@ struct Tas {
     // Splices the pending inputs, teleports and trace in at CurrentFrame.
     void MergePending();
     void MergePendingTrace();
+    // Whether the merged run keeps a trace: the pending one continues it.
+    bool PendingTraceCovers() const;
     // A take-over during a hold: the held ticks become the first pending
     // frames, the held input once a tick with where each began.
     void PendHeldTicks(const VehicleInput& held);
@@ -98,6 +101,11 @@ struct Tas {
 
     // The run editor of the settings page. It edits Name and Data's starting
     // states in place: the caller keeps the game thread off them meanwhile.
-    // Returns whether it changed a starting state, which marks the trace stale.
-    bool RenderDetails();
+    // Says whether it changed a starting state, which marks the trace stale,
+    // and the name it renamed from.
+    struct DetailsEdit {
+        bool StartsChanged = false;
+        std::optional<std::string> RenamedFrom;
+    };
+    DetailsEdit RenderDetails();
 };

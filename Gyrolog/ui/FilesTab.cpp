@@ -1,5 +1,6 @@
 #include "Guarded.h"
 #include "Gyrolog.h"
+#include "runs/RunFile.h"
 #include "ui/Idioms.h"
 
 #include <imgui.h>
@@ -83,6 +84,7 @@ void Gyrolog::RenderTasFiles() {
     if (ImGui::BeginPopupModal("Delete Confirm##Gyrolog", nullptr,
                                ImGuiWindowFlags_AlwaysAutoResize)) {
         ImGui::TextUnformatted("Are you sure you want to delete this run?");
+        ImGui::TextUnformatted(("File: " + Utf8FromPath(SelectedFilePath.filename())).c_str());
         if (ui::RedButton("Delete##Gyrologpopup", ui::PopupButtonWidth)) {
             DeferOnRow("delete", SelectedFile, SelectedFilePath, &Gyrolog::DeleteTas);
             SelectedFile = -1;

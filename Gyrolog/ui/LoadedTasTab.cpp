@@ -85,7 +85,8 @@ void RenderReplayCheck(const ReplayCheckView& check) {
 
 } // namespace
 
-bool Tas::RenderDetails() {
+Tas::DetailsEdit Tas::RenderDetails() {
+    DetailsEdit edit;
     ui::ElidedText("TAS Name: " + Name, ImGui::GetContentRegionAvail().x - ui::PopupButtonWidth -
                                             ImGui::GetStyle().ItemSpacing.x);
     ImGui::SameLine(0, -1);
@@ -93,9 +94,9 @@ bool Tas::RenderDetails() {
         NameEdit = Name;
         ImGui::OpenPopup("Change TAS Name##Gyrologpopup4");
     }
-    bool startsEdited = StartingStateEditor("Car Starting State", "car", Data.CarStart);
-    startsEdited |= StartingStateEditor("Ball Starting State", "ball", Data.BallStart);
-    if (startsEdited) {
+    edit.StartsChanged = StartingStateEditor("Car Starting State", "car", Data.CarStart);
+    edit.StartsChanged |= StartingStateEditor("Ball Starting State", "ball", Data.BallStart);
+    if (edit.StartsChanged) {
         Data.TraceStale = true;
     }
 
@@ -114,6 +115,9 @@ bool Tas::RenderDetails() {
             ui::PushDisabled();
         }
         if (ImGui::Button("Update##Gyrologpopup4", ImVec2(ui::PopupButtonWidth, 0)) && !invalid) {
+            if (NameEdit != Name) {
+                edit.RenamedFrom = Name;
+            }
             Name = NameEdit;
             NameEdit.clear();
             ImGui::CloseCurrentPopup();
@@ -129,7 +133,7 @@ bool Tas::RenderDetails() {
         }
         ImGui::EndPopup();
     }
-    return startsEdited;
+    return edit;
 }
 
 void Gyrolog::RenderLoadedTas() {
@@ -140,11 +144,11 @@ void Gyrolog::RenderLoadedTas() {
         ImGui::TextUnformatted("Load/Create a TAS to get going!");
         return;
     }
-    if (LoadedTas.RenderDetails()) {
-        gameWrapper->Execute(
-            [this](GameWrapper*) { Guarded("starting state edit", [&] { DropStaleTrace(); }); });
-    }
+    const StartingState car = LoadedTas.Data.CarStart;
+    const StartingState ball = LoadedTas.Data.BallStart;
+    CommitPageEdits(LoadedTas.RenderDetails(), car, ball);
     RenderReplayCheck(ReplayCheck);
+    RenderHistoryButtons();
 
     auto deferSave = [this] {
         gameWrapper->Execute([this](GameWrapper*) {
@@ -177,6 +181,7 @@ void Gyrolog::RenderLoadedTas() {
     if (ImGui::BeginPopupModal("Overwrite Confirm##Gyrolog", nullptr,
                                ImGuiWindowFlags_AlwaysAutoResize)) {
         ImGui::TextUnformatted("TAS file already exisits, would you like to overwrite it?");
+        ImGui::TextUnformatted(("File: " + LoadedTas.Name + ".data").c_str());
         if (ImGui::Button("Overwrite##Gyrologpopup", ImVec2(ui::PopupButtonWidth, 0))) {
             deferSave();
             ImGui::CloseCurrentPopup();
@@ -187,4 +192,51 @@ void Gyrolog::RenderLoadedTas() {
         }
         ImGui::EndPopup();
     }
+}
+
+// A starting-state field is one step of the history once it is committed
+// (no widget active any more), not one per keystroke; a rename is one step.
+void Gyrolog::CommitPageEdits(const Tas::DetailsEdit& edit, const StartingState& car,
+                              const StartingState& ball) {
+    const uint64_t run = RunGeneration;
+    if (edit.StartsChanged && !StartsBeforeEdit) {
+        StartsBeforeEdit = {car, ball};
+        StartsEditRun = run;
+    }
+    if (StartsBeforeEdit && !ImGui::IsAnyItemActive()) {
+        gameWrapper->Execute(
+            [this, before = *StartsBeforeEdit, edited = StartsEditRun](GameWrapper*) {
+                Guarded("starting state edit",
+                        [&] { CommitStartsEdit(before.first, before.second, edited); });
+            });
+        StartsBeforeEdit.reset();
+    }
+    if (edit.RenamedFrom) {
+        gameWrapper->Execute([this, oldName = *edit.RenamedFrom, run](GameWrapper*) {
+            Guarded("rename", [&] { CommitRename(oldName, run); });
+        });
+    }
+}
+
+void Gyrolog::RenderHistoryButtons() {
+    auto historyButton = [this](const char* label, const std::string& what, const char* verb,
+                                const char* nothing, void (Gyrolog::*action)()) {
+        const bool none = what.empty();
+        if (none) {
+            ui::PushDisabled();
+        }
+        if (ImGui::Button(label) && !none) {
+            gameWrapper->Execute(
+                [this, action, verb](GameWrapper*) { Guarded(verb, [&] { (this->*action)(); }); });
+        }
+        if (none) {
+            ui::TooltipWhenDisabled(true, nothing);
+            ui::PopDisabled();
+        } else if (ImGui::IsItemHovered()) {
+            ImGui::SetTooltip("%s", (std::string(verb) + " " + what).c_str());
+        }
+    };
+    historyButton("Undo##Gyrolog", UndoText, "Undo", "Nothing to undo", &Gyrolog::Undo);
+    ImGui::SameLine(0, -1);
+    historyButton("Redo##Gyrolog", RedoText, "Redo", "Nothing to redo", &Gyrolog::Redo);
 }

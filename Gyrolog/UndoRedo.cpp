@@ -1,0 +1,290 @@
+#include "Gyrolog.h"
+#include "runs/RecoveryJournal.h"
+
+#include <cstring>
+#include <fmt/core.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void LogLine(const std::string& text) {
+    if (GlobalCvarManager) {
+        GlobalCvarManager->log(text);
+    }
+}
+
+bool SameStart(const StartingState& a, const StartingState& b) {
+    return std::memcmp(&a.Location, &b.Location, sizeof a.Location) == 0 &&
+           std::memcmp(&a.Rotation, &b.Rotation, sizeof a.Rotation) == 0 &&
+           std::memcmp(&a.Velocity, &b.Velocity, sizeof a.Velocity) == 0 &&
+           std::memcmp(&a.AngularVelocity, &b.AngularVelocity, sizeof a.AngularVelocity) == 0 &&
+           a.Enabled == b.Enabled;
+}
+
+} // namespace
+
+bool Gyrolog::RefusedWhileRunning() {
+    if (LoadedTas.State == TasState::Stopped) {
+        return false;
+    }
+    ShowToast("Stop the TAS before undoing", 3);
+    return true;
+}
+
+void Gyrolog::Undo() {
+    if (RefusedWhileRunning()) {
+        return;
+    }
+    if (!LoadedTas.InputsApplied) {
+        // A take-over recorded and not applied is the latest change.
+        const std::string what =
+            TakeOverName(LoadedTas.PendingInputs.size(), LoadedTas.CurrentFrame);
+        PendingTakeOver pending;
+        {
+            std::lock_guard lock(LoadedTasLock); // the page reads the pending frames
+            pending = TakePending(LoadedTas);
+        }
+        History.PushUndone(HistoryStep(what, std::move(pending)));
+        AfterChange();
+        LogLine("Undone: " + what);
+        return;
+    }
+    HistoryStep* step = History.ToUndo();
+    if (!step) {
+        LogLine("Nothing to undo");
+        return;
+    }
+    if (std::holds_alternative<std::unique_ptr<ReplacedRun>>(step->Change)) {
+        UndoReplace();
+        return;
+    }
+    ApplyStep(*step);
+    History.Undone();
+    AfterChange();
+    LogLine("Undone: " + step->What);
+}
+
+void Gyrolog::Redo() {
+    if (RefusedWhileRunning()) {
+        return;
+    }
+    HistoryStep* step = History.ToRedo();
+    // A take-over recorded since the undo is a new change: only the one it
+    // took back can be done again over it.
+    if (!step ||
+        (!LoadedTas.InputsApplied && !std::holds_alternative<PendingTakeOver>(step->Change))) {
+        LogLine("Nothing to redo");
+        return;
+    }
+    if (std::holds_alternative<std::unique_ptr<ReplacedRun>>(step->Change)) {
+        RedoReplace();
+        return;
+    }
+    ApplyStep(*step);
+    History.Redone();
+    AfterChange();
+    LogLine("Redone: " + step->What);
+}
+
+void Gyrolog::ApplyStep(HistoryStep& step) {
+    std::lock_guard lock(LoadedTasLock); // the page reads frames, starts and name under it
+    TasData& data = LoadedTas.Data;
+    if (auto* splice = std::get_if<RunSplice>(&step.Change)) {
+        ApplySplice(data, *splice);
+    } else if (auto* starts = std::get_if<StartsChange>(&step.Change)) {
+        std::swap(data.CarStart, starts->Car);
+        std::swap(data.BallStart, starts->Ball);
+        data.Trace.swap(starts->Trace); // the trace belongs to the starts it was recorded from
+        data.TraceStale = false;
+    } else if (auto* name = std::get_if<NameChange>(&step.Change)) {
+        LoadedTas.Name.swap(name->Name);
+    } else if (auto* pending = std::get_if<PendingTakeOver>(&step.Change)) {
+        PendingTakeOver current = TakePending(LoadedTas);
+        RestorePending(LoadedTas, *pending);
+        *pending = std::move(current);
+    }
+}
+
+void Gyrolog::UndoReplace() {
+    HistoryStep first = History.TakeFirst();
+    auto restored = std::move(std::get<std::unique_ptr<ReplacedRun>>(first.Change));
+    auto current = std::make_unique<ReplacedRun>();
+    SwapLoadedRun(*restored, *current); // the current run leaves with the steps it can redo
+    JournalBroughtBack(restored->Journal);
+    History.PushUndone(HistoryStep(first.What, std::move(current)));
+    PublishHistory();
+    LogLine("Undone: " + first.What);
+}
+
+void Gyrolog::RedoReplace() {
+    HistoryStep step = History.TakeRedo();
+    auto restored = std::move(std::get<std::unique_ptr<ReplacedRun>>(step.Change));
+    auto current = std::make_unique<ReplacedRun>();
+    SwapLoadedRun(*restored, *current);
+    JournalBroughtBack(restored->Journal);
+    std::deque<HistoryStep> redo = History.TakeUndone();
+    History.Push(HistoryStep(step.What, std::move(current)));
+    History.AppendUndone(std::move(redo));
+    PublishHistory();
+    LogLine("Redone: " + step.What);
+}
+
+// Puts in in the loaded run's place, with its name, unsaved state, pending
+// take-over and history, and moves what was there into out.
+void Gyrolog::SwapLoadedRun(ReplacedRun& in, ReplacedRun& out) {
+    Stop(); // the incoming run must not keep the old one's speed or pending start
+    out.Unsaved = RunUnsaved;
+    out.Journal = Journal.Active() ? Journal.Path() : fs::path();
+    Journal.End(); // its journal stays on the disk while the run waits here
+    out.History = std::move(History);
+    History = std::move(in.History);
+    {
+        std::lock_guard lock(LoadedTasLock); // the run is replaced under the run editor
+        out.Pending = TakePending(LoadedTas);
+        LoadedTas.ResetRunState();
+        // Moves: the arrays change hands, nothing is copied or freed here.
+        out.Data = std::move(LoadedTas.Data);
+        LoadedTas.Data = std::move(in.Data);
+        out.Name = std::move(LoadedTas.Name);
+        LoadedTas.Name = std::move(in.Name);
+        RestorePending(LoadedTas, in.Pending);
+    }
+    ++RunGeneration;
+    RunUnsaved = in.Unsaved;
+    PublishRunCheck(true);
+}
+
+// A run brought back by an undo or a redo is journaled again if it holds
+// unsaved work, in place of the journal it left on the disk.
+void Gyrolog::JournalBroughtBack(const fs::path& leftJournal) {
+    if (RunUnsaved) {
+        RejournalRun(leftJournal);
+        return;
+    }
+    {
+        std::lock_guard lock(LoadedTasLock);
+        SetJournalBase(LoadedTas.Name, std::nullopt);
+    }
+    if (!leftJournal.empty()) {
+        Journal.Discard(leftJournal);
+    }
+}
+
+void Gyrolog::ReplaceLoadedRun(ReplacedRun incoming, const std::string& what) {
+    const bool wasLoaded = LoadedTas.Data.Hitbox != HitboxType::Other;
+    auto replaced = std::make_unique<ReplacedRun>();
+    SwapLoadedRun(incoming, *replaced);
+    if (wasLoaded) {
+        History.Push(HistoryStep(what, std::move(replaced)));
+    }
+    PublishHistory();
+}
+
+void Gyrolog::PushStep(HistoryStep step) {
+    History.Push(std::move(step));
+    AfterChange();
+}
+
+// A replay begins over a take-over that was never applied.
+void Gyrolog::ThrowAwayPending() {
+    const std::string what =
+        TakeOverName(LoadedTas.PendingInputs.size(), LoadedTas.CurrentFrame) + " thrown away";
+    PendingTakeOver pending;
+    {
+        std::lock_guard lock(LoadedTasLock);
+        pending = TakePending(LoadedTas);
+    }
+    History.Push(HistoryStep(what, std::move(pending)));
+    PublishHistory();
+}
+
+void Gyrolog::CommitStartsEdit(const StartingState& car, const StartingState& ball, uint64_t run) {
+    if (run != RunGeneration) {
+        return;
+    }
+    StartsChange change{car, ball, {}};
+    std::string what;
+    {
+        std::lock_guard lock(LoadedTasLock);
+        const bool carEdited = !SameStart(car, LoadedTas.Data.CarStart);
+        if (!carEdited && SameStart(ball, LoadedTas.Data.BallStart)) {
+            return;
+        }
+        what = carEdited ? "edit of the car's starting state" : "edit of the ball's starting state";
+    }
+    // The trace was recorded from the starts before the edit: it goes with them.
+    change.Trace = std::move(LoadedTas.Data.Trace);
+    LoadedTas.Data.Trace.clear();
+    DropStaleTrace();
+    PushStep(HistoryStep(what, std::move(change)));
+    PublishRunCheck(false);
+}
+
+void Gyrolog::CommitRename(const std::string& oldName, uint64_t run) {
+    if (run != RunGeneration) {
+        return;
+    }
+    std::string what;
+    {
+        std::lock_guard lock(LoadedTasLock);
+        if (LoadedTas.Name == oldName) {
+            return;
+        }
+        what = "rename to " + LoadedTas.Name;
+    }
+    PushStep(HistoryStep(what, NameChange{oldName}));
+}
+
+// The run now holds work no file holds: it is journaled as it stands.
+void Gyrolog::AfterChange() {
+    RunUnsaved = true;
+    RejournalRun(Journal.Active() ? Journal.Path() : fs::path());
+    PublishRunCheck(false);
+    PublishHistory();
+}
+
+// Starts a journal of the run as it stands, its pending take-over included,
+// and removes superseded once the new one holds it all.
+void Gyrolog::RejournalRun(const fs::path& superseded) {
+    JournalBase base;
+    {
+        std::lock_guard lock(LoadedTasLock); // the run editor may be changing name and starts
+        base.Name = LoadedTas.Name;
+        base.Frames = LoadedTas.Data.Inputs.size();
+        base.Record = BaseRecord(base.Name, LoadedTas.Data);
+    }
+    Journal.Begin(NewJournalPath(), base);
+    if (!LoadedTas.InputsApplied) {
+        Journal.TakeOver(LoadedTas.CurrentFrame, LoadedTas.NextTeleport);
+        for (size_t i = 0; i < LoadedTas.PendingInputs.size(); ++i) {
+            Journal.Record(LoadedTas.PendingInputs[i], LoadedTas.PendingTrace[i]);
+        }
+        for (const uint64_t frame : LoadedTas.PendingTeleportFrames) {
+            Journal.Teleport(frame);
+        }
+        Journal.HandOver();
+    }
+    if (!superseded.empty()) {
+        Journal.Discard(superseded);
+    }
+    ReportJournalFailures();
+}
+
+void Gyrolog::PublishHistory() {
+    std::string undo;
+    if (!LoadedTas.InputsApplied) {
+        undo = TakeOverName(LoadedTas.PendingInputs.size(), LoadedTas.CurrentFrame);
+    } else if (const HistoryStep* step = History.ToUndo()) {
+        undo = step->What;
+    }
+    std::string redo;
+    if (const HistoryStep* step = History.ToRedo();
+        step &&
+        (LoadedTas.InputsApplied || std::holds_alternative<PendingTakeOver>(step->Change))) {
+        redo = step->What;
+    }
+    std::lock_guard lock(LoadedTasLock);
+    UndoText = std::move(undo);
+    RedoText = std::move(redo);
+}
