@@ -78,14 +78,14 @@ void Gyrolog::BeginReplay() {
         }
         return;
     }
-    LoadedTas.State = TasState::Replaying;
-    LoadedTas.CurrentFrame = 0;
-    LoadedTas.LiveFrame = 0;
-    LoadedTas.NextTeleport = 0;
     if (!LoadedTas.InputsApplied) {
         Journal.DropPending();
         ThrowAwayPending(); // kept as a step an undo brings back
     }
+    LoadedTas.State = TasState::Replaying;
+    LoadedTas.CurrentFrame = 0;
+    LoadedTas.LiveFrame = 0;
+    LoadedTas.NextTeleport = 0;
     {
         // The page reads the pending frames of a stopped run under this lock.
         std::lock_guard lock(LoadedTasLock);

@@ -23,6 +23,8 @@ struct GyrologTestAccess {
     const std::filesystem::path& DataFolder() { return plugin.DataFolder; }
     bool ReplaySpeedMirror() { return static_cast<bool>(plugin.ReplaySpeed); }
     const ReplayCheckView& ReplayCheck() { return plugin.ReplayCheck; }
+    bool Unsaved() { return plugin.RunUnsaved; }
+    const RunHistory& History() { return plugin.History; }
 
     void CreateNewTas(const std::string& name) { plugin.CreateNewTas(name); }
     bool CheckCarSettings() { return plugin.CheckCarSettings(); }

@@ -3,6 +3,7 @@
 #include <array>
 #include <cmath>
 #include <functional>
+#include <sstream>
 
 namespace {
 
@@ -793,6 +794,173 @@ TEST_F(ReplayCheckTest, RunWithoutATraceIsNotChecked) {
     EXPECT_TRUE(DriftLogs().empty());
     host.RunLine("tas_stop");
     EXPECT_EQ(Check().Last, ReplayCheckView::Unchecked);
+}
+
+class HistoryTest : public ReplayCheckTest {
+protected:
+    // The run as its file and trace hold it, with its name.
+    std::string RunBytes() {
+        std::ostringstream bytes;
+        WriteTas(bytes, Run().Data);
+        bytes << Run().Name << '\n';
+        bytes.write(reinterpret_cast<const char*>(Run().Data.Trace.data()),
+                    static_cast<std::streamsize>(Run().Data.Trace.size() * sizeof(TraceEntry)));
+        return bytes.str();
+    }
+    // Replays frames, then records ticks of boost and stops.
+    void TakeOver(int frames, int ticks) {
+        StartReplay();
+        Tick(frames);
+        Tick(ticks, Input(-1.0f, VehicleInputFlag::ActivateBoost));
+        host.RunLine("tas_stop");
+    }
+    void Say(const std::string& line, const std::string& said) {
+        host.RunLine(line);
+        EXPECT_EQ(LastLog(), said) << line;
+    }
+};
+
+TEST_F(HistoryTest, UpdatesAreUndoneAndRedoneByteForByte) {
+    RecordDrive(300);
+    const std::string recorded = RunBytes();
+    TakeOver(240, 96);
+    host.RunLine("tas_update");
+    ASSERT_EQ(Run().Data.Inputs.size(), 336u);
+    const std::string updated = RunBytes();
+
+    Say("tas_undo", "Undone: update at frame 240, 60 frames replaced by 96");
+    EXPECT_EQ(RunBytes(), recorded);
+    EXPECT_EQ(Check().TraceFrames, 300u);
+    EXPECT_TRUE(Plugin().Unsaved());
+    Say("tas_redo", "Redone: update at frame 240, 60 frames replaced by 96");
+    EXPECT_EQ(RunBytes(), updated);
+    Say("tas_redo", "Nothing to redo");
+    Say("tas_undo", "Undone: update at frame 240, 60 frames replaced by 96");
+    Say("tas_undo", "Undone: update at frame 0, 0 frames replaced by 300");
+    EXPECT_TRUE(Run().Data.Inputs.empty());
+    EXPECT_TRUE(Run().Data.Trace.empty());
+    Say("tas_undo", "Nothing to undo");
+
+    // A new change after undos drops what they could redo.
+    Say("tas_redo", "Redone: update at frame 0, 0 frames replaced by 300");
+    EXPECT_EQ(RunBytes(), recorded);
+    TakeOver(100, 10);
+    host.RunLine("tas_update");
+    Say("tas_redo", "Nothing to redo");
+    Say("tas_undo", "Undone: update at frame 100, 200 frames replaced by 10");
+    EXPECT_EQ(RunBytes(), recorded);
+}
+
+TEST_F(HistoryTest, TakeOversThrownAwayOrPendingComeBackReadyForUpdate) {
+    RecordDrive(100);
+    TakeOver(50, 20);
+    ASSERT_FALSE(Run().InputsApplied);
+    // Pending and not applied, the take-over is the change an undo takes back.
+    Say("tas_undo", "Undone: take-over of 20 frames at frame 50");
+    EXPECT_TRUE(Run().InputsApplied);
+    EXPECT_TRUE(Run().PendingInputs.empty());
+    Say("tas_redo", "Redone: take-over of 20 frames at frame 50");
+    EXPECT_FALSE(Run().InputsApplied);
+    EXPECT_EQ(Run().PendingInputs.size(), 20u);
+
+    StartReplay(); // throws the take-over away
+    Say("tas_undo", "");
+    EXPECT_EQ(LastToast(), "Stop the TAS before undoing");
+    EXPECT_EQ(host.Toasts().back().type, 3);
+    host.RunLine("tas_redo");
+    EXPECT_EQ(host.Toasts().size(), 2u);
+    host.RunLine("tas_stop");
+    ASSERT_TRUE(Run().InputsApplied);
+    Say("tas_undo", "Undone: take-over of 20 frames at frame 50 thrown away");
+    EXPECT_EQ(Run().State, TasState::Stopped);
+    EXPECT_FALSE(Run().InputsApplied);
+    EXPECT_EQ(Run().CurrentFrame, 50u);
+    ASSERT_EQ(Run().PendingInputs.size(), 20u);
+    Say("tas_redo", "Redone: take-over of 20 frames at frame 50 thrown away");
+    EXPECT_TRUE(Run().InputsApplied);
+    host.RunLine("tas_undo");
+    host.RunLine("tas_update");
+    ASSERT_EQ(Run().Data.Inputs.size(), 70u);
+    EXPECT_EQ(Run().Data.Inputs[49].Throttle, 1.0f);
+    EXPECT_EQ(Run().Data.Inputs[50].Throttle, -1.0f);
+    EXPECT_EQ(Run().Data.Trace.size(), 70u);
+}
+
+TEST_F(HistoryTest, AReplacedRunComesBackWithItsNameStateAndHistory) {
+    RecordDrive(120);
+    const std::string recorded = RunBytes();
+    Plugin().CreateNewTas("second");
+    ASSERT_EQ(Run().Name, "second");
+    EXPECT_FALSE(Plugin().Unsaved());
+    Say("tas_undo", "Undone: new TAS second");
+    EXPECT_EQ(RunBytes(), recorded);
+    EXPECT_TRUE(Plugin().Unsaved());
+    EXPECT_EQ(Check().TraceFrames, 120u);
+    Say("tas_undo", "Undone: update at frame 0, 0 frames replaced by 120");
+    Say("tas_redo", "Redone: update at frame 0, 0 frames replaced by 120");
+    Say("tas_redo", "Redone: new TAS second");
+    EXPECT_EQ(Run().Name, "second");
+    EXPECT_TRUE(Run().Data.Inputs.empty());
+    EXPECT_FALSE(Plugin().Unsaved());
+
+    // A saved run comes back saved, over the run a load put in its place.
+    host.RunLine("tas_undo");
+    Plugin().SaveTas();
+    Plugin().RefreshTasFiles();
+    Plugin().CreateNewTas("third");
+    Plugin().SaveTas();
+    Plugin().RefreshTasFiles();
+    Plugin().LoadTas(Plugin().FileIndex("run"));
+    Say("tas_undo", "Undone: load of run");
+    EXPECT_EQ(Run().Name, "third");
+    EXPECT_FALSE(Plugin().Unsaved());
+    Say("tas_undo", "Undone: new TAS third");
+    EXPECT_EQ(RunBytes(), recorded);
+    EXPECT_FALSE(Plugin().Unsaved());
+}
+
+TEST_F(HistoryTest, TheOldestStepsGoBeyondAHundred) {
+    RecordDrive(10);
+    for (int update = 0; update < 105; ++update) {
+        TakeOver(10 + update, 1);
+        host.RunLine("tas_update");
+    }
+    EXPECT_EQ(Plugin().History().Size(), 100u);
+    for (int undo = 0; undo < 100; ++undo) {
+        host.RunLine("tas_undo");
+    }
+    EXPECT_EQ(Run().Data.Inputs.size(), 15u);
+    Say("tas_undo", "Nothing to undo");
+}
+
+TEST_F(HistoryTest, WhatAnUndoLeavesIsKeptForRecovery) {
+    RecordDrive(300);
+    Plugin().SaveTas();
+    const std::string saved = RunBytes();
+    TakeOver(240, 96);
+    host.RunLine("tas_update");
+    host.RunLine("tas_undo");
+    EXPECT_TRUE(Plugin().Unsaved());
+    host.UnloadPlugin();
+    EXPECT_EQ(LastLog(), "Unsaved run run kept for recovery");
+
+    sim::Host again(data.path());
+    ASSERT_TRUE(again.LoadPlugin(exports));
+    const auto& logs = again.Logs();
+    EXPECT_EQ(std::count(logs.begin(), logs.end(),
+                         "Unsaved run run found: 300 frames (tas_recover loads it, "
+                         "tas_discardrecovery drops it)"),
+              1);
+    again.RunLine("tas_recover");
+    GyrologTestAccess recovered{*static_cast<Gyrolog*>(again.Plugin())};
+    std::ostringstream bytes;
+    WriteTas(bytes, recovered.Run().Data);
+    bytes << recovered.Run().Name << '\n';
+    bytes.write(reinterpret_cast<const char*>(recovered.Run().Data.Trace.data()),
+                static_cast<std::streamsize>(recovered.Run().Data.Trace.size() *
+                                             sizeof(TraceEntry)));
+    EXPECT_EQ(bytes.str(), saved);
+    again.UnloadPlugin();
 }
 
 } // namespace
