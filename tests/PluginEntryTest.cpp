@@ -115,8 +115,9 @@ TEST_F(PluginLifecycleTest, FreshDefaultsOfAllVariables) {
     }
     EXPECT_EQ(host.GetConsole().FindVariable("tas_checkboost")->description,
               "Check Activate Boost");
-    for (auto command : {"tas_start", "tas_stop", "tas_update", "tas_stopandupdate",
-                         "tas_changespeed", "tas_recover", "tas_discardrecovery"}) {
+    for (auto command :
+         {"tas_start", "tas_stop", "tas_update", "tas_stopandupdate", "tas_changespeed", "tas_undo",
+          "tas_redo", "tas_recover", "tas_discardrecovery"}) {
         EXPECT_TRUE(host.GetConsole().HasCommand(command)) << command;
     }
 }

@@ -863,12 +863,21 @@ TEST_F(HistoryTest, TakeOversThrownAwayOrPendingComeBackReadyForUpdate) {
     EXPECT_FALSE(Run().InputsApplied);
     EXPECT_EQ(Run().PendingInputs.size(), 20u);
 
+    Plugin().SaveTas();
+    EXPECT_EQ(LastLog(), "run saved without the take-over of 20 frames, which is not applied");
+    ASSERT_EQ(host.Toasts().size(), 2u);
+    EXPECT_EQ(host.Toasts()[0].text, "run saved to file");
+    EXPECT_EQ(LastToast(), "Saved without the take-over: Update first to keep it");
+    EXPECT_EQ(host.Toasts().back().type, 2);
+    host.ClearRecords();
+
     StartReplay(); // throws the take-over away
     Say("tas_undo", "");
     EXPECT_EQ(LastToast(), "Stop the TAS before undoing");
     EXPECT_EQ(host.Toasts().back().type, 3);
     host.RunLine("tas_redo");
     EXPECT_EQ(host.Toasts().size(), 2u);
+    EXPECT_EQ(host.Toasts().back().text, "Stop the TAS before undoing");
     host.RunLine("tas_stop");
     ASSERT_TRUE(Run().InputsApplied);
     Say("tas_undo", "Undone: take-over of 20 frames at frame 50 thrown away");
@@ -956,9 +965,9 @@ TEST_F(HistoryTest, WhatAnUndoLeavesIsKeptForRecovery) {
     std::ostringstream bytes;
     WriteTas(bytes, recovered.Run().Data);
     bytes << recovered.Run().Name << '\n';
-    bytes.write(reinterpret_cast<const char*>(recovered.Run().Data.Trace.data()),
-                static_cast<std::streamsize>(recovered.Run().Data.Trace.size() *
-                                             sizeof(TraceEntry)));
+    bytes.write(
+        reinterpret_cast<const char*>(recovered.Run().Data.Trace.data()),
+        static_cast<std::streamsize>(recovered.Run().Data.Trace.size() * sizeof(TraceEntry)));
     EXPECT_EQ(bytes.str(), saved);
     again.UnloadPlugin();
 }

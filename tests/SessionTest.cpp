@@ -236,11 +236,11 @@ protected:
         for (const auto& line : fresh.Logs()) {
             const bool found = line.starts_with("Unsaved run fresh found: ") ||
                                line.starts_with("Unsaved run crash found: ");
-            const bool torn = line.starts_with("Unsaved run run-") &&
-                              line.ends_with("it was cut short before the run was whole: moved "
-                                             "aside as " +
-                                             line.substr(12, line.find(' ', 12) - 12) +
-                                             ".unreadable");
+            const bool torn =
+                line.starts_with("Unsaved run run-") &&
+                line.ends_with("it was cut short before the run was whole: moved "
+                               "aside as " +
+                               line.substr(12, line.find(' ', 12) - 12) + ".unreadable");
             EXPECT_TRUE(found || torn) << line;
         }
         const std::pair result{plugin.Run().Data.Inputs.size(), !plugin.Run().Data.Trace.empty()};

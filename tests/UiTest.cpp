@@ -155,6 +155,7 @@ TEST_F(UiTest, DeleteAsksFirstAndCancelKeepsTheFile) {
     EXPECT_EQ(Plugin().SelectedFile(), 0);
     EXPECT_TRUE(Shows("ui popup: Delete Confirm"));
     EXPECT_TRUE(Shows("ui popup: Are you sure you want to delete this run?"));
+    EXPECT_TRUE(Shows("ui popup: File: alpha.data"));
     EXPECT_TRUE(Shows("ui popup: Delete | Cancel"));
     Click("Cancel");
     Ui().Frame();
@@ -333,6 +334,58 @@ TEST_F(UiTest, StartingStateEditDropsTheTraceEvenDuringAReplay) {
     EXPECT_FALSE(fs::exists(RunFolder() / "traced.data.trace"));
 }
 
+TEST_F(UiTest, UndoAndRedoTakeBackEachCommittedFieldAndRename) {
+    CaptureRun("edited");
+    const StartingState start = Run().Data.CarStart;
+    Tab("Loaded TAS");
+    EXPECT_TRUE(Shows("ui: Undo [disabled] | Redo [disabled]"));
+    ASSERT_EQ(Ui().Hover("Undo"), "");
+    EXPECT_EQ(Tooltip(), "Nothing to undo");
+    Click("Car Starting State");
+    Click("Location");
+    Click("+");
+    Ui().Frame();
+    // Typed over two frames and committed once: one step.
+    ASSERT_EQ(Ui().Edit("Y"), "");
+    Ui().Type("-123");
+    Ui().Frame();
+    Ui().Type(".5");
+    ASSERT_EQ(Ui().Key("enter"), "");
+    Ui().Frame();
+    Ui().Frame();
+    ASSERT_EQ(Run().Data.CarStart.Location.Y, -123.5f);
+    EXPECT_TRUE(Shows("ui: Undo | Redo [disabled]"));
+    ASSERT_EQ(Ui().Hover("Undo"), "");
+    EXPECT_EQ(Tooltip(), "Undo edit of the car's starting state");
+
+    Click("Undo");
+    Ui().Frame();
+    EXPECT_EQ(LastLog(), "Undone: edit of the car's starting state");
+    EXPECT_EQ(Run().Data.CarStart.Location.Y, start.Location.Y);
+    EXPECT_EQ(Run().Data.CarStart.Location.X, start.Location.X + 1.0f);
+    Click("Undo");
+    Ui().Frame();
+    EXPECT_EQ(Run().Data.CarStart.Location.X, start.Location.X);
+    EXPECT_TRUE(Shows("ui: Undo [disabled] | Redo"));
+    ASSERT_EQ(Ui().Hover("Redo"), "");
+    EXPECT_EQ(Tooltip(), "Redo edit of the car's starting state");
+    Click("Redo");
+    Ui().Frame();
+    EXPECT_EQ(Run().Data.CarStart.Location.X, start.Location.X + 1.0f);
+
+    Click("Change Name");
+    Enter("TAS Name", "renamed");
+    Click("Update");
+    Ui().Frame();
+    EXPECT_TRUE(Shows("ui: Undo | Redo [disabled]")) << "the rename dropped the redo";
+    ASSERT_EQ(Ui().Hover("Undo"), "");
+    EXPECT_EQ(Tooltip(), "Undo rename to renamed");
+    Click("Undo");
+    Ui().Frame();
+    EXPECT_EQ(Run().Name, "edited");
+    EXPECT_TRUE(Shows("ui: TAS Name: edited | Change Name"));
+}
+
 TEST_F(UiTest, TreeNodesStayOpenAcrossTabSwitches) {
     CaptureRun();
     Tab("Loaded TAS");
@@ -453,6 +506,7 @@ TEST_F(UiTest, SaveAsksBeforeOverwriting) {
     Click("Save TAS");
     EXPECT_TRUE(Shows("ui popup: Overwrite Confirm"));
     EXPECT_TRUE(Shows("ui popup: TAS file already exisits, would you like to overwrite it?"));
+    EXPECT_TRUE(Shows("ui popup: File: saved.data"));
     Click("Cancel");
     Ui().Frame();
     EXPECT_EQ(fs::file_size(RunFolder() / "saved.data"), TasFileSize(0, 0));
