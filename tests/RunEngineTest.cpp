@@ -723,6 +723,34 @@ TEST_F(RunEngineTest, RerecordAtATeleportFrameTakesOverOnceItsTeleportCame) {
     EXPECT_EQ(Run().CurrentFrame, 11u);
 }
 
+TEST_F(RunEngineTest, RerecordTakesOverWhereATeleportSkipsPastItsFrame) {
+    RunWithInputs(20, {12});
+    host.RunLine("tas_rerecordfrom 8");
+    host.Wait(0.2);
+    Tick(2);
+    host.Teleport({});
+    ASSERT_EQ(Run().CurrentFrame, 12u);
+    Tick(1, Input(-1));
+    EXPECT_EQ(Run().State, TasState::Recording);
+    EXPECT_EQ(Run().CurrentFrame, 12u);
+    EXPECT_EQ(LastLog(), "Re-recording from frame 12");
+}
+
+TEST_F(RunEngineTest, HoldGivingUpBeforeTheRerecordFrameEndsTheRerecordThere) {
+    RunWithInputs(20, {5});
+    host.RunLine("tas_replayspeed 0.75");
+    host.RunLine("tas_rerecordfrom 15");
+    host.Wait(0.2);
+    Tick(5 + TeleportWaitTicks + 1, Input(-1));
+    EXPECT_EQ(Run().State, TasState::Recording);
+    EXPECT_EQ(Run().CurrentFrame, 5u);
+    EXPECT_EQ(host.Logs(), std::vector<std::string>{
+                               "Replay waited 2 s at frame 5 for a teleport that did not come"});
+    EXPECT_FALSE(Run().RerecordFrame);
+    host.RunLine("tas_changespeed");
+    EXPECT_EQ(Executed().back(), "sv_soccar_gamespeed 0.750000");
+}
+
 TEST_F(RunEngineTest, RerecordFromZeroRecordsFromTheFirstTick) {
     RunWithInputs(10);
     host.RunLine("tas_recordspeed 0.5");
