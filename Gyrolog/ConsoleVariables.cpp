@@ -47,14 +47,19 @@ void Gyrolog::RegisterConsoleVariables() {
          }) {
         cvarManager->registerCvar(name, "1", description, true, false, 0, false, 0, true);
     }
+    // Read by the overlay, which the host draws on the game thread.
+    RegisterBoolCvar(ShowFrame, false, "tas_showframe", "0",
+                     "Show the frame counter on the overlay");
 
     RegisterFloatCvar(DriftTolerance, "tas_drifttolerance",
                       "Distance in units at which a replay counts as drifted from its recording",
                       &Gyrolog::OnDriftToleranceChanged);
+    RegisterFloatCvar(SeekSpeed, "tas_seekspeed", "Speed for replaying up to a re-record frame",
+                      &Gyrolog::OnSeekSpeedChanged);
 }
 
 void Gyrolog::RegisterConsoleCommands() {
-    // Every command ignores its arguments.
+    // Every command but the last ignores its arguments.
     cvarManager->registerNotifier(
         "tas_start", [this](std::vector<std::string>) { Guarded("tas_start", [&] { Start(); }); },
         "Start the replay/recording", 0);
@@ -94,6 +99,13 @@ void Gyrolog::RegisterConsoleCommands() {
             Guarded("tas_discardrecovery", [&] { DiscardRecovery(); });
         },
         "Drop the unsaved run found at start", 0);
+    // The one command that reads its arguments.
+    cvarManager->registerNotifier(
+        "tas_rerecordfrom",
+        [this](std::vector<std::string> args) {
+            Guarded("tas_rerecordfrom", [&] { RerecordCommand(args); });
+        },
+        "Replay the loaded TAS up to frame F and record from there", 0);
 }
 
 void Gyrolog::RegisterHooks() {

@@ -81,6 +81,9 @@ private:
     void DropStaleTrace();
     void OnDriftToleranceChanged(std::string oldValue, CVarWrapper variable);
     void Start();
+    void RerecordCommand(const std::vector<std::string>& args);
+    void RerecordFrom(uint64_t frame);
+    void StartRun(std::optional<uint64_t> rerecordFrame);
     void ApplyStartingState();
     void BeginReplay();
     void OnTeleport(std::string eventName);
@@ -89,6 +92,7 @@ private:
     void ToggleSpeed();
     void OnRecordSpeedChanged(std::string oldValue, CVarWrapper variable);
     void OnReplaySpeedChanged(std::string oldValue, CVarWrapper variable);
+    void OnSeekSpeedChanged(std::string oldValue, CVarWrapper variable);
     void OnRoundStarted(std::string eventName);
     void OnGameEventDestroyed(std::string eventName);
     void SetGameSpeed(float speed);
@@ -175,7 +179,9 @@ private:
     // reported again.
     uint32_t TeleportCooldownTicks = 0;
     Tas LoadedTas;
-    int32_t SpeedMode = 0;  // 0 none, 1 replay speed, 2 record speed in force
+    // 0 none, 1 replay speed, 2 record speed, 3 seek speed (a re-record's
+    // replay up to its frame) in force
+    int32_t SpeedMode = 0;
     uint64_t StopCount = 0; // a start whose timers see it changed was stopped
     std::shared_ptr<bool> AutoReplay;
     std::shared_ptr<float> ReplaySpeed;
@@ -187,6 +193,8 @@ private:
     std::shared_ptr<bool> CheckJump;
     std::shared_ptr<bool> CheckBoost;
     std::shared_ptr<float> DriftTolerance;
+    std::shared_ptr<float> SeekSpeed;
+    std::shared_ptr<bool> ShowFrame;
     bool DriftChecking = false;  // this replay has a trace and has not drifted yet
     ReplayCheckView ReplayCheck; // what the page shows of the replay check
     std::filesystem::path DataFolder;
@@ -234,6 +242,7 @@ private:
     // The starting states before the edit in progress, and the run edited.
     std::optional<std::pair<StartingState, StartingState>> StartsBeforeEdit;
     uint64_t StartsEditRun = 0;
+    int RerecordFrameField = 0;
     bool NewTasWarningPending = false;
     bool NotInFreeplay = false;
     bool ControlsDisabled = false;

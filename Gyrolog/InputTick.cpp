@@ -49,16 +49,24 @@ void Gyrolog::OnSetVehicleInput(CarWrapper caller, void* params, std::string) {
     if (LoadedTas.CurrentFrame > count) {
         return;
     }
-    const bool takenOver =
-        (*CheckThrottle && Touched(live->Throttle)) ||
-        (*CheckSteer && (Touched(live->Steer) || Touched(live->Pitch) || Touched(live->Yaw))) ||
-        (*CheckAirRoll && Touched(live->Roll)) ||
-        (*CheckHandbrake && Touched(live->Flags, VehicleInputFlag::Handbrake)) ||
-        (*CheckJump &&
-         (Touched(live->FlipForward) || Touched(live->FlipSideways) ||
-          Touched(live->Flags, VehicleInputFlag::Jump | VehicleInputFlag::JumpHeld))) ||
-        (*CheckBoost &&
-         Touched(live->Flags, VehicleInputFlag::ActivateBoost | VehicleInputFlag::BoostHeld));
+    bool takenOver = false;
+    if (LoadedTas.RerecordFrame) {
+        // A re-record plays on whatever the player holds up to its frame and
+        // takes over there as a touch would, once a teleport held at that
+        // frame has come: the new frame starts where the old one did.
+        takenOver = LoadedTas.CurrentFrame >= *LoadedTas.RerecordFrame && !HeldInput();
+    } else {
+        takenOver =
+            (*CheckThrottle && Touched(live->Throttle)) ||
+            (*CheckSteer && (Touched(live->Steer) || Touched(live->Pitch) || Touched(live->Yaw))) ||
+            (*CheckAirRoll && Touched(live->Roll)) ||
+            (*CheckHandbrake && Touched(live->Flags, VehicleInputFlag::Handbrake)) ||
+            (*CheckJump &&
+             (Touched(live->FlipForward) || Touched(live->FlipSideways) ||
+              Touched(live->Flags, VehicleInputFlag::Jump | VehicleInputFlag::JumpHeld))) ||
+            (*CheckBoost &&
+             Touched(live->Flags, VehicleInputFlag::ActivateBoost | VehicleInputFlag::BoostHeld));
+    }
     if (takenOver) {
         TakeOver();
         RecordTick(localCar, *live);
@@ -112,6 +120,14 @@ void Gyrolog::RecordTick(CarWrapper& car, const VehicleInput& live) {
 void Gyrolog::TakeOver() {
     if (!gameWrapper->GetLocalCar() || !gameWrapper->IsInFreeplay()) {
         return;
+    }
+    if (LoadedTas.RerecordFrame) {
+        // Reached its frame (or a teleport skipped past it); a hold that
+        // gave up before it only ends the re-record.
+        if (LoadedTas.CurrentFrame >= *LoadedTas.RerecordFrame) {
+            cvarManager->log("Re-recording from frame " + std::to_string(LoadedTas.CurrentFrame));
+        }
+        LoadedTas.RerecordFrame.reset();
     }
     EndDriftCheck();
     LoadedTas.State = TasState::Recording;

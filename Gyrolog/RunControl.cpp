@@ -14,6 +14,7 @@ void Gyrolog::Stop() {
     // Timers cannot be cancelled: the ones still pending from earlier starts
     // see the count move on and do nothing.
     ++StopCount;
+    LoadedTas.RerecordFrame.reset(); // a re-record stopped before its frame ends as a replay
     EndDriftCheck();
     Journal.HandOver(); // a recording that ends is kept up to its last tick
     PublishHistory();   // a take-over it ends is the change an undo takes back
@@ -50,10 +51,15 @@ void Gyrolog::UpdateInputs() {
     ShowToast("New inputs applied", 0);
 }
 
+// A re-record's replay up to its frame toggles between the seek speed and
+// the record speed.
 void Gyrolog::ToggleSpeed() {
-    if (SpeedMode == 1) {
+    if (SpeedMode == 1 || SpeedMode == 3) {
         SetGameSpeed(*RecordSpeed);
         SpeedMode = 2;
+    } else if (SpeedMode == 2 && LoadedTas.RerecordFrame) {
+        SetGameSpeed(*SeekSpeed);
+        SpeedMode = 3;
     } else if (SpeedMode == 2) {
         SetGameSpeed(*ReplaySpeed);
         SpeedMode = 1;
@@ -71,6 +77,13 @@ void Gyrolog::OnReplaySpeedChanged(std::string, CVarWrapper variable) {
     *ReplaySpeed = variable.getFloatValue();
     if (SpeedMode == 1) {
         SetGameSpeed(*ReplaySpeed);
+    }
+}
+
+void Gyrolog::OnSeekSpeedChanged(std::string, CVarWrapper variable) {
+    *SeekSpeed = variable.getFloatValue();
+    if (SpeedMode == 3) {
+        SetGameSpeed(*SeekSpeed);
     }
 }
 

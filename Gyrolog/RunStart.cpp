@@ -3,6 +3,9 @@
 #include "bakkesmod/wrappers/Engine/ActorWrapper.h"
 #include "bakkesmod/wrappers/GameObject/BallWrapper.h"
 
+#include <algorithm>
+#include <charconv>
+
 namespace {
 
 void PlaceActor(ActorWrapper actor, const StartingState& state) {
@@ -12,13 +15,59 @@ void PlaceActor(ActorWrapper actor, const StartingState& state) {
     actor.SetAngularVelocity(state.AngularVelocity, false);
 }
 
+std::string PastTheEnd(const std::string& frame, uint64_t frames) {
+    return "Frame " + frame + " is past the end of the TAS (" + std::to_string(frames) + " frames)";
+}
+
 } // namespace
 
 void Gyrolog::Start() {
+    StartRun(std::nullopt);
+}
+
+// tas_rerecordfrom F: F a frame of the run, or its frame count to record
+// after the last frame.
+void Gyrolog::RerecordCommand(const std::vector<std::string>& args) {
+    const std::string text = args.size() == 2 ? args[1] : "";
+    const bool digits = !text.empty() && std::all_of(text.begin(), text.end(),
+                                                     [](char c) { return c >= '0' && c <= '9'; });
+    if (!digits) {
+        const std::string problem =
+            args.size() == 2
+                ? "tas_rerecordfrom takes a frame number of 0 or more, not " + text
+                : "tas_rerecordfrom takes one frame number, as in tas_rerecordfrom 120";
+        cvarManager->log(problem);
+        ShowToast(problem, 3);
+        return;
+    }
+    uint64_t frame = 0;
+    if (std::from_chars(text.data(), text.data() + text.size(), frame).ec != std::errc()) {
+        const std::string problem = PastTheEnd(text, LoadedTas.Data.Inputs.size()); // too long
+        cvarManager->log(problem);
+        ShowToast(problem, 3);
+        return;
+    }
+    RerecordFrom(frame);
+}
+
+void Gyrolog::RerecordFrom(uint64_t frame) {
+    const uint64_t frames = LoadedTas.Data.Inputs.size();
+    if (frame > frames) {
+        const std::string problem = PastTheEnd(std::to_string(frame), frames);
+        cvarManager->log(problem);
+        ShowToast(problem, 3);
+        return;
+    }
+    StartRun(frame);
+}
+
+// A re-record starts as any run does and replays up to its frame.
+void Gyrolog::StartRun(std::optional<uint64_t> rerecordFrame) {
     if (!CheckCarSettings()) {
         return;
     }
     LoadedTas.State = TasState::Stopped;
+    LoadedTas.RerecordFrame = rerecordFrame;
     EndDriftCheck(); // a replay this start cuts short ends here
     ApplyStartingState();
     // The game settles a placed car over a few ticks: place it again until
@@ -98,8 +147,13 @@ void Gyrolog::BeginReplay() {
     LoadedTas.RecordedFromOtherStart = false;
     LoadedTas.InputsApplied = true;
     BeginDriftCheck();
-    SetGameSpeed(*ReplaySpeed);
-    SpeedMode = 1;
+    if (LoadedTas.RerecordFrame) {
+        SetGameSpeed(*SeekSpeed);
+        SpeedMode = 3;
+    } else {
+        SetGameSpeed(*ReplaySpeed);
+        SpeedMode = 1;
+    }
 }
 
 void Gyrolog::OnTeleport(std::string) {

@@ -14,6 +14,7 @@ Variable& Console::Register(Variable variable) {
     }
     variable.value = variable.defaultValue;
     auto name = variable.name;
+    variableOrder_.push_back(name);
     auto& slot = variables_[name];
     slot = std::make_unique<Variable>(std::move(variable));
     return *slot;
@@ -32,6 +33,7 @@ void Console::RemoveVariable(const std::string& name) {
     if (found != variables_.end()) {
         removed_.push_back(std::move(found->second));
         variables_.erase(found);
+        std::erase(variableOrder_, name);
     }
 }
 
@@ -55,7 +57,15 @@ std::string Console::ValueOf(const Variable& variable) {
 
 void Console::AddCommand(Command command) {
     auto name = command.name;
+    if (commands_.count(name) == 0) {
+        commandOrder_.push_back(name);
+    }
     commands_[name] = std::move(command);
+}
+
+std::vector<std::string> Console::VariableNames() {
+    std::lock_guard lock(mutex_);
+    return variableOrder_;
 }
 
 bool Console::HasCommand(const std::string& name) const {
@@ -96,6 +106,7 @@ void Console::DropOwner(OwnerId owner) {
                       [owner](const Variable::Listener& l) { return l.owner == owner; });
     }
     std::erase_if(commands_, [owner](const auto& entry) { return entry.second.owner == owner; });
+    std::erase_if(commandOrder_, [this](const std::string& name) { return !HasCommand(name); });
 }
 
 std::vector<std::string> Console::SplitStatements(const std::string& line) {

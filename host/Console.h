@@ -64,6 +64,10 @@ public:
 
     void AddCommand(Command command);
     bool HasCommand(const std::string& name) const;
+    // Names in the order they were first registered; a variable stays
+    // registered when its owner goes, as the host keeps it.
+    std::vector<std::string> VariableNames();
+    const std::vector<std::string>& CommandNames() const { return commandOrder_; }
 
     // Statements separated by ';': "name value" sets, "name" prints, a command
     // runs with its arguments. Quotes group words.
@@ -81,6 +85,8 @@ private:
     std::mutex mutex_; // the variables' map and their values
     std::map<std::string, std::unique_ptr<Variable>> variables_;
     std::map<std::string, Command> commands_;
+    std::vector<std::string> variableOrder_;
+    std::vector<std::string> commandOrder_;
     std::vector<std::unique_ptr<Variable>> removed_;
 };
 

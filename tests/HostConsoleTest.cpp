@@ -45,6 +45,36 @@ TEST_F(HostConsoleTest, CommandGetsArgumentsWithItsNameFirst) {
     EXPECT_EQ(seen, (std::vector<std::string>{"cmd", "a", "b c"}));
 }
 
+TEST_F(HostConsoleTest, NamesKeepTheirRegistrationOrder) {
+    auto& console = host.GetConsole();
+    const auto before = console.VariableNames();
+    Register("zeta", "1");
+    Register("alpha", "1");
+    Register("zeta", "2"); // registered again: stays where it was
+    auto names = console.VariableNames();
+    names.erase(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(before.size()));
+    EXPECT_EQ(names, (std::vector<std::string>{"zeta", "alpha"}));
+    console.RemoveVariable("zeta");
+    EXPECT_EQ(console.VariableNames().back(), "alpha");
+    EXPECT_EQ(console.VariableNames().size(), before.size() + 1);
+
+    const size_t commands = console.CommandNames().size();
+    auto command = [](const char* name) {
+        sim::Command made;
+        made.name = name;
+        made.owner = 7;
+        return made;
+    };
+    console.AddCommand(command("mine_b"));
+    console.AddCommand(command("mine_a"));
+    console.AddCommand(command("mine_b"));
+    ASSERT_EQ(console.CommandNames().size(), commands + 2);
+    EXPECT_EQ(console.CommandNames()[commands], "mine_b");
+    EXPECT_EQ(console.CommandNames()[commands + 1], "mine_a");
+    console.DropOwner(7);
+    EXPECT_EQ(console.CommandNames().size(), commands);
+}
+
 TEST_F(HostConsoleTest, ValueViews) {
     auto& v = Register("v", "0.75");
     EXPECT_FLOAT_EQ(sim::ParseFloat(v.value), 0.75f);

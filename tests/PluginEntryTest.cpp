@@ -96,30 +96,46 @@ TEST_F(PluginLifecycleTest, FreshPluginState) {
     EXPECT_EQ(Run().Data.Hitbox, HitboxType::Other);
 }
 
-TEST_F(PluginLifecycleTest, FreshDefaultsOfAllVariables) {
+TEST_F(PluginLifecycleTest, FreshDefaultsOfAllVariablesInRegistrationOrder) {
     const std::pair<const char*, const char*> expected[] = {
-        {"tas_autoreplay", "0"},           {"tas_recordspeed", "1"},
-        {"tas_replayspeed", "1"},          {"tas_checkthrottle", "0"},
-        {"tas_checksteer", "0"},           {"tas_checkairroll", "0"},
-        {"tas_checkhandbrake", "0"},       {"tas_checkjump", "0"},
-        {"tas_checkboost", "1"},           {"tas_confirmfiledelete", "1"},
-        {"tas_confirmoverwritefile", "1"}, {"tas_confirmoverwriteloadedtas", "1"},
+        {"tas_autoreplay", "0"},
+        {"tas_recordspeed", "1"},
+        {"tas_replayspeed", "1"},
+        {"tas_checkthrottle", "0"},
+        {"tas_checksteer", "0"},
+        {"tas_checkairroll", "0"},
+        {"tas_checkhandbrake", "0"},
+        {"tas_checkjump", "0"},
+        {"tas_checkboost", "1"},
+        {"tas_confirmfiledelete", "1"},
+        {"tas_confirmoverwritefile", "1"},
+        {"tas_confirmoverwriteloadedtas", "1"},
+        {"tas_showframe", "0"},
         {"tas_drifttolerance", "1"},
+        {"tas_seekspeed", "1"},
     };
+    std::vector<std::string> names;
     for (auto [name, value] : expected) {
+        names.push_back(name);
         auto* variable = host.GetConsole().FindVariable(name);
         ASSERT_NE(variable, nullptr) << name;
         EXPECT_EQ(variable->value, value) << name;
         EXPECT_TRUE(variable->searchable && variable->saveToConfig) << name;
         EXPECT_FALSE(variable->hasMin || variable->hasMax) << name;
     }
+    std::vector<std::string> registered = host.GetConsole().VariableNames();
+    std::erase_if(registered, [](const std::string& name) { return !name.starts_with("tas_"); });
+    EXPECT_EQ(registered, names);
     EXPECT_EQ(host.GetConsole().FindVariable("tas_checkboost")->description,
               "Check Activate Boost");
-    for (auto command :
-         {"tas_start", "tas_stop", "tas_update", "tas_stopandupdate", "tas_changespeed", "tas_undo",
-          "tas_redo", "tas_recover", "tas_discardrecovery"}) {
-        EXPECT_TRUE(host.GetConsole().HasCommand(command)) << command;
-    }
+    EXPECT_EQ(host.GetConsole().FindVariable("tas_showframe")->description,
+              "Show the frame counter on the overlay");
+    EXPECT_EQ(host.GetConsole().FindVariable("tas_seekspeed")->description,
+              "Speed for replaying up to a re-record frame");
+    EXPECT_EQ(host.GetConsole().CommandNames(),
+              (std::vector<std::string>{"tas_start", "tas_stop", "tas_update", "tas_stopandupdate",
+                                        "tas_changespeed", "tas_undo", "tas_redo", "tas_recover",
+                                        "tas_discardrecovery", "tas_rerecordfrom"}));
 }
 
 TEST_F(PluginLifecycleTest, OverlayShowsNameAndStateAtTheTopCentre) {
@@ -142,6 +158,32 @@ TEST_F(PluginLifecycleTest, OverlayShowsNameAndStateAtTheTopCentre) {
     EXPECT_EQ(host.DrawCanvas()[1].text, "Stopped");
     Run().State = TasState::Recording;
     EXPECT_EQ(host.DrawCanvas()[1].text, "Recording");
+}
+
+TEST_F(PluginLifecycleTest, FrameLineUnderTheStateWhileRunningWhenShown) {
+    host.screen = {1920, 1080};
+    CaptureRun();
+    Run().Data.Inputs.resize(10);
+    host.RunLine("tas_start");
+    host.Wait(0.2);
+    host.Tick(4, {});
+    EXPECT_EQ(host.DrawCanvas().size(), 2u) << "hidden by default";
+    host.RunLine("tas_showframe 1");
+    auto strings = host.DrawCanvas();
+    ASSERT_EQ(strings.size(), 3u);
+    EXPECT_EQ(strings[2].text, "Frame 4 / 10");
+    EXPECT_EQ(strings[2].position.X, 905.0f);
+    EXPECT_EQ(strings[2].position.Y, 156.0f);
+    EXPECT_EQ(strings[2].yScale, 3.0f);
+    EXPECT_EQ(strings[2].color[0], 255);
+
+    host.Tick(6, {});
+    EXPECT_EQ(host.DrawCanvas()[2].text, "Frame 10 / 10");
+    host.Tick(3, {}); // the first of them takes over at the end
+    ASSERT_EQ(Run().State, TasState::Recording);
+    EXPECT_EQ(host.DrawCanvas()[2].text, "Frame 13 / 13");
+    host.RunLine("tas_stop");
+    EXPECT_EQ(host.DrawCanvas().size(), 2u) << "stopped";
 }
 
 } // namespace

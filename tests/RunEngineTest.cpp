@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <sstream>
 
@@ -631,6 +632,258 @@ TEST_F(RunEngineTest, DamagedTeleportBeyondTheEndLeavesTicksUntouched) {
     Tick(4, Input(0.5f, VehicleInputFlag::ActivateBoost));
     EXPECT_EQ(UsedThrottle(), 0.5f);
     EXPECT_EQ(Run().State, TasState::Replaying);
+}
+
+// The merged run built by hand: frames before `from` kept, then `tail`.
+void ExpectFrames(const std::vector<VehicleInput>& run, const std::vector<VehicleInput>& kept,
+                  uint64_t from, const std::vector<VehicleInput>& tail) {
+    ASSERT_EQ(run.size(), from + tail.size());
+    for (size_t i = 0; i < run.size(); ++i) {
+        const VehicleInput& expected = i < from ? kept[i] : tail[i - from];
+        EXPECT_EQ(std::memcmp(&run[i], &expected, sizeof(VehicleInput)), 0) << "frame " << i;
+    }
+}
+
+TEST_F(RunEngineTest, RerecordSeeksAtItsSpeedPastHeldControlsAndSplicesTheNewTail) {
+    RunWithInputs(100, {30, 80});
+    const std::vector<VehicleInput> old = Run().Data.Inputs;
+    host.RunLine("tas_seekspeed 4; tas_recordspeed 0.5; tas_replayspeed 0.75");
+    host.RunLine("tas_checkthrottle 1; tas_checksteer 1; tas_checkjump 1");
+    host.RunLine("tas_rerecordfrom 60");
+    EXPECT_EQ(Run().State, TasState::Stopped);
+    host.Wait(0.2);
+    ASSERT_EQ(Run().State, TasState::Replaying);
+    EXPECT_EQ(Executed(), std::vector<std::string>{"sv_soccar_gamespeed 4.000000"});
+    EXPECT_EQ(Plugin().SpeedMode(), 3);
+
+    // Every watched control held through the seek: the run drives the car.
+    VehicleInput held = Input(0.9f, VehicleInputFlag::ActivateBoost | VehicleInputFlag::Jump);
+    held.Steer = 1.0f;
+    Tick(30, held);
+    EXPECT_EQ(UsedThrottle(), 29.0f);
+    Tick(3, held); // the teleport frame is held until its teleport
+    EXPECT_EQ(Run().CurrentFrame, 30u);
+    EXPECT_EQ(UsedThrottle(), 30.0f);
+    host.Teleport({0, 0, 17});
+    Tick(30, held);
+    EXPECT_EQ(Run().State, TasState::Replaying);
+    EXPECT_EQ(Run().CurrentFrame, 60u);
+    EXPECT_EQ(UsedThrottle(), 59.0f);
+    EXPECT_TRUE(host.Logs().empty());
+
+    // Frame 60: the tick's own input is the first recorded one.
+    const VehicleInput first = Input(-1, VehicleInputFlag::ActivateBoost);
+    Tick(1, first);
+    EXPECT_EQ(Run().State, TasState::Recording);
+    EXPECT_EQ(Run().CurrentFrame, 60u);
+    EXPECT_EQ(LastLog(), "Re-recording from frame 60");
+    EXPECT_EQ(UsedThrottle(), -1.0f);
+    EXPECT_EQ(Executed(), (std::vector<std::string>{"sv_soccar_gamespeed 4.000000",
+                                                    "sv_soccar_gamespeed 0.500000"}));
+    EXPECT_EQ(Plugin().SpeedMode(), 2);
+    EXPECT_FALSE(Run().RerecordFrame);
+    Tick(9, Input(-2));
+    host.Teleport({});
+    Tick(5, Input(-3));
+    host.RunLine("tas_stopandupdate");
+
+    std::vector<VehicleInput> tail{first};
+    tail.insert(tail.end(), 9, Input(-2));
+    tail.insert(tail.end(), 5, Input(-3));
+    ExpectFrames(Run().Data.Inputs, old, 60, tail);
+    EXPECT_EQ(Run().Data.TeleportFrames, (std::vector<uint64_t>{30, 70}));
+}
+
+TEST_F(RunEngineTest, RerecordAtATeleportFrameTakesOverOnceItsTeleportCame) {
+    RunWithInputs(20, {10});
+    const std::vector<VehicleInput> old = Run().Data.Inputs;
+    host.RunLine("tas_rerecordfrom 10");
+    host.Wait(0.2);
+    Tick(10);
+    Tick(3, Input(0, VehicleInputFlag::ActivateBoost));
+    EXPECT_EQ(Run().State, TasState::Replaying);
+    EXPECT_EQ(Run().CurrentFrame, 10u);
+    EXPECT_EQ(UsedThrottle(), 10.0f);
+    host.Teleport({0, 0, 17});
+    Tick(1, Input(-1));
+    EXPECT_EQ(Run().State, TasState::Recording);
+    EXPECT_EQ(LastLog(), "Re-recording from frame 10");
+    Tick(4, Input(-2));
+    host.RunLine("tas_stopandupdate");
+    ExpectFrames(Run().Data.Inputs, old, 10,
+                 {Input(-1), Input(-2), Input(-2), Input(-2), Input(-2)});
+    EXPECT_EQ(Run().Data.TeleportFrames, std::vector<uint64_t>{10}) << "the teleport came first";
+
+    // The merged run holds at frame 10 for the teleport, then plays the new frame.
+    StartReplay();
+    Tick(12);
+    EXPECT_EQ(Run().CurrentFrame, 10u);
+    host.Teleport({0, 0, 17});
+    Tick(1);
+    EXPECT_EQ(UsedThrottle(), -1.0f);
+    EXPECT_EQ(Run().CurrentFrame, 11u);
+}
+
+TEST_F(RunEngineTest, RerecordTakesOverWhereATeleportSkipsPastItsFrame) {
+    RunWithInputs(20, {12});
+    host.RunLine("tas_rerecordfrom 8");
+    host.Wait(0.2);
+    Tick(2);
+    host.Teleport({});
+    ASSERT_EQ(Run().CurrentFrame, 12u);
+    Tick(1, Input(-1));
+    EXPECT_EQ(Run().State, TasState::Recording);
+    EXPECT_EQ(Run().CurrentFrame, 12u);
+    EXPECT_EQ(LastLog(), "Re-recording from frame 12");
+}
+
+TEST_F(RunEngineTest, HoldGivingUpBeforeTheRerecordFrameEndsTheRerecordThere) {
+    RunWithInputs(20, {5});
+    host.RunLine("tas_replayspeed 0.75");
+    host.RunLine("tas_rerecordfrom 15");
+    host.Wait(0.2);
+    Tick(5 + TeleportWaitTicks + 1, Input(-1));
+    EXPECT_EQ(Run().State, TasState::Recording);
+    EXPECT_EQ(Run().CurrentFrame, 5u);
+    EXPECT_EQ(host.Logs(), std::vector<std::string>{
+                               "Replay waited 2 s at frame 5 for a teleport that did not come"});
+    EXPECT_FALSE(Run().RerecordFrame);
+    host.RunLine("tas_changespeed");
+    EXPECT_EQ(Executed().back(), "sv_soccar_gamespeed 0.750000");
+}
+
+TEST_F(RunEngineTest, RerecordFromZeroRecordsFromTheFirstTick) {
+    RunWithInputs(10);
+    host.RunLine("tas_recordspeed 0.5");
+    host.RunLine("tas_rerecordfrom 0");
+    host.Wait(0.2);
+    Tick(1, Input(-1));
+    EXPECT_EQ(Run().State, TasState::Recording);
+    EXPECT_EQ(Run().CurrentFrame, 0u);
+    EXPECT_EQ(LastLog(), "Re-recording from frame 0");
+    EXPECT_EQ(Executed().back(), "sv_soccar_gamespeed 0.500000");
+    Tick(2, Input(-2));
+    host.RunLine("tas_stopandupdate");
+    ExpectFrames(Run().Data.Inputs, {}, 0, {Input(-1), Input(-2), Input(-2)});
+}
+
+TEST_F(RunEngineTest, RerecordFromTheFrameCountRecordsAfterTheLastFrame) {
+    RunWithInputs(5);
+    const std::vector<VehicleInput> old = Run().Data.Inputs;
+    host.RunLine("tas_rerecordfrom 6");
+    EXPECT_EQ(LastLog(), "Frame 6 is past the end of the TAS (5 frames)");
+    EXPECT_EQ(LastToast(), "Frame 6 is past the end of the TAS (5 frames)");
+    EXPECT_EQ(host.Toasts().back().type, 3);
+    host.Wait(0.2);
+    EXPECT_EQ(Run().State, TasState::Stopped);
+    EXPECT_TRUE(Executed().empty());
+
+    host.RunLine("tas_rerecordfrom 5");
+    host.Wait(0.2);
+    Tick(5, Input(0, VehicleInputFlag::ActivateBoost));
+    EXPECT_EQ(Run().State, TasState::Replaying);
+    Tick(1, Input(-1));
+    EXPECT_EQ(Run().State, TasState::Recording);
+    EXPECT_EQ(LastLog(), "Re-recording from frame 5");
+    host.RunLine("tas_stopandupdate");
+    ExpectFrames(Run().Data.Inputs, old, 5, {Input(-1)});
+}
+
+TEST_F(RunEngineTest, RerecordArgumentsThatAreNoFrameChangeNothing) {
+    RunWithInputs(5);
+    StartReplay();
+    Tick(2);
+    const std::pair<const char*, const char*> cases[] = {
+        {"tas_rerecordfrom", "tas_rerecordfrom takes one frame number, as in tas_rerecordfrom 120"},
+        {"tas_rerecordfrom 1 2",
+         "tas_rerecordfrom takes one frame number, as in tas_rerecordfrom 120"},
+        {"tas_rerecordfrom -1", "tas_rerecordfrom takes a frame number of 0 or more, not -1"},
+        {"tas_rerecordfrom +1", "tas_rerecordfrom takes a frame number of 0 or more, not +1"},
+        {"tas_rerecordfrom 1.5", "tas_rerecordfrom takes a frame number of 0 or more, not 1.5"},
+        {"tas_rerecordfrom x", "tas_rerecordfrom takes a frame number of 0 or more, not x"},
+        {"tas_rerecordfrom 99999999999999999999",
+         "Frame 99999999999999999999 is past the end of the TAS (5 frames)"},
+    };
+    for (auto [line, message] : cases) {
+        host.ClearRecords();
+        host.RunLine(line);
+        EXPECT_EQ(host.Logs(), std::vector<std::string>{message}) << line;
+        EXPECT_EQ(LastToast(), message) << line;
+        EXPECT_EQ(Run().State, TasState::Replaying) << line;
+        EXPECT_TRUE(Executed().empty()) << line;
+    }
+    host.Wait(0.2);
+    EXPECT_EQ(Run().CurrentFrame, 2u);
+    EXPECT_FALSE(Run().RerecordFrame);
+}
+
+TEST_F(RunEngineTest, StopStartRoundStartAndLoadEndARerecordBeforeItsFrame) {
+    RunWithInputs(50);
+    Plugin().SaveTas();
+    host.RunLine("tas_rerecordfrom 30");
+    host.Wait(0.2);
+    Tick(10);
+    host.RunLine("tas_stop");
+    EXPECT_EQ(Run().State, TasState::Stopped);
+    EXPECT_EQ(Executed().back(), "sv_soccar_gamespeed 1");
+    EXPECT_EQ(Plugin().SpeedMode(), 0);
+    EXPECT_FALSE(Run().RerecordFrame);
+    EXPECT_TRUE(Run().InputsApplied);
+
+    // What ends it: each followed by a plain replay, which passes frame 30.
+    const std::function<void()> ends[] = {
+        [&] { host.RunLine("tas_start"); },
+        [&] {
+            host.RunLine("tas_autoreplay 1");
+            host.RoundStart();
+        },
+        [&] {
+            Plugin().LoadTas(Plugin().FileIndex("run"));
+            host.RunLine("tas_start");
+        },
+    };
+    for (size_t i = 0; i < std::size(ends); ++i) {
+        host.RunLine("tas_rerecordfrom 30");
+        ends[i]();
+        EXPECT_FALSE(Run().RerecordFrame) << i;
+        host.Wait(0.2);
+        ASSERT_EQ(Run().State, TasState::Replaying) << i;
+        EXPECT_EQ(Plugin().SpeedMode(), 1) << i;
+        Tick(35);
+        EXPECT_EQ(Run().State, TasState::Replaying) << i;
+        EXPECT_EQ(Run().CurrentFrame, 35u) << i;
+        Tick(1, Input(0, VehicleInputFlag::ActivateBoost));
+        EXPECT_EQ(Run().State, TasState::Recording) << i << ": a touch takes over again";
+    }
+}
+
+TEST_F(RunEngineTest, SeekSpeedIsInForceUntilTheRerecordFrame) {
+    RunWithInputs(50);
+    host.RunLine("tas_seekspeed 3; tas_recordspeed 0.25; tas_replayspeed 0.75");
+    EXPECT_TRUE(Executed().empty());
+    host.RunLine("tas_rerecordfrom 20");
+    host.Wait(0.2);
+    EXPECT_EQ(Executed().back(), "sv_soccar_gamespeed 3.000000");
+    host.RunLine("tas_seekspeed 2");
+    EXPECT_EQ(Executed().back(), "sv_soccar_gamespeed 2.000000");
+    host.ClearRecords();
+    host.RunLine("tas_replayspeed 0.5");
+    EXPECT_TRUE(Executed().empty());
+    host.RunLine("tas_changespeed");
+    EXPECT_EQ(Executed().back(), "sv_soccar_gamespeed 0.250000");
+    EXPECT_EQ(Plugin().SpeedMode(), 2);
+    host.RunLine("tas_changespeed");
+    EXPECT_EQ(Executed().back(), "sv_soccar_gamespeed 2.000000");
+    EXPECT_EQ(Plugin().SpeedMode(), 3);
+    EXPECT_EQ(host.GameSpeed(), 2.0f);
+    Tick(21);
+    EXPECT_EQ(Run().State, TasState::Recording);
+    EXPECT_EQ(Executed().back(), "sv_soccar_gamespeed 0.250000");
+    host.RunLine("tas_seekspeed 4"); // no longer in force
+    EXPECT_EQ(Executed().back(), "sv_soccar_gamespeed 0.250000");
+    host.RunLine("tas_changespeed");
+    EXPECT_EQ(Executed().back(), "sv_soccar_gamespeed 0.500000") << "the seek is over";
+    EXPECT_EQ(Plugin().SpeedMode(), 1);
 }
 
 class ReplayCheckTest : public RunEngineTest {

@@ -113,7 +113,9 @@ TEST(TasTest, ResetKeepsTheNameAndEmptiesTheRest) {
     tas.NextTeleport = 1;
     tas.State = TasState::Recording;
     tas.InputsApplied = false;
+    tas.RerecordFrame = 4;
     tas.Reset();
+    EXPECT_FALSE(tas.RerecordFrame);
     EXPECT_EQ(tas.Name, "kept");
     EXPECT_EQ(tas.NameEdit, "edit");
     EXPECT_TRUE(tas.Data.Inputs.empty());

@@ -737,6 +737,7 @@ TEST_F(UiTest, SpeedSliderDefersOneWritePerChangedFrame) {
 TEST_F(UiTest, SettingsCheckboxesWriteOnceThroughTheGameThread) {
     Tab("Settings");
     EXPECT_TRUE(Shows("ui: [ ] Start Replay On Reset"));
+    EXPECT_TRUE(Shows("ui: [ ] Show Frame Counter"));
     Click("Start Recording Options");
     Click("Popup Settings");
     const auto lines = Show();
@@ -774,6 +775,39 @@ TEST_F(UiTest, SettingsCheckboxesWriteOnceThroughTheGameThread) {
     EXPECT_TRUE(Shows("ui: [ ] Boost"));
     host.RunLine("tas_confirmfiledelete 0");
     EXPECT_TRUE(Shows("ui: [ ] Delete File Confirmation"));
+    Click("Show Frame Counter");
+    Ui().Frame();
+    EXPECT_EQ(Variable("tas_showframe"), "1");
+    EXPECT_TRUE(Shows("ui: [x] Show Frame Counter"));
+}
+
+TEST_F(UiTest, ReRecordFromTheFrameInItsField) {
+    Tab("Controls");
+    EXPECT_TRUE(Shows("ui: Re-record From [disabled] | 0 [disabled] | - [disabled] | + "
+                      "[disabled] | Re-record Frame [disabled]"));
+    CaptureRun();
+    Run().Data.Inputs.assign(50, Input(1.0f));
+    host.RunLine("tas_seekspeed 2");
+    EXPECT_TRUE(Shows("ui: 2.000 [at 39%] | Seeking Speed"));
+    Enter("Re-record Frame", "20");
+    Click("Re-record From");
+    EXPECT_EQ(Run().State, TasState::Stopped); // deferred to the game thread
+    Ui().Frame();
+    host.Wait(0.2);
+    ASSERT_EQ(Run().State, TasState::Replaying);
+    EXPECT_EQ(host.ExecutedCommands().back(), "sv_soccar_gamespeed 2.000000");
+    Tick(20, Input(0, VehicleInputFlag::ActivateBoost));
+    EXPECT_EQ(Run().State, TasState::Replaying);
+    Tick(1);
+    EXPECT_EQ(Run().State, TasState::Recording);
+    EXPECT_EQ(Run().CurrentFrame, 20u);
+    EXPECT_EQ(LastLog(), "Re-recording from frame 20");
+
+    host.RunLine("tas_stop");
+    Enter("Re-record Frame", "51");
+    Click("Re-record From");
+    Ui().Frame();
+    EXPECT_EQ(LastToast(), "Frame 51 is past the end of the TAS (50 frames)");
 }
 
 TEST_F(UiTest, MissingVariableDrawsNoWidget) {

@@ -41,6 +41,7 @@ void Tas::ResetRunState() {
     RecordedFromOtherStart = false;
     CurrentFrame = 0;
     NextTeleport = 0;
+    RerecordFrame.reset();
     State = TasState::Stopped;
     InputsApplied = true;
 }

@@ -74,6 +74,9 @@ struct Tas {
     bool RecordedFromOtherStart = false;
     uint64_t CurrentFrame = 0;
     uint64_t NextTeleport = 0;
+    // Set from a re-record's start until its take-over: the replay plays on
+    // up to this frame whatever the player holds, and records from there.
+    std::optional<uint64_t> RerecordFrame;
     std::atomic<TasState> State = TasState::Stopped; // also read by the settings page
     // The frame of the merged run the car plays or records now: written by the
     // tick, read by the page and the overlay.

@@ -83,6 +83,29 @@ void Gyrolog::RenderTasControls() {
 
     RenderFloatCvar("tas_replayspeed", "Replaying Speed##Gyrolog", 0.05f, 5.0f);
     RenderFloatCvar("tas_recordspeed", "Recording Speed##Gyrolog", 0.05f, 5.0f);
+    RenderFloatCvar("tas_seekspeed", "Seeking Speed##Gyrolog", 0.05f, 5.0f);
+
+    // The frame field is the page's own: the frame goes with the action.
+    if (ControlsDisabled) {
+        ui::PushDisabled();
+    }
+    if (ImGui::Button("Re-record From##Gyrolog")) {
+        gameWrapper->Execute(
+            [this, frame = static_cast<uint64_t>(RerecordFrameField)](GameWrapper*) {
+                Guarded("re-record", [&] { RerecordFrom(frame); });
+            });
+    }
+    ui::TooltipWhenDisabled(ControlsDisabled, ControlsHint);
+    ImGui::SameLine(0, -1);
+    ImGui::PushItemWidth(160.0f);
+    if (ImGui::InputInt("Re-record Frame##Gyrolog", &RerecordFrameField, 1, 100) &&
+        RerecordFrameField < 0) {
+        RerecordFrameField = 0;
+    }
+    ImGui::PopItemWidth();
+    if (ControlsDisabled) {
+        ui::PopDisabled();
+    }
 
     if (!ImGui::BeginPopupModal("New Tas##Gyrologpopup2", nullptr,
                                 ImGuiWindowFlags_AlwaysAutoResize)) {

@@ -45,6 +45,7 @@ bool Gyrolog::CvarIsOn(const char* cvarName) {
 
 void Gyrolog::RenderSettingsTab() {
     RenderBoolCvar("tas_autoreplay", "Start Replay On Reset##Gyrolog");
+    RenderBoolCvar("tas_showframe", "Show Frame Counter##Gyrolog");
     if (ImGui::TreeNode("Start Recording Options##Gyrolog")) {
         ImGui::Text("Select which inputs that will stop replaying and begin recording");
         RenderBoolCvar("tas_checkthrottle", "Throttle##Gyrolog");
