@@ -213,8 +213,8 @@ protected:
     }
 
     // Plays the lines in gyrolog-sim on its own folder, waits until its
-    // journal holds at least minFrames of the run (and minPending frames of
-    // its take-over, or an applied run when that is asked), and crashes it.
+    // journal holds at least minFrames of the run and its take-over with
+    // minPending frames, or the applied run when that is asked, and crashes it.
     void PlayAndCrash(const std::vector<std::string>& lines, uint64_t minFrames,
                       uint64_t minPending = 0, bool applied = false) {
         const std::string command =
@@ -230,7 +230,7 @@ protected:
         for (int tries = 0; tries < 2000; ++tries) {
             const auto held = Journaled();
             if (held && RecoveredFrames(*held) >= minFrames &&
-                held->PendingInputs.size() >= minPending && (!applied || held->InputsApplied)) {
+                held->PendingInputs.size() >= minPending && held->InputsApplied == applied) {
                 break;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
