@@ -309,4 +309,36 @@ void PageDuringSaveAndLoad(benchmark::State& state) {
 }
 BENCHMARK(PageDuringSaveAndLoad)->Iterations(1)->Unit(benchmark::kSecond);
 
+// An hour-long traced run whose last minute is re-recorded and applied a
+// hundred times: the history keeps each minute it replaced, not a copy of
+// the run, and stays under its limits.
+void HistoryOfAnHourWithAHundredUpdates(benchmark::State& state) {
+    LoadedPlugin loaded;
+    auto& run = loaded.access->Run();
+    run.Data.Trace.assign(run.Data.Inputs.size(), TraceEntry{});
+    const size_t minute = 120 * 60;
+    for (auto _ : state) {
+        for (int update = 0; update < 100; ++update) {
+            run.PendingInputs.clear();
+            run.PendingTrace.clear();
+            for (size_t i = 0; i < minute; ++i) {
+                run.PendingInputs.push_back(run.Data.Inputs[i]);
+                run.PendingTrace.push_back(TraceEntry{});
+            }
+            run.CurrentFrame = run.Data.Inputs.size() - minute;
+            run.NextTeleport = 0;
+            run.InputsApplied = false;
+            loaded.access->UpdateInputs();
+        }
+    }
+    const RunHistory& history = loaded.access->History();
+    state.counters["history_mb"] = static_cast<double>(history.Bytes()) / 1e6;
+    state.counters["steps"] = static_cast<double>(history.Size());
+    state.counters["run_mb"] =
+        static_cast<double>(run.Data.Inputs.size() * (sizeof(VehicleInput) + sizeof(TraceEntry))) /
+        1e6;
+    state.counters["traced_after"] = run.Data.HasTrace();
+}
+BENCHMARK(HistoryOfAnHourWithAHundredUpdates)->Iterations(1)->Unit(benchmark::kSecond);
+
 } // namespace
