@@ -151,7 +151,9 @@ private:
     void CommitStartsEdit(const StartingState& car, const StartingState& ball, uint64_t run);
     void CommitRename(const std::string& oldName, uint64_t run);
     void AfterChange();
-    void RejournalRun(const std::filesystem::path& superseded);
+    void RejournalRun();
+    void JournalWholeTrace();
+    void JournalPending();
     void PublishHistory();
 
     void ShowToast(const std::string& text, uint8_t type);

@@ -1,5 +1,6 @@
 #include "Gyrolog.h"
 #include "runs/RecoveryJournal.h"
+#include "runs/RunFolder.h"
 
 #include <cstring>
 #include <fmt/core.h>
@@ -45,6 +46,7 @@ void Gyrolog::Undo() {
             std::lock_guard lock(LoadedTasLock); // the page reads the pending frames
             pending = TakePending(LoadedTas);
         }
+        Journal.DropPending();
         History.PushUndone(HistoryStep(what, std::move(pending)));
         AfterChange();
         LogLine("Undone: " + what);
@@ -87,23 +89,66 @@ void Gyrolog::Redo() {
     LogLine("Redone: " + step->What);
 }
 
+// Applies the step to the run and journals the change: the journal holds
+// what the step does, so a splice is written before it turns into its inverse.
 void Gyrolog::ApplyStep(HistoryStep& step) {
-    std::lock_guard lock(LoadedTasLock); // the page reads frames, starts and name under it
+    MarkUnsaved(); // a journal begun here starts from the run before the step
     TasData& data = LoadedTas.Data;
     if (auto* splice = std::get_if<RunSplice>(&step.Change)) {
+        Journal.Write(JournalRecord::Splice, SplicePayload(*splice));
+        std::lock_guard lock(LoadedTasLock); // the page reads the frames under it
         ApplySplice(data, *splice);
     } else if (auto* starts = std::get_if<StartsChange>(&step.Change)) {
-        std::swap(data.CarStart, starts->Car);
-        std::swap(data.BallStart, starts->Ball);
-        data.Trace.swap(starts->Trace); // the trace belongs to the starts it was recorded from
+        {
+            std::lock_guard lock(LoadedTasLock);
+            std::swap(data.CarStart, starts->Car);
+            std::swap(data.BallStart, starts->Ball);
+            Journal.Write(JournalRecord::Starts, StartsPayload(data.CarStart, data.BallStart));
+        }
+        // The trace belongs to the starts it was recorded from.
+        data.Trace.swap(starts->Trace);
         data.TraceStale = false;
+        JournalWholeTrace();
     } else if (auto* name = std::get_if<NameChange>(&step.Change)) {
+        std::lock_guard lock(LoadedTasLock);
         LoadedTas.Name.swap(name->Name);
+        Journal.Write(JournalRecord::Name, NamePayload(LoadedTas.Name));
     } else if (auto* pending = std::get_if<PendingTakeOver>(&step.Change)) {
-        PendingTakeOver current = TakePending(LoadedTas);
-        RestorePending(LoadedTas, *pending);
-        *pending = std::move(current);
+        {
+            std::lock_guard lock(LoadedTasLock);
+            PendingTakeOver current = TakePending(LoadedTas);
+            RestorePending(LoadedTas, *pending);
+            *pending = std::move(current);
+        }
+        if (LoadedTas.InputsApplied) {
+            Journal.DropPending();
+        } else {
+            JournalPending();
+        }
     }
+}
+
+// The run's trace as it now stands, whole or none: a splice of no frames.
+void Gyrolog::JournalWholeTrace() {
+    RunSplice trace;
+    trace.At = LoadedTas.Data.Inputs.size();
+    trace.Teleports = LoadedTas.Data.TeleportFrames;
+    trace.TraceTail.swap(LoadedTas.Data.Trace); // lent, not copied, to make the payload
+    std::string payload = SplicePayload(trace);
+    trace.TraceTail.swap(LoadedTas.Data.Trace);
+    Journal.Write(JournalRecord::Splice, std::move(payload));
+}
+
+// The pending take-over, again, as its recording wrote it.
+void Gyrolog::JournalPending() {
+    Journal.TakeOver(LoadedTas.CurrentFrame, LoadedTas.NextTeleport);
+    for (size_t i = 0; i < LoadedTas.PendingInputs.size(); ++i) {
+        Journal.Record(LoadedTas.PendingInputs[i], LoadedTas.PendingTrace[i]);
+    }
+    for (const uint64_t frame : LoadedTas.PendingTeleportFrames) {
+        Journal.Teleport(frame);
+    }
+    Journal.HandOver();
 }
 
 void Gyrolog::UndoReplace() {
@@ -155,20 +200,24 @@ void Gyrolog::SwapLoadedRun(ReplacedRun& in, ReplacedRun& out) {
     PublishRunCheck(true);
 }
 
-// A run brought back by an undo or a redo is journaled again if it holds
-// unsaved work, in place of the journal it left on the disk.
+// A run brought back by an undo or a redo goes on with the journal it left on
+// the disk when it holds unsaved work; otherwise one begun later starts from
+// its file.
 void Gyrolog::JournalBroughtBack(const fs::path& leftJournal) {
-    if (RunUnsaved) {
-        RejournalRun(leftJournal);
+    if (RunUnsaved && !leftJournal.empty()) {
+        Journal.Reopen(leftJournal);
         return;
     }
-    {
-        std::lock_guard lock(LoadedTasLock);
-        SetJournalBase(LoadedTas.Name, std::nullopt);
+    if (RunUnsaved) {
+        RejournalRun(); // its journal failed: the run as it stands
+        return;
     }
-    if (!leftJournal.empty()) {
-        Journal.Discard(leftJournal);
-    }
+    const fs::path file = RunFilePath(DataFolder, LoadedTas.Name);
+    std::error_code error;
+    const bool saved = fs::is_regular_file(file, error);
+    std::lock_guard lock(LoadedTasLock);
+    SetJournalBase(LoadedTas.Name,
+                   saved ? std::optional(TasFile{LoadedTas.Name, file}) : std::nullopt);
 }
 
 void Gyrolog::ReplaceLoadedRun(ReplacedRun incoming, const std::string& what) {
@@ -213,12 +262,18 @@ void Gyrolog::CommitStartsEdit(const StartingState& car, const StartingState& ba
         }
         what = carEdited ? "edit of the car's starting state" : "edit of the ball's starting state";
     }
+    MarkUnsaved();
+    {
+        std::lock_guard lock(LoadedTasLock);
+        Journal.Write(JournalRecord::Starts,
+                      StartsPayload(LoadedTas.Data.CarStart, LoadedTas.Data.BallStart));
+    }
     // The trace was recorded from the starts before the edit: it goes with them.
     change.Trace = std::move(LoadedTas.Data.Trace);
     LoadedTas.Data.Trace.clear();
     DropStaleTrace();
+    JournalWholeTrace();
     PushStep(HistoryStep(what, std::move(change)));
-    PublishRunCheck(false);
 }
 
 void Gyrolog::CommitRename(const std::string& oldName, uint64_t run) {
@@ -232,21 +287,23 @@ void Gyrolog::CommitRename(const std::string& oldName, uint64_t run) {
             return;
         }
         what = "rename to " + LoadedTas.Name;
+        MarkUnsaved();
+        Journal.Write(JournalRecord::Name, NamePayload(LoadedTas.Name));
     }
     PushStep(HistoryStep(what, NameChange{oldName}));
 }
 
-// The run now holds work no file holds: it is journaled as it stands.
+// After a change the journal holds: the run counts as unsaved.
 void Gyrolog::AfterChange() {
     RunUnsaved = true;
-    RejournalRun(Journal.Active() ? Journal.Path() : fs::path());
+    ReportJournalFailures();
     PublishRunCheck(false);
     PublishHistory();
 }
 
-// Starts a journal of the run as it stands, its pending take-over included,
-// and removes superseded once the new one holds it all.
-void Gyrolog::RejournalRun(const fs::path& superseded) {
+// A fresh journal of the run as it stands, its pending take-over included:
+// a copy of the whole run, for a run whose journal is gone.
+void Gyrolog::RejournalRun() {
     JournalBase base;
     {
         std::lock_guard lock(LoadedTasLock); // the run editor may be changing name and starts
@@ -256,17 +313,7 @@ void Gyrolog::RejournalRun(const fs::path& superseded) {
     }
     Journal.Begin(NewJournalPath(), base);
     if (!LoadedTas.InputsApplied) {
-        Journal.TakeOver(LoadedTas.CurrentFrame, LoadedTas.NextTeleport);
-        for (size_t i = 0; i < LoadedTas.PendingInputs.size(); ++i) {
-            Journal.Record(LoadedTas.PendingInputs[i], LoadedTas.PendingTrace[i]);
-        }
-        for (const uint64_t frame : LoadedTas.PendingTeleportFrames) {
-            Journal.Teleport(frame);
-        }
-        Journal.HandOver();
-    }
-    if (!superseded.empty()) {
-        Journal.Discard(superseded);
+        JournalPending();
     }
     ReportJournalFailures();
 }

@@ -242,6 +242,49 @@ TEST(RecoveryJournalTest, ReplaysTheWorkAsItWasDone) {
     EXPECT_EQ(RecoveredFrames(tas), 130u);
 }
 
+TEST(RecoveryJournalTest, EditsAndUndosApplyAsTheyWereMade) {
+    TasData run;
+    run.Inputs.assign(10, VehicleInput{1.0f});
+    run.TeleportFrames = {5};
+    run.Trace.assign(10, TraceEntry{});
+    std::string journal = JournalHeader() + BaseRecord("before", run);
+    RunSplice change;
+    change.At = 2;
+    change.Removed = 3;
+    change.Inputs.assign(1, VehicleInput{-1.0f});
+    change.Teleports = {3};
+    change.TraceAt = 2;
+    StartingState car;
+    car.Location.Z = 9.5f;
+    car.Enabled = true;
+    journal += FramedRecord(JournalRecord::Splice, SplicePayload(change)) +
+               FramedRecord(JournalRecord::Starts, StartsPayload(car, StartingState())) +
+               FramedRecord(JournalRecord::Name, NamePayload("after"));
+    Tas tas;
+    const JournalReadResult result = ReadJournal(journal, tas);
+    ASSERT_EQ(result.outcome, JournalReadResult::Read);
+    EXPECT_EQ(result.name, "after");
+    EXPECT_EQ(tas.Name, "after");
+    ASSERT_EQ(tas.Data.Inputs.size(), 8u);
+    EXPECT_EQ(tas.Data.Inputs[1].Throttle, 1.0f);
+    EXPECT_EQ(tas.Data.Inputs[2].Throttle, -1.0f);
+    EXPECT_EQ(tas.Data.Inputs[3].Throttle, 1.0f);
+    EXPECT_EQ(tas.Data.TeleportFrames, std::vector<uint64_t>{3});
+    EXPECT_EQ(tas.Data.Trace.size(), 2u);
+    EXPECT_EQ(tas.Data.CarStart.Location.Z, 9.5f);
+    EXPECT_TRUE(tas.Data.CarStart.Enabled);
+    EXPECT_FALSE(tas.Data.BallStart.Enabled);
+
+    // A change that does not fit the run makes no sense: nothing of it is used.
+    change.At = 20;
+    Tas refused;
+    EXPECT_EQ(ReadJournal(JournalHeader() + BaseRecord("before", run) +
+                              FramedRecord(JournalRecord::Splice, SplicePayload(change)),
+                          refused)
+                  .outcome,
+              JournalReadResult::Unreadable);
+}
+
 TEST(RecoveryJournalTest, ATornOrDamagedTailIsDroppedWhole) {
     const std::string journal = Journal();
     const size_t lastRecord = journal.size() - (4 + 8 + 4 + 30 * 108 + 4 + 8);
@@ -271,7 +314,7 @@ TEST(RecoveryJournalTest, RefusesWhatIsNotAWholeJournalOfThisVersion) {
     EXPECT_EQ(outcome(journal.substr(0, 7)), JournalReadResult::CutShort);
     EXPECT_EQ(outcome(journal.substr(0, 40)), JournalReadResult::CutShort); // base torn
     std::string otherVersion = journal;
-    otherVersion[8] = 2;
+    otherVersion[8] = 3;
     EXPECT_EQ(outcome(otherVersion), JournalReadResult::OtherVersion);
     std::string notJournal = journal;
     notJournal[0] = 'X';

@@ -6,9 +6,11 @@
 #include <istream>
 #include <sstream>
 #include <streambuf>
+#include <vector>
 
 static_assert(std::endian::native == std::endian::little,
               "journals are little-endian and written by plain memory copies");
+static_assert(sizeof(Vector) == 12 && sizeof(Rotator) == 12, "a starting state is 4 x 12 bytes");
 
 namespace {
 
@@ -148,9 +150,74 @@ void ClearPending(Tas& tas) {
     tas.PendingTeleportFrames.clear();
 }
 
+template <typename T> bool ReadArray(PayloadReader& reader, std::vector<T>& values) {
+    uint64_t count = 0;
+    if (!reader.Read(count) || count > reader.Left() / sizeof(T)) {
+        return false;
+    }
+    values.resize(static_cast<size_t>(count));
+    return reader.ReadBytes(values.data(), count * sizeof(T));
+}
+
+bool ApplySpliceRecord(const std::string& payload, Tas& tas) {
+    PayloadReader reader(payload);
+    RunSplice change;
+    if (!reader.Read(change.At) || !reader.Read(change.Removed) ||
+        !ReadArray(reader, change.Inputs) || !ReadArray(reader, change.Teleports) ||
+        !reader.Read(change.TraceAt) || !ReadArray(reader, change.TraceTail) ||
+        reader.Left() != 0 || change.At > tas.Data.Inputs.size() ||
+        change.Removed > tas.Data.Inputs.size() - change.At) {
+        return false;
+    }
+    ApplySplice(tas.Data, change);
+    return true;
+}
+
+bool ReadStart(PayloadReader& reader, StartingState& state) {
+    uint8_t enabled = 0;
+    if (!reader.Read(state.Location) || !reader.Read(state.Rotation) ||
+        !reader.Read(state.Velocity) || !reader.Read(state.AngularVelocity) ||
+        !reader.Read(enabled) || enabled > 1) {
+        return false;
+    }
+    state.Enabled = enabled == 1;
+    return true;
+}
+
+void AppendStart(std::string& out, const StartingState& state) {
+    Append(out, state.Location);
+    Append(out, state.Rotation);
+    Append(out, state.Velocity);
+    Append(out, state.AngularVelocity);
+    Append(out, static_cast<uint8_t>(state.Enabled ? 1 : 0));
+}
+
 // Applies one whole record after the base; false for one that makes no sense.
-bool ApplyRecord(uint32_t kind, const std::string& payload, Tas& tas) {
+bool ApplyRecord(uint32_t kind, const std::string& payload, Tas& tas, std::string& name) {
     switch (static_cast<JournalRecord>(kind)) {
+    case JournalRecord::Splice:
+        return ApplySpliceRecord(payload, tas);
+    case JournalRecord::Starts: {
+        PayloadReader reader(payload);
+        StartingState car;
+        StartingState ball;
+        if (!ReadStart(reader, car) || !ReadStart(reader, ball) || reader.Left() != 0) {
+            return false;
+        }
+        tas.Data.CarStart = car;
+        tas.Data.BallStart = ball;
+        return true;
+    }
+    case JournalRecord::Name: {
+        PayloadReader reader(payload);
+        uint32_t bytes = 0;
+        if (!reader.Read(bytes) || reader.Left() != bytes) {
+            return false;
+        }
+        name.assign(reader.At(), bytes);
+        tas.Name = name;
+        return true;
+    }
     case JournalRecord::TakeOver: {
         PayloadReader reader(payload);
         if (payload.size() != 16 || !reader.Read(tas.CurrentFrame) ||
@@ -222,6 +289,40 @@ std::string EmptyRecord(JournalRecord kind) {
     return Record(kind, std::string());
 }
 
+std::string FramedRecord(JournalRecord kind, const std::string& payload) {
+    return Record(kind, payload);
+}
+
+std::string SplicePayload(const RunSplice& change) {
+    std::string payload;
+    payload.reserve(7 * 8 + change.Inputs.size() * sizeof(VehicleInput) +
+                    change.Teleports.size() * 8 + change.TraceTail.size() * sizeof(TraceEntry));
+    Append(payload, change.At);
+    Append(payload, change.Removed);
+    Append(payload, static_cast<uint64_t>(change.Inputs.size()));
+    AppendBytes(payload, change.Inputs.data(), change.Inputs.size() * sizeof(VehicleInput));
+    Append(payload, static_cast<uint64_t>(change.Teleports.size()));
+    AppendBytes(payload, change.Teleports.data(), change.Teleports.size() * 8);
+    Append(payload, change.TraceAt);
+    Append(payload, static_cast<uint64_t>(change.TraceTail.size()));
+    AppendBytes(payload, change.TraceTail.data(), change.TraceTail.size() * sizeof(TraceEntry));
+    return payload;
+}
+
+std::string StartsPayload(const StartingState& car, const StartingState& ball) {
+    std::string payload;
+    AppendStart(payload, car);
+    AppendStart(payload, ball);
+    return payload;
+}
+
+std::string NamePayload(const std::string& name) {
+    std::string payload;
+    Append(payload, static_cast<uint32_t>(name.size()));
+    payload += name;
+    return payload;
+}
+
 JournalReadResult ReadRecoveryJournal(std::istream& stream, uint64_t size, Tas& tas) {
     JournalReadResult result;
     char magic[sizeof Magic] = {};
@@ -235,7 +336,7 @@ JournalReadResult ReadRecoveryJournal(std::istream& stream, uint64_t size, Tas& 
     if (std::memcmp(magic, Magic, sizeof Magic) != 0) {
         return result;
     }
-    if (version != RecoveryJournalVersion) {
+    if (version != RecoveryJournalVersion && version != 1) {
         result.outcome = JournalReadResult::OtherVersion;
         return result;
     }
@@ -257,7 +358,7 @@ JournalReadResult ReadRecoveryJournal(std::istream& stream, uint64_t size, Tas& 
         if (!stream || checksum != RecordChecksum(kind, bytes, payload)) {
             break;
         }
-        const bool applied = based ? ApplyRecord(kind, payload, tas)
+        const bool applied = based ? ApplyRecord(kind, payload, tas, result.name)
                                    : kind == static_cast<uint32_t>(JournalRecord::Base) &&
                                          ApplyBase(payload, tas, result.name);
         if (!applied) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "runs/RunSplice.h"
 #include "runs/RunTrace.h"
 #include "runs/Tas.h"
 #include "runs/VehicleInput.h"
@@ -18,7 +19,9 @@
 // | the run as a run file holds it | uint64 N | N x 76-byte trace entry.
 // A record cut short or with another checksum ends the journal there: a
 // crash tears at most the record being written, which is dropped whole.
-constexpr uint32_t RecoveryJournalVersion = 1;
+// Version 2 added the records of edits and undos; a version 1 journal is
+// read as it is.
+constexpr uint32_t RecoveryJournalVersion = 2;
 constexpr uint64_t RecoveryJournalHeaderBytes = 12;
 
 enum class JournalRecord : uint32_t {
@@ -27,6 +30,12 @@ enum class JournalRecord : uint32_t {
     Pending = 3,     // uint32 N | N x input | N x trace entry | uint32 M | M x teleport frame
     Merge = 4,       // empty: the pending take-over applied
     DropPending = 5, // empty: the pending take-over thrown away by a new start
+    // An undo, a redo or an edit of the frames: uint64 at | uint64 removed
+    // | uint64 N | N x input | uint64 M | M x teleport frame | uint64 trace at
+    // | uint64 T | T x trace entry, applied as RunSplice holds them.
+    Splice = 6,
+    Starts = 7, // car's then ball's starting state, each 4 x 12 bytes | uint8 enabled
+    Name = 8,   // uint32 bytes | the run's name
 };
 
 // Recorded ticks of a take-over, handed to the journal's writer whole.
@@ -43,6 +52,12 @@ std::string BaseRecord(const std::string& name, const TasData& data);
 std::string TakeOverRecord(uint64_t frame, uint64_t nextTeleport);
 std::string PendingRecord(const RecordingBlock& block);
 std::string EmptyRecord(JournalRecord kind);
+// A record around payload; the writer frames and checksums the payloads the
+// game thread hands it.
+std::string FramedRecord(JournalRecord kind, const std::string& payload);
+std::string SplicePayload(const RunSplice& change);
+std::string StartsPayload(const StartingState& car, const StartingState& ball);
+std::string NamePayload(const std::string& name);
 
 struct JournalReadResult {
     enum Outcome { Read, Unreadable, CutShort, OtherVersion } outcome = Unreadable;

@@ -4,7 +4,7 @@
 
 #include <exception>
 #include <fstream>
-#include <stdexcept>
+#include <limits>
 
 namespace fs = std::filesystem;
 
@@ -48,6 +48,21 @@ void RecoveryWriter::Resume(const fs::path& path, uint64_t validBytes) {
     Post(std::move(task));
     Open = true;
     JournalPath = path;
+}
+
+void RecoveryWriter::Reopen(const std::filesystem::path& path) {
+    Resume(path, std::numeric_limits<uint64_t>::max());
+}
+
+void RecoveryWriter::Write(JournalRecord kind, std::string payload) {
+    if (!Open) {
+        return;
+    }
+    HandOver();
+    Task task(Task::WriteRecord);
+    task.record = kind;
+    task.bytes = std::move(payload);
+    Post(std::move(task));
 }
 
 void RecoveryWriter::TakeOver(uint64_t frame, uint64_t nextTeleport) {
@@ -115,11 +130,6 @@ void RecoveryWriter::Remove() {
     JournalPath.clear();
 }
 
-void RecoveryWriter::Discard(const std::filesystem::path& path) {
-    HandOver();
-    Post(Task(Task::DeleteOther, path));
-}
-
 std::vector<std::string> RecoveryWriter::TakeFailures() {
     std::lock_guard lock(QueueLock);
     return std::exchange(Failures, {});
@@ -180,6 +190,12 @@ void RecoveryWriter::Do(Task& task) {
             File->write(task.bytes.data(), static_cast<std::streamsize>(task.bytes.size()));
         }
         break;
+    case Task::WriteRecord:
+        if (File) {
+            const std::string record = FramedRecord(task.record, task.bytes);
+            File->write(record.data(), static_cast<std::streamsize>(record.size()));
+        }
+        break;
     case Task::WriteBlock:
         if (File) {
             const std::string record = PendingRecord(*task.block);
@@ -193,15 +209,6 @@ void RecoveryWriter::Do(Task& task) {
         File.reset();
         fs::remove(FilePath);
         break;
-    case Task::DeleteOther:
-        if (File && !File->flush()) {
-            throw std::runtime_error("cannot write " + FilePath.string());
-        }
-        if (File) {
-            FlushFileToDisk(FilePath);
-        }
-        fs::remove(task.path);
-        break;
     }
 }
 
@@ -209,7 +216,9 @@ void RecoveryWriter::OpenJournal(const Task& task) {
     FilePath = task.path;
     fs::create_directories(task.path.parent_path());
     if (task.kind == Task::Reopen) {
-        fs::resize_file(task.path, task.validBytes); // the torn tail goes
+        if (task.validBytes != std::numeric_limits<uint64_t>::max()) {
+            fs::resize_file(task.path, task.validBytes); // the torn tail goes
+        }
         File = std::make_unique<std::ofstream>(task.path, std::ios::binary | std::ios::app);
         return;
     }

@@ -45,6 +45,8 @@ public:
     void Begin(const std::filesystem::path& path, const JournalBase& base);
     // Goes on with a journal whose first validBytes were read back whole.
     void Resume(const std::filesystem::path& path, uint64_t validBytes);
+    // Goes on with a journal closed whole, appending to all it holds.
+    void Reopen(const std::filesystem::path& path);
     bool Active() const { return Open; }
     // The journal begun or resumed last; it stays on the disk after End.
     const std::filesystem::path& Path() const { return JournalPath; }
@@ -70,27 +72,27 @@ public:
     // Hands over the ticks of the current block, if any.
     void HandOver();
     void Merge();
+    // A change other than recording: the writer frames the payload.
+    void Write(JournalRecord kind, std::string payload);
     void DropPending();
     // Closes the journal and keeps it for the next start.
     void End();
     // Closes the journal and removes it: its run is saved.
     void Remove();
-    // Removes another journal, once what was handed over before is on the
-    // disk: the one this journal now stands in for.
-    void Discard(const std::filesystem::path& path);
 
     // What went wrong on the writer's side since the last call.
     std::vector<std::string> TakeFailures();
 
 private:
     struct Task {
-        enum Kind { Open, Reopen, Write, WriteBlock, Close, Delete, DeleteOther };
+        enum Kind { Open, Reopen, Write, WriteRecord, WriteBlock, Close, Delete };
         explicit Task(Kind what = Write, std::filesystem::path at = {})
             : kind(what), path(std::move(at)) {}
         Kind kind;
         std::filesystem::path path;
         JournalBase base;
-        uint64_t validBytes = 0;
+        uint64_t validBytes = 0; // of a reopened journal; all of it when the most there is
+        JournalRecord record = JournalRecord::Base;
         std::string bytes;
         std::unique_ptr<RecordingBlock> block;
     };
