@@ -336,15 +336,21 @@ TEST_F(UiTest, StartingStateEditDropsTheTraceEvenDuringAReplay) {
 
 TEST_F(UiTest, UndoAndRedoTakeBackEachCommittedFieldAndRename) {
     CaptureRun("edited");
+    host.RunLine("tas_start");
+    host.Wait(0.2);
+    Tick(30, Input(1.0f)); // the run has no inputs: it records from its first tick
+    host.RunLine("tas_stopandupdate");
     const StartingState start = Run().Data.CarStart;
     Tab("Loaded TAS");
-    EXPECT_TRUE(Shows("ui: Undo [disabled] | Redo [disabled]"));
-    ASSERT_EQ(Ui().Hover("Undo"), "");
-    EXPECT_EQ(Tooltip(), "Nothing to undo");
+    ASSERT_TRUE(Shows("ui: Trace: 30 frames"));
+    EXPECT_TRUE(Shows("ui: Undo | Redo [disabled]"));
+    ASSERT_EQ(Ui().Hover("Redo"), "");
+    EXPECT_EQ(Tooltip(), "Nothing to redo");
     Click("Car Starting State");
     Click("Location");
     Click("+");
     Ui().Frame();
+    EXPECT_TRUE(Shows("ui: Trace: none, replays are not checked"));
     // Typed over two frames and committed once: one step.
     ASSERT_EQ(Ui().Edit("Y"), "");
     Ui().Type("-123");
@@ -354,7 +360,6 @@ TEST_F(UiTest, UndoAndRedoTakeBackEachCommittedFieldAndRename) {
     Ui().Frame();
     Ui().Frame();
     ASSERT_EQ(Run().Data.CarStart.Location.Y, -123.5f);
-    EXPECT_TRUE(Shows("ui: Undo | Redo [disabled]"));
     ASSERT_EQ(Ui().Hover("Undo"), "");
     EXPECT_EQ(Tooltip(), "Undo edit of the car's starting state");
 
@@ -366,12 +371,14 @@ TEST_F(UiTest, UndoAndRedoTakeBackEachCommittedFieldAndRename) {
     Click("Undo");
     Ui().Frame();
     EXPECT_EQ(Run().Data.CarStart.Location.X, start.Location.X);
-    EXPECT_TRUE(Shows("ui: Undo [disabled] | Redo"));
+    EXPECT_TRUE(Shows("ui: Trace: 30 frames")) << "the trace comes back with its start";
+    EXPECT_TRUE(Shows("ui: Undo | Redo"));
     ASSERT_EQ(Ui().Hover("Redo"), "");
     EXPECT_EQ(Tooltip(), "Redo edit of the car's starting state");
     Click("Redo");
     Ui().Frame();
     EXPECT_EQ(Run().Data.CarStart.Location.X, start.Location.X + 1.0f);
+    EXPECT_TRUE(Shows("ui: Trace: none, replays are not checked"));
 
     Click("Change Name");
     Enter("TAS Name", "renamed");
