@@ -13,6 +13,7 @@
 #include "bakkesmod/wrappers/cvarwrapper.h"
 #include "runs/RecoveryWriter.h"
 #include "runs/RunCapture.h"
+#include "runs/RunSplice.h"
 #include "runs/Tas.h"
 #include "runs/TasFile.h"
 
@@ -38,6 +39,7 @@ constexpr size_t TeleportWaitTicks = 240;
 struct ReplayCheckView {
     enum Outcome : int { NoReplay, Checking, Faithful, Drifted, Unchecked };
     std::atomic<uint64_t> TraceFrames{0}; // 0: the run has no trace
+    std::atomic<uint64_t> RunFrames{0};   // the trace may cover fewer
     std::atomic<int> Last{NoReplay};
     std::atomic<uint64_t> Frame{0}; // Drifted: where; Faithful: frames checked
 };
@@ -75,7 +77,7 @@ private:
     void BeginDriftCheck();
     void CheckDrift(CarWrapper& car);
     void EndDriftCheck();
-    void PublishRunCheck(bool newRun);
+    void PublishRunCheck(bool newRun); // takes LoadedTasLock
     void DropStaleTrace();
     void OnDriftToleranceChanged(std::string oldValue, CVarWrapper variable);
     void Start();
@@ -128,6 +130,16 @@ private:
     void SetAsideRecovery(const std::filesystem::path& journal, const std::string& name,
                           const char* why);
     void KeepForRecovery();
+
+    // Frame edits. The console's tas_setinput, tas_insertframes and
+    // tas_deleteframes (and the page) work an edit out from the run
+    // (runs/FrameEdits.h) and make it through EditFrames, which refuses while
+    // the run plays or records.
+    bool FrameEditRefused();
+    void EditFrames(RunSplice change, const std::string& what);
+    void SetInputCommand(const std::vector<std::string>& args);
+    void InsertFramesCommand(const std::vector<std::string>& args);
+    void DeleteFramesCommand(const std::vector<std::string>& args);
 
     void ShowToast(const std::string& text, uint8_t type);
     void RefreshInFreeplay();

@@ -1,5 +1,6 @@
 #include "runs/Tas.h"
 
+#include <algorithm>
 #include <utility>
 
 TasData::TasData(TasData&& other) noexcept {
@@ -70,16 +71,20 @@ void Tas::MergePending() {
 }
 
 void Tas::MergePendingTrace() {
-    // The trace follows the inputs only where it covers every frame kept: a
-    // run without one, extended, has frames nobody traced and is not checked.
+    // The trace follows the inputs where it covers every frame before the
+    // take-over. Otherwise what it covers before the take-over stays, as
+    // those frames do; the rest follows frames nobody traced and goes.
     auto& trace = Data.Trace;
     const auto kept = static_cast<size_t>(CurrentFrame);
-    const bool covered = !RecordedFromOtherStart && (Data.HasTrace() || kept == 0) &&
-                         trace.size() >= kept && PendingTrace.size() == PendingInputs.size();
+    const bool valid = !RecordedFromOtherStart && !Data.TraceStale;
+    const bool covered = valid && (Data.HasTrace() || kept == 0) && trace.size() >= kept &&
+                         PendingTrace.size() == PendingInputs.size();
     if (covered) {
         trace.reserve(kept + PendingTrace.size());
         trace.resize(kept);
         PendingTrace.AppendTo(trace);
+    } else if (valid && Data.HasTrace()) {
+        trace.resize(std::min(trace.size(), kept));
     } else {
         trace.clear();
         trace.shrink_to_fit();

@@ -37,7 +37,9 @@ struct TasData {
     float AirSensitivity = 1.0f;
     float SteerSensitivity = 1.0f;
     // Saved beside the run file, not in it. Empty when the run has none;
-    // otherwise one entry per input.
+    // otherwise one entry per input of the frames it covers, from frame 0:
+    // all of them, or the first K when frames from K on were changed since
+    // they were recorded.
     std::vector<TraceEntry> Trace;
     // Set by the run editor when it changes a starting state: the trace was
     // recorded from another start. The game thread, which reads the trace
@@ -46,8 +48,11 @@ struct TasData {
 
     TasData() = default;
     TasData(TasData&& other) noexcept;
-    // Whether replays of this run can be checked against its recording.
-    bool HasTrace() const { return !Trace.empty() && Trace.size() == Inputs.size() && !TraceStale; }
+    // Whether replays of this run can be checked against its recording, at
+    // least for their first frames.
+    bool HasTrace() const { return !Trace.empty() && Trace.size() <= Inputs.size() && !TraceStale; }
+    // The frames a replay is checked for: 0 without a trace.
+    uint64_t TracedFrames() const { return HasTrace() ? Trace.size() : 0; }
     // Takes the other's arrays (releasing ours first) and leaves its arrays
     // empty; moving onto itself changes nothing.
     TasData& operator=(TasData&& other) noexcept;
@@ -77,7 +82,7 @@ struct Tas {
     // The frame of the merged run the car plays or records now: written by the
     // tick, read by the page and the overlay.
     std::atomic<uint64_t> LiveFrame = 0;
-    std::string NameEdit;                            // rename popup buffer
+    std::string NameEdit; // rename popup buffer
     bool NameEditInvalid = false;
     std::atomic<bool> InputsApplied = true; // also read by the settings page
 
