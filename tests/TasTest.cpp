@@ -335,11 +335,15 @@ TEST(FrameEditTest, SetControlSplicesOnlyTheFramesItChanges) {
     EXPECT_EQ(run.TracedFrames(), 4u);
 
     // Frame 4 already has it: the first changed frame is 5, and so is the trace's end.
+    // Frames 7 and 8 have it too: the splice ends before them.
     TasData traced = EditedRun(10, {}, 10);
-    traced.Inputs[4].Steer = 0.5f;
+    for (size_t frame : {4, 7, 8}) {
+        traced.Inputs[frame].Steer = 0.5f;
+    }
     edit = SetControl(traced, 4, 8, FrameControl::Steer, 0.5f);
     EXPECT_EQ(edit.Change->At, 5u);
-    EXPECT_EQ(edit.Change->Removed, 4u);
+    EXPECT_EQ(edit.Change->Removed, 2u);
+    EXPECT_EQ(edit.Change->Inputs.size(), 2u);
     Make(traced, edit);
     EXPECT_EQ(traced.Trace.size(), 5u);
 
