@@ -71,7 +71,8 @@ void Gyrolog::EditFrames(RunSplice change, const std::string& what) {
         std::lock_guard lock(LoadedTasLock);
         ApplySplice(LoadedTas.Data, change);
     }
-    // Applied, the change holds what it replaced: it is now the edit's undo.
+    // Applied, the change holds what it replaced: it is now the edit's undo,
+    // which the edit history keeps from here.
     MarkUnsaved();
     PublishRunCheck(false);
     LogLine(what);
