@@ -116,7 +116,8 @@ TEST_F(PluginLifecycleTest, FreshDefaultsOfAllVariables) {
     EXPECT_EQ(host.GetConsole().FindVariable("tas_checkboost")->description,
               "Check Activate Boost");
     for (auto command : {"tas_start", "tas_stop", "tas_update", "tas_stopandupdate",
-                         "tas_changespeed", "tas_recover", "tas_discardrecovery"}) {
+                         "tas_changespeed", "tas_recover", "tas_discardrecovery", "tas_setinput",
+                         "tas_insertframes", "tas_deleteframes"}) {
         EXPECT_TRUE(host.GetConsole().HasCommand(command)) << command;
     }
 }
