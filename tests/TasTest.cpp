@@ -536,6 +536,25 @@ TEST(FrameEditTest, SpliceThatDoesNotFitChangesNothing) {
     }
 }
 
+TEST(FrameEditTest, AnUndoAfterTheTraceWasCutLeavesTheTraceAsItIs) {
+    TasData run = EditedRun(10, {}, 10);
+    RunSplice change = *DeleteFrames(run, 6, 7).Change;
+    ApplySplice(run, change);
+    ASSERT_EQ(run.Trace.size(), 6u);
+    ASSERT_EQ(change.TraceTail.size(), 4u);
+    for (size_t cut : {3, 0}) {
+        run.Trace.resize(cut); // dropped since, or cut by another edit
+        RunSplice undo = change;
+        ApplySplice(run, undo);
+        EXPECT_EQ(Throttles(run), (std::vector<float>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
+        EXPECT_EQ(run.Trace.size(), cut) << "frames 6 to 9 do not follow frame " << cut;
+        EXPECT_TRUE(undo.TraceTail.empty());
+        ApplySplice(run, undo); // the redo
+        EXPECT_EQ(run.Inputs.size(), 8u);
+        EXPECT_EQ(run.Trace.size(), cut);
+    }
+}
+
 // A trace of the run's first frames through a merge.
 TEST(TasTest, MergeKeepsWhatAPrefixTraceCoversBeforeTheTakeOver) {
     const struct {
