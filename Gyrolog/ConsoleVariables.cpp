@@ -59,7 +59,7 @@ void Gyrolog::RegisterConsoleVariables() {
 }
 
 void Gyrolog::RegisterConsoleCommands() {
-    // Every command but the last ignores its arguments.
+    // Every command up to tas_discardrecovery ignores its arguments.
     cvarManager->registerNotifier(
         "tas_start", [this](std::vector<std::string>) { Guarded("tas_start", [&] { Start(); }); },
         "Start the replay/recording", 0);
@@ -99,13 +99,31 @@ void Gyrolog::RegisterConsoleCommands() {
             Guarded("tas_discardrecovery", [&] { DiscardRecovery(); });
         },
         "Drop the unsaved run found at start", 0);
-    // The one command that reads its arguments.
+    // The commands from here on read their arguments.
     cvarManager->registerNotifier(
         "tas_rerecordfrom",
         [this](std::vector<std::string> args) {
             Guarded("tas_rerecordfrom", [&] { RerecordCommand(args); });
         },
         "Replay the loaded TAS up to frame F and record from there", 0);
+    cvarManager->registerNotifier(
+        "tas_setinput",
+        [this](std::vector<std::string> args) {
+            Guarded("tas_setinput", [&] { SetInputCommand(args); });
+        },
+        "Set a control on frames FROM to TO: tas_setinput FROM TO CONTROL VALUE", 0);
+    cvarManager->registerNotifier(
+        "tas_insertframes",
+        [this](std::vector<std::string> args) {
+            Guarded("tas_insertframes", [&] { InsertFramesCommand(args); });
+        },
+        "Insert frames: tas_insertframes AT COUNT [neutral|copy]", 0);
+    cvarManager->registerNotifier(
+        "tas_deleteframes",
+        [this](std::vector<std::string> args) {
+            Guarded("tas_deleteframes", [&] { DeleteFramesCommand(args); });
+        },
+        "Delete frames FROM to TO: tas_deleteframes FROM TO", 0);
 }
 
 void Gyrolog::RegisterHooks() {

@@ -14,6 +14,7 @@
 #include "runs/RecoveryWriter.h"
 #include "runs/RunCapture.h"
 #include "runs/RunHistory.h"
+#include "runs/RunSplice.h"
 #include "runs/Tas.h"
 #include "runs/TasFile.h"
 
@@ -40,6 +41,7 @@ constexpr size_t TeleportWaitTicks = 240;
 struct ReplayCheckView {
     enum Outcome : int { NoReplay, Checking, Faithful, Drifted, Unchecked };
     std::atomic<uint64_t> TraceFrames{0}; // 0: the run has no trace
+    std::atomic<uint64_t> RunFrames{0};   // the trace may cover fewer
     std::atomic<int> Last{NoReplay};
     std::atomic<uint64_t> Frame{0}; // Drifted: where; Faithful: frames checked
 };
@@ -77,7 +79,7 @@ private:
     void BeginDriftCheck();
     void CheckDrift(CarWrapper& car);
     void EndDriftCheck();
-    void PublishRunCheck(bool newRun);
+    void PublishRunCheck(bool newRun); // takes LoadedTasLock
     void DropStaleTrace();
     void OnDriftToleranceChanged(std::string oldValue, CVarWrapper variable);
     void Start();
@@ -155,6 +157,15 @@ private:
     void JournalWholeTrace();
     void JournalPending();
     void PublishHistory();
+    // Frame edits. The console's tas_setinput, tas_insertframes and
+    // tas_deleteframes (and the page) work an edit out from the run
+    // (runs/FrameEdits.h) and make it through EditFrames, which refuses while
+    // the run plays or records.
+    bool FrameEditRefused();
+    void EditFrames(RunSplice change, const std::string& what);
+    void SetInputCommand(const std::vector<std::string>& args);
+    void InsertFramesCommand(const std::vector<std::string>& args);
+    void DeleteFramesCommand(const std::vector<std::string>& args);
 
     void ShowToast(const std::string& text, uint8_t type);
     void RefreshInFreeplay();

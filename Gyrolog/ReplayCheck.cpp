@@ -3,6 +3,7 @@
 
 #include <fmt/core.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -41,6 +42,10 @@ void Gyrolog::BeginDriftCheck() {
 // the recording was at that frame. Reports the first departure only.
 void Gyrolog::CheckDrift(CarWrapper& car) {
     const uint64_t frame = LoadedTas.CurrentFrame;
+    if (frame >= LoadedTas.Data.Trace.size()) {
+        EndDriftCheck(); // a trace of the first frames: checked as far as it goes
+        return;
+    }
     const TraceEntry& recorded = LoadedTas.Data.Trace[frame];
     const float carAway = Distance(car.GetLocation(), recorded.CarLocation);
     float ballAway = 0.0f;
@@ -69,12 +74,19 @@ void Gyrolog::EndDriftCheck() {
         return;
     }
     DriftChecking = false;
-    ReplayCheck.Frame = LoadedTas.CurrentFrame;
+    // A teleport may have moved the replay past the traced frames.
+    ReplayCheck.Frame = std::min<uint64_t>(LoadedTas.CurrentFrame, LoadedTas.Data.Trace.size());
     ReplayCheck.Last = ReplayCheckView::Faithful;
 }
 
 void Gyrolog::PublishRunCheck(bool newRun) {
-    ReplayCheck.TraceFrames = LoadedTas.Data.HasTrace() ? LoadedTas.Data.Trace.size() : 0;
+    {
+        // The page reads the two counts under the run editor's lock: it never
+        // sees one of them changed without the other.
+        std::lock_guard lock(LoadedTasLock);
+        ReplayCheck.TraceFrames = LoadedTas.Data.TracedFrames();
+        ReplayCheck.RunFrames = LoadedTas.Data.Inputs.size();
+    }
     if (newRun) {
         DriftChecking = false;
         ReplayCheck.Last = ReplayCheckView::NoReplay;

@@ -135,7 +135,8 @@ TEST_F(PluginLifecycleTest, FreshDefaultsOfAllVariablesInRegistrationOrder) {
     EXPECT_EQ(host.GetConsole().CommandNames(),
               (std::vector<std::string>{"tas_start", "tas_stop", "tas_update", "tas_stopandupdate",
                                         "tas_changespeed", "tas_undo", "tas_redo", "tas_recover",
-                                        "tas_discardrecovery", "tas_rerecordfrom"}));
+                                        "tas_discardrecovery", "tas_rerecordfrom", "tas_setinput",
+                                        "tas_insertframes", "tas_deleteframes"}));
 }
 
 TEST_F(PluginLifecycleTest, OverlayShowsNameAndStateAtTheTopCentre) {

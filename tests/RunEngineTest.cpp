@@ -1,8 +1,10 @@
 #include "PluginHarness.h"
+#include "runs/TasFormat.h"
 
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <sstream>
 
@@ -1223,6 +1225,278 @@ TEST_F(HistoryTest, WhatAnUndoLeavesIsKeptForRecovery) {
         static_cast<std::streamsize>(recovered.Run().Data.Trace.size() * sizeof(TraceEntry)));
     EXPECT_EQ(bytes.str(), saved);
     again.UnloadPlugin();
+}
+
+// The frame edits of the console: tas_setinput, tas_insertframes,
+// tas_deleteframes.
+class FrameEditCommandTest : public ReplayCheckTest {
+protected:
+    std::string InputBytes() {
+        const auto& inputs = Run().Data.Inputs;
+        return std::string(reinterpret_cast<const char*>(inputs.data()),
+                           inputs.size() * sizeof(VehicleInput));
+    }
+    // The line is refused with this console line and changes nothing.
+    void ExpectRefused(const std::string& line, const std::string& why) {
+        const std::string before = InputBytes();
+        const auto teleports = Run().Data.TeleportFrames;
+        host.ClearRecords();
+        host.RunLine(line);
+        EXPECT_EQ(host.Logs(), std::vector<std::string>{why}) << line;
+        EXPECT_TRUE(host.Errors().empty()) << line;
+        EXPECT_EQ(InputBytes(), before) << line;
+        EXPECT_EQ(Run().Data.TeleportFrames, teleports) << line;
+    }
+    void ExpectRefusedWithToast(const std::string& line, const std::string& why) {
+        ExpectRefused(line, why);
+        ASSERT_EQ(host.Toasts().size(), 1u) << line;
+        EXPECT_EQ(host.Toasts()[0].text, why);
+        EXPECT_EQ(host.Toasts()[0].type, 3);
+    }
+};
+
+TEST_F(FrameEditCommandTest, SetInputSetsTheControlOnItsFramesAndSaysSo) {
+    RunWithInputs(200, {50, 150});
+    host.RunLine("tas_setinput 100 119 steer 0.5");
+    EXPECT_EQ(LastLog(), "Set steer to 0.5 on frames 100 to 119");
+    EXPECT_TRUE(host.Toasts().empty());
+    for (size_t frame = 0; frame < 200; ++frame) {
+        EXPECT_EQ(Run().Data.Inputs[frame].Steer, frame >= 100 && frame < 120 ? 0.5f : 0.0f);
+        EXPECT_EQ(Run().Data.Inputs[frame].Throttle, static_cast<float>(frame));
+    }
+    host.RunLine("tas_setinput 7 7 activate_boost 1");
+    EXPECT_EQ(LastLog(), "Set activate_boost to 1 on frame 7");
+    EXPECT_EQ(Run().Data.Inputs[7].Flags, VehicleInputFlag::ActivateBoost);
+    host.RunLine("tas_setinput 0 199 throttle -1");
+    EXPECT_EQ(LastLog(), "Set throttle to -1 on frames 0 to 199");
+    EXPECT_EQ(Run().Data.Inputs[199].Throttle, -1.0f);
+    EXPECT_EQ(Run().Data.TeleportFrames, (std::vector<uint64_t>{50, 150}));
+    EXPECT_EQ(Check().RunFrames, 200u);
+
+    // The edited run is unsaved work: it is kept for recovery.
+    host.ClearRecords();
+    host.UnloadPlugin();
+    EXPECT_EQ(LastLog(), "Unsaved run run kept for recovery");
+    ASSERT_TRUE(host.LoadPlugin(exports));
+}
+
+TEST_F(FrameEditCommandTest, InsertAndDeleteMoveTheTeleportsWithTheirFrames) {
+    RunWithInputs(100, {20, 60});
+    host.RunLine("tas_insertframes 50 10");
+    EXPECT_EQ(LastLog(), "Inserted 10 neutral frames at 50");
+    ASSERT_EQ(Run().Data.Inputs.size(), 110u);
+    EXPECT_EQ(Run().Data.Inputs[59].Throttle, 0.0f);
+    EXPECT_EQ(Run().Data.Inputs[60].Throttle, 50.0f);
+    EXPECT_EQ(Run().Data.TeleportFrames, (std::vector<uint64_t>{20, 70}));
+
+    host.RunLine("tas_insertframes 0 2 copy");
+    EXPECT_EQ(LastLog(), "Inserted 2 copies of frame 0 at 0");
+    host.RunLine("tas_insertframes 112 1 neutral");
+    EXPECT_EQ(LastLog(), "Inserted 1 neutral frame at 112");
+    ASSERT_EQ(Run().Data.Inputs.size(), 113u);
+    EXPECT_EQ(Run().Data.TeleportFrames, (std::vector<uint64_t>{22, 72}));
+
+    host.RunLine("tas_deleteframes 10 29");
+    EXPECT_EQ(LastLog(), "Deleted frames 10 to 29");
+    ASSERT_EQ(Run().Data.Inputs.size(), 93u);
+    EXPECT_EQ(Run().Data.Inputs[10].Throttle, 28.0f);
+    EXPECT_EQ(Run().Data.TeleportFrames, std::vector<uint64_t>{52}) << "the one at 22 went";
+    host.RunLine("tas_deleteframes 92 92");
+    EXPECT_EQ(LastLog(), "Deleted frame 92");
+    EXPECT_EQ(Check().RunFrames, 92u);
+    EXPECT_TRUE(host.Toasts().empty());
+}
+
+TEST_F(FrameEditCommandTest, BadArgumentsAreRefusedWithTheirReason) {
+    RunWithInputs(200);
+    const std::string controls = "throttle, steer, pitch, yaw, roll, flip_forward, flip_sideways, "
+                                 "handbrake, jump, activate_boost, boost_held, jump_held";
+    const std::pair<const char*, std::string> cases[] = {
+        {"tas_setinput 1 2 steer",
+         "Usage: tas_setinput FROM TO CONTROL VALUE, CONTROL one of " + controls},
+        {"tas_setinput 1 2 steer 0.5 1", "Usage: tas_setinput FROM TO CONTROL VALUE, CONTROL one "
+                                         "of " +
+                                             controls},
+        {"tas_setinput x 2 steer 0.5", "tas_setinput: FROM must be a frame number, not \"x\""},
+        {"tas_setinput 1 -2 steer 0.5", "tas_setinput: TO must be a frame number, not \"-2\""},
+        {"tas_setinput 1 2x steer 0.5", "tas_setinput: TO must be a frame number, not \"2x\""},
+        {"tas_setinput 1 2 wheel 0.5",
+         "tas_setinput: there is no control \"wheel\", CONTROL is one of " + controls},
+        {"tas_setinput 1 2 steer abc", "tas_setinput: VALUE \"abc\" is not a number"},
+        {"tas_setinput 1 2 steer 0.5.", "tas_setinput: VALUE \"0.5.\" is not a number"},
+        {"tas_setinput 1 2 steer 1e99", "tas_setinput: VALUE \"1e99\" does not fit a 32-bit float"},
+        {"tas_setinput 1 2 steer nan", "tas_setinput: steer must be from -1 to 1, not nan"},
+        {"tas_setinput 1 2 roll -inf", "tas_setinput: roll must be from -1 to 1, not -inf"},
+        {"tas_setinput 1 2 throttle 1.5", "tas_setinput: throttle must be from -1 to 1, not 1.5"},
+        {"tas_setinput 1 2 jump 2", "tas_setinput: jump must be 0 or 1, not 2"},
+        {"tas_setinput 1 200 steer 0.5",
+         "tas_setinput: frame 200 is past the run's last frame, 199"},
+        {"tas_setinput 9 5 steer 0.5", "tas_setinput: frame 9 comes after frame 5"},
+        {"tas_insertframes 5", "Usage: tas_insertframes AT COUNT [neutral|copy], neutral when "
+                               "left out"},
+        {"tas_insertframes 5 2 blank",
+         "tas_insertframes: the frames are neutral or copy, not \"blank\""},
+        {"tas_insertframes five 2", "tas_insertframes: AT must be a frame number, not \"five\""},
+        {"tas_insertframes 5 -1", "tas_insertframes: COUNT must be a number of frames, not \"-1\""},
+        {"tas_insertframes 5 0",
+         "tas_insertframes: the count must be from 1 to 432000 frames, not 0"},
+        {"tas_insertframes 201 1", "tas_insertframes: frame 201 is past the run's end, 200"},
+        {"tas_deleteframes 5", "Usage: tas_deleteframes FROM TO"},
+        {"tas_deleteframes 9 5", "tas_deleteframes: frame 9 comes after frame 5"},
+        {"tas_deleteframes 0 200", "tas_deleteframes: frame 200 is past the run's last frame, 199"},
+    };
+    for (const auto& [line, why] : cases) {
+        ExpectRefused(line, why);
+        EXPECT_TRUE(host.Toasts().empty()) << line;
+    }
+}
+
+TEST_F(FrameEditCommandTest, EditsAreRefusedWhileTheRunPlaysRecordsOrWaitsForUpdate) {
+    const char* edits[] = {"tas_setinput 1 2 steer 0.5", "tas_insertframes 1 1",
+                           "tas_deleteframes 1 2"};
+    for (const char* line : edits) {
+        ExpectRefusedWithToast(line, "Load or create a TAS before editing");
+    }
+    RunWithInputs(100);
+    StartReplay();
+    for (const char* line : edits) {
+        ExpectRefusedWithToast(line, "Stop the TAS before editing");
+    }
+    Tick(10);
+    Tick(1, Input(0, VehicleInputFlag::ActivateBoost));
+    ASSERT_EQ(Run().State, TasState::Recording);
+    for (const char* line : edits) {
+        ExpectRefusedWithToast(line, "Stop the TAS before editing");
+        EXPECT_EQ(Run().PendingInputs.size(), 1u);
+    }
+    host.RunLine("tas_stop");
+    for (const char* line : edits) {
+        ExpectRefusedWithToast(line, "Apply the new inputs with Update before editing");
+    }
+    // Refused before the arguments are read.
+    ExpectRefusedWithToast("tas_setinput", "Apply the new inputs with Update before editing");
+    host.RunLine("tas_update");
+    host.ClearRecords();
+    host.RunLine("tas_deleteframes 1 2");
+    EXPECT_EQ(LastLog(), "Deleted frames 1 to 2");
+}
+
+TEST_F(FrameEditCommandTest, AnEditKeepsTheTraceBeforeItAndReplaysAreCheckedThatFar) {
+    RecordDrive(120);
+    ASSERT_EQ(Check().TraceFrames, 120u);
+    host.RunLine("tas_setinput 60 119 steer -0.3");
+    EXPECT_EQ(LastLog(), "Set steer to -0.3 on frames 60 to 119");
+    ASSERT_EQ(Run().Data.Trace.size(), 60u);
+    EXPECT_EQ(Check().TraceFrames, 60u);
+    EXPECT_EQ(Check().RunFrames, 120u);
+
+    // The replay turns the other way from frame 60 on, where the trace ends:
+    // checked as faithful up to there, and nothing after it is reported.
+    StartReplay();
+    Tick(60);
+    EXPECT_EQ(Check().Last, ReplayCheckView::Checking);
+    Tick(1);
+    EXPECT_EQ(Check().Last, ReplayCheckView::Faithful);
+    EXPECT_EQ(Check().Frame, 60u);
+    host.Nudge({0.0f, 50.0f, 0.0f});
+    Tick(60);
+    EXPECT_EQ(Run().State, TasState::Recording);
+    EXPECT_TRUE(DriftLogs().empty());
+    EXPECT_EQ(Check().Frame, 60u);
+
+    // Before frame 60 a drift is still found.
+    host.RunLine("tas_stop");
+    StartReplay();
+    Tick(30);
+    host.Nudge({0.0f, 3.0f, 0.0f});
+    Tick(40);
+    EXPECT_EQ(DriftLogs(), std::vector<std::string>{"Replay drifted from the recording at frame "
+                                                    "30: car 3.0 uu, ball 0.0 uu away"});
+    EXPECT_EQ(Check().Last, ReplayCheckView::Drifted);
+
+    // A teleport that moves the replay past the traced frames: no more
+    // frames than the trace has count as checked.
+    host.RunLine("tas_stop");
+    Run().Data.TeleportFrames = {100};
+    StartReplay();
+    Tick(10);
+    host.Teleport({});
+    ASSERT_EQ(Run().CurrentFrame, 100u);
+    host.RunLine("tas_stop");
+    EXPECT_EQ(Check().Last, ReplayCheckView::Faithful);
+    EXPECT_EQ(Check().Frame, 60u);
+}
+
+TEST_F(FrameEditCommandTest, APrefixTraceIsSavedAndLoadedBackTiedToItsRun) {
+    RecordDrive(120);
+    host.RunLine("tas_deleteframes 100 109");
+    ASSERT_EQ(Run().Data.Trace.size(), 100u);
+    const std::vector<TraceEntry> trace = Run().Data.Trace;
+    Plugin().SaveTas();
+    Plugin().RefreshTasFiles();
+    host.ClearRecords();
+    Plugin().LoadTas(Plugin().FileIndex("run"));
+    EXPECT_EQ(host.Logs(), std::vector<std::string>{}) << "no trace ignored";
+    ASSERT_EQ(Run().Data.Inputs.size(), 110u);
+    ASSERT_EQ(Run().Data.Trace.size(), 100u);
+    EXPECT_EQ(std::memcmp(Run().Data.Trace.data(), trace.data(), 100 * sizeof(TraceEntry)), 0);
+    EXPECT_EQ(Check().TraceFrames, 100u);
+    EXPECT_EQ(Check().RunFrames, 110u);
+    StartReplay();
+    Tick(111);
+    EXPECT_EQ(Check().Last, ReplayCheckView::Faithful);
+    EXPECT_EQ(Check().Frame, 100u);
+
+    // The trace's digest covers the whole run: a frame after the traced
+    // ones changed in the file unties it.
+    host.RunLine("tas_stop");
+    TasData edited;
+    {
+        std::ifstream in(RunFolder() / "run.data", std::ios::binary);
+        ASSERT_EQ(ReadTasData(in, edited).outcome, ReadOutcome::Loaded);
+    }
+    edited.Inputs[105].Yaw = 1.0f;
+    {
+        std::ofstream out(RunFolder() / "run.data", std::ios::binary | std::ios::trunc);
+        WriteTas(out, edited);
+    }
+    host.ClearRecords();
+    Plugin().LoadTas(Plugin().FileIndex("run"));
+    EXPECT_EQ(host.Logs(),
+              std::vector<std::string>{"Trace of run ignored, replays are not checked: it was "
+                                       "recorded with other inputs, starting states or hitbox"});
+    EXPECT_TRUE(Run().Data.Trace.empty());
+    EXPECT_EQ(Check().TraceFrames, 0u);
+}
+
+TEST_F(FrameEditCommandTest, ATakeOverAfterTheTracedFramesKeepsThemTraced) {
+    RecordDrive(120);
+    host.RunLine("tas_setinput 80 119 steer 0");
+    ASSERT_EQ(Check().TraceFrames, 80u);
+    // Taken over at 100, past the trace: frames 80 to 99 were never traced.
+    StartReplay();
+    Tick(100);
+    Tick(20, Input(0.5f, VehicleInputFlag::ActivateBoost));
+    host.RunLine("tas_stopandupdate");
+    ASSERT_EQ(Run().Data.Inputs.size(), 120u);
+    EXPECT_EQ(Run().Data.Trace.size(), 80u);
+    EXPECT_EQ(Check().TraceFrames, 80u);
+    host.ClearRecords();
+    StartReplay();
+    Tick(121);
+    EXPECT_EQ(Check().Last, ReplayCheckView::Faithful);
+    EXPECT_EQ(Check().Frame, 80u);
+
+    // Taken over at 50, inside it: traced throughout again.
+    host.RunLine("tas_stop");
+    StartReplay();
+    Tick(50);
+    Tick(30, Input(0.5f, VehicleInputFlag::ActivateBoost));
+    host.RunLine("tas_stopandupdate");
+    ASSERT_EQ(Run().Data.Inputs.size(), 80u);
+    EXPECT_EQ(Run().Data.Trace.size(), 80u);
+    EXPECT_EQ(Check().TraceFrames, 80u);
+    EXPECT_EQ(Check().RunFrames, 80u);
 }
 
 } // namespace

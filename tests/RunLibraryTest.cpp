@@ -211,6 +211,7 @@ std::string VersionOneTrace(const std::vector<VehicleInput>& inputs, size_t entr
 
 TEST_F(RunLibraryTest, TraceOfAnotherRunIsIgnoredWithALine) {
     SaveTracedRun("other", 4);
+    SaveTracedRun("short", 2); // its first frames are a's, its digest is not
     SaveTracedRun("changed", 3, 0.75f);
     Run().Data.CarStart.Location.X = 5.0f;
     SaveTracedRun("moved", 3);
@@ -231,12 +232,16 @@ TEST_F(RunLibraryTest, TraceOfAnotherRunIsIgnoredWithALine) {
     } cases[] = {
         {FileBytes(TraceFile("other")),
          "Trace of a ignored, replays are not checked: it holds 4 frames, the run has 3"},
+        {FileBytes(TraceFile("short")), otherRun},
         {FileBytes(TraceFile("changed")), otherRun},
         {FileBytes(TraceFile("moved")), otherRun},
         {FileBytes(TraceFile("ball")), otherRun},
         {FileBytes(TraceFile("dominus")), otherRun},
         {VersionOneTrace(std::vector<VehicleInput>(3, Input(0.75f)), 3),
          "Trace of a ignored, replays are not checked: it was recorded with other inputs"},
+        // A version 1 trace is always whole.
+        {VersionOneTrace(std::vector<VehicleInput>(2, Input(0.5f)), 2),
+         "Trace of a ignored, replays are not checked: it holds 2 frames, the run has 3"},
         {FileBytes(TraceFile("a")) + "x",
          "Trace of a ignored, replays are not checked: not a trace file, or cut short"},
         {"", "Trace of a ignored, replays are not checked: not a trace file, or cut short"},

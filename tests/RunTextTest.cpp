@@ -381,6 +381,14 @@ TEST(RunToolTest, InfoReportsTheTraceFileAndWhetherItBelongs) {
     EXPECT_NE(json.find("\"frames\": 3,"),
               json.rfind("\"frames\": 3,")); // the run's and the trace's
     EXPECT_NE(json.find("\"belongs\": true"), std::string::npos);
+    // A trace of the first frames: replays are checked that far.
+    data.Trace.assign(2, TraceEntry{});
+    SaveRunFile(run, data);
+    EXPECT_NE(Tool("info " + run.string()).output.find("trace: 2 of 3 frames, belongs to the run"),
+              std::string::npos);
+    EXPECT_NE(Tool("info --json " + run.string()).output.find("\"frames\": 2,"), std::string::npos);
+    data.Trace.assign(3, TraceEntry{});
+    SaveRunFile(run, data);
 
     const std::string trace = FileText(TracePath(run));
     data.Inputs.pop_back();

@@ -334,3 +334,27 @@ TEST(RecoveryJournalTest, RefusesWhatIsNotAWholeJournalOfThisVersion) {
     EXPECT_EQ(ReadJournal(huge, tas).outcome, JournalReadResult::Read);
     EXPECT_EQ(ReadJournal(huge, tas).droppedBytes, 76u);
 }
+
+TEST(RecoveryJournalTest, ABaseWithATraceOfItsFirstFramesRecoversIt) {
+    TasData base;
+    base.Hitbox = HitboxType::Octane;
+    base.Inputs.assign(10, VehicleInput{});
+    base.Trace.assign(4, TraceEntry{});
+    base.Trace[3].CarLocation.X = 3.0f;
+    // A take-over after the traced frames, merged: the trace stays as it was.
+    const std::string journal = JournalHeader() + BaseRecord("prefix", base) +
+                                TakeOverRecord(6, 0) + PendingRecord(Block(3, 1.0f)) +
+                                EmptyRecord(JournalRecord::Merge);
+    Tas tas;
+    ASSERT_EQ(ReadJournal(journal, tas).outcome, JournalReadResult::Read);
+    EXPECT_EQ(tas.Data.Inputs.size(), 9u);
+    ASSERT_EQ(tas.Data.Trace.size(), 4u);
+    EXPECT_EQ(tas.Data.Trace[3].CarLocation.X, 3.0f);
+    EXPECT_TRUE(tas.Data.HasTrace());
+
+    // A trace longer than the run is no trace of it.
+    base.Trace.assign(11, TraceEntry{});
+    Tas longer;
+    EXPECT_EQ(ReadJournal(JournalHeader() + BaseRecord("longer", base), longer).outcome,
+              JournalReadResult::Unreadable);
+}

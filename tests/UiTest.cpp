@@ -393,6 +393,34 @@ TEST_F(UiTest, UndoAndRedoTakeBackEachCommittedFieldAndRename) {
     EXPECT_TRUE(Shows("ui: TAS Name: edited | Change Name"));
 }
 
+TEST_F(UiTest, LoadedTasTabTellsHowManyFramesTheTraceCovers) {
+    CaptureRun("traced");
+    host.RunLine("tas_start");
+    Tick(30); // the run has no inputs: it records from its first tick
+    Tick(60, Input(1.0f));
+    host.RunLine("tas_stopandupdate");
+    const size_t frames = Run().Data.Inputs.size();
+    ASSERT_EQ(Run().Data.Trace.size(), frames);
+    Tab("Loaded TAS");
+    EXPECT_TRUE(Shows("ui: Trace: " + std::to_string(frames) + " frames"));
+
+    host.RunLine("tas_deleteframes 10 19");
+    EXPECT_TRUE(Shows("ui: Trace: 10 of " + std::to_string(frames - 10) + " frames"));
+    host.RunLine("tas_insertframes 0 1");
+    EXPECT_TRUE(Shows("ui: Trace: none, replays are not checked"));
+
+    // Frames added at the end leave the whole trace before them.
+    CaptureRun("appended");
+    host.RunLine("tas_start");
+    host.Wait(0.2);
+    Tick(40);
+    host.RunLine("tas_stopandupdate");
+    ASSERT_EQ(Run().Data.Inputs.size(), 40u);
+    EXPECT_TRUE(Shows("ui: Trace: 40 frames"));
+    host.RunLine("tas_insertframes 40 5 copy");
+    EXPECT_TRUE(Shows("ui: Trace: 40 of 45 frames"));
+}
+
 TEST_F(UiTest, TreeNodesStayOpenAcrossTabSwitches) {
     CaptureRun();
     Tab("Loaded TAS");

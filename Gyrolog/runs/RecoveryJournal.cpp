@@ -108,7 +108,8 @@ bool ApplyBase(const std::string& payload, Tas& tas, std::string& name) {
         return false;
     }
     uint64_t traceCount = 0;
-    if (!reader.Read(traceCount) || (traceCount != 0 && traceCount != tas.Data.Inputs.size()) ||
+    // A trace may cover the run's first frames only.
+    if (!reader.Read(traceCount) || traceCount > tas.Data.Inputs.size() ||
         traceCount * sizeof(TraceEntry) != reader.Left()) {
         return false;
     }

@@ -44,8 +44,7 @@ RunSplice MergeUndo(const Tas& run) {
     undo.Removed = run.PendingInputs.size();
     undo.Inputs.assign(data.Inputs.begin() + static_cast<std::ptrdiff_t>(at), data.Inputs.end());
     undo.Teleports = data.TeleportFrames;
-    // A merge that keeps no trace drops all of it.
-    undo.TraceAt = run.PendingTraceCovers() ? std::min(at, data.Trace.size()) : 0;
+    undo.TraceAt = run.TraceKeptByMerge();
     undo.TraceTail.assign(data.Trace.begin() + static_cast<std::ptrdiff_t>(undo.TraceAt),
                           data.Trace.end());
     return undo;

@@ -41,7 +41,14 @@ void ApplySplice(TasData& run, RunSplice& splice) {
               splice.Inputs);
     splice.Removed = inserted;
     run.TeleportFrames.swap(splice.Teleports);
-    const size_t kept = static_cast<size_t>(std::min<uint64_t>(splice.TraceAt, run.Trace.size()));
+    if (splice.TraceAt > run.Trace.size()) {
+        // The trace was cut before TraceAt since (dropped with a starting
+        // state, say): a tail from TraceAt on would follow untraced frames.
+        splice.TraceTail.clear();
+        splice.TraceTail.shrink_to_fit();
+        return;
+    }
+    const auto kept = static_cast<size_t>(splice.TraceAt);
     SwapRange(run.Trace, kept, run.Trace.size() - kept, splice.TraceTail);
 }
 

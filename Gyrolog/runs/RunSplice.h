@@ -8,7 +8,8 @@
 
 // A change to a run's frames: the Removed frames from At on become Inputs,
 // the teleport frames become Teleports, and the trace from TraceAt on
-// becomes TraceTail (the trace before TraceAt stays). Applying a splice
+// becomes TraceTail (the trace before TraceAt stays; one that ends before
+// TraceAt stays as it is, and TraceTail goes). Applying a splice
 // turns it into its own inverse, so one value is both the undo and the redo
 // of a change, and it holds only what the change replaced.
 struct RunSplice {

@@ -105,7 +105,11 @@ TraceReadResult ReadTrace(std::istream& stream, const TasData& run,
         return result;
     }
     result.frames = HeaderValue<uint64_t>(header, 16);
-    if (result.frames != run.Inputs.size()) {
+    // A version 2 trace may cover the run's first frames only: its digest,
+    // over the whole run, still ties it to this run. Version 1 traces were
+    // always whole.
+    if (version == InputsOnlyVersion ? result.frames != run.Inputs.size()
+                                     : result.frames > run.Inputs.size()) {
         result.fit = TraceFit::OtherFrames;
         return result;
     }

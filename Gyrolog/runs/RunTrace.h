@@ -30,6 +30,7 @@ static_assert(sizeof(TraceEntry) == 76, "one trace entry is 76 bytes on disk and
 // over. Little-endian:
 //   char[8] "GYROTRCE" | uint32 version 2 | uint32 entry bytes 76 | uint64 N
 //   | uint64 digest of the run | N x 76-byte entry
+// N is the run's frame count, or less for a trace of its first N frames.
 // Version 1 files, whose digest covers only the inputs, are still read.
 constexpr uint32_t TraceFormatVersion = 2;
 constexpr uint64_t TraceHeaderBytes = 32;
@@ -43,12 +44,12 @@ uint64_t InputsDigest(const std::vector<VehicleInput>& inputs);
 // recorded with any of them different is not the trace of this run.
 uint64_t TraceDigest(const TasData& run);
 
-// Writes the run's trace, which holds one entry per input.
+// Writes the run's trace: one entry for each frame it covers, from frame 0.
 void WriteTrace(std::ostream& stream, const TasData& run);
 
 enum class TraceFit {
     Belongs,        // read into the trace
-    OtherFrames,    // holds another number of frames than the run
+    OtherFrames,    // holds more frames than the run (version 1: another number)
     OtherInputs,    // a version 1 trace recorded with other inputs
     OtherRun,       // recorded with other inputs, starting states or hitbox
     Empty,          // the file holds no byte

@@ -1,5 +1,6 @@
 #include "runs/Tas.h"
 
+#include <algorithm>
 #include <utility>
 
 TasData::TasData(TasData&& other) noexcept {
@@ -71,17 +72,20 @@ void Tas::MergePending() {
 }
 
 void Tas::MergePendingTrace() {
-    // The trace follows the inputs only where it covers every frame kept: a
-    // run without one, extended, has frames nobody traced and is not checked.
+    // The trace follows the inputs where it covers every frame before the
+    // take-over. Otherwise what it covers before the take-over stays, as
+    // those frames do; the rest follows frames nobody traced and goes.
     auto& trace = Data.Trace;
-    const auto kept = static_cast<size_t>(CurrentFrame);
+    const size_t keep = TraceKeptByMerge();
     if (PendingTraceCovers()) {
-        trace.reserve(kept + PendingTrace.size());
-        trace.resize(kept);
+        trace.reserve(keep + PendingTrace.size());
+        trace.resize(keep);
         PendingTrace.AppendTo(trace);
     } else {
-        trace.clear();
-        trace.shrink_to_fit();
+        trace.resize(keep);
+        if (keep == 0) {
+            trace.shrink_to_fit();
+        }
     }
     PendingTrace.clear();
 }
@@ -102,6 +106,18 @@ void Tas::DropTrace() {
 
 bool Tas::PendingTraceCovers() const {
     const auto kept = static_cast<size_t>(CurrentFrame);
-    return !RecordedFromOtherStart && (Data.HasTrace() || kept == 0) && Data.Trace.size() >= kept &&
+    return TraceStillValid() && (Data.HasTrace() || kept == 0) && Data.Trace.size() >= kept &&
            PendingTrace.size() == PendingInputs.size();
+}
+
+size_t Tas::TraceKeptByMerge() const {
+    const auto kept = static_cast<size_t>(CurrentFrame);
+    if (PendingTraceCovers()) {
+        return kept;
+    }
+    return TraceStillValid() && Data.HasTrace() ? std::min(Data.Trace.size(), kept) : 0;
+}
+
+bool Tas::TraceStillValid() const {
+    return !RecordedFromOtherStart && !Data.TraceStale;
 }

@@ -38,7 +38,9 @@ struct TasData {
     float AirSensitivity = 1.0f;
     float SteerSensitivity = 1.0f;
     // Saved beside the run file, not in it. Empty when the run has none;
-    // otherwise one entry per input.
+    // otherwise one entry per input of the frames it covers, from frame 0:
+    // all of them, or the first K when frames from K on were changed since
+    // they were recorded.
     std::vector<TraceEntry> Trace;
     // Set by the run editor when it changes a starting state: the trace was
     // recorded from another start. The game thread, which reads the trace
@@ -47,8 +49,11 @@ struct TasData {
 
     TasData() = default;
     TasData(TasData&& other) noexcept;
-    // Whether replays of this run can be checked against its recording.
-    bool HasTrace() const { return !Trace.empty() && Trace.size() == Inputs.size() && !TraceStale; }
+    // Whether replays of this run can be checked against its recording, at
+    // least for their first frames.
+    bool HasTrace() const { return !Trace.empty() && Trace.size() <= Inputs.size() && !TraceStale; }
+    // The frames a replay is checked for: 0 without a trace.
+    uint64_t TracedFrames() const { return HasTrace() ? Trace.size() : 0; }
     // Takes the other's arrays (releasing ours first) and leaves its arrays
     // empty; moving onto itself changes nothing.
     TasData& operator=(TasData&& other) noexcept;
@@ -93,8 +98,12 @@ struct Tas {
     // Splices the pending inputs, teleports and trace in at CurrentFrame.
     void MergePending();
     void MergePendingTrace();
-    // Whether the merged run keeps a trace: the pending one continues it.
+    // Whether the pending trace continues the run's in the merged run, and
+    // how many of the run's trace entries the merge keeps.
     bool PendingTraceCovers() const;
+    size_t TraceKeptByMerge() const;
+    // The trace was recorded from the run's starts and nothing has dropped it.
+    bool TraceStillValid() const;
     // A take-over during a hold: the held ticks become the first pending
     // frames, the held input once a tick with where each began.
     void PendHeldTicks(const VehicleInput& held);

@@ -57,8 +57,14 @@ bool StartingStateEditor(const char* title, const std::string& actor, StartingSt
 // values the game thread publishes.
 void RenderReplayCheck(const ReplayCheckView& check) {
     const uint64_t traced = check.TraceFrames;
-    ImGui::TextUnformatted(traced == 0 ? "Trace: none, replays are not checked"
-                                       : ("Trace: " + std::to_string(traced) + " frames").c_str());
+    const uint64_t frames = check.RunFrames;
+    std::string trace = "Trace: none, replays are not checked";
+    if (traced > 0 && traced < frames) {
+        trace = "Trace: " + std::to_string(traced) + " of " + std::to_string(frames) + " frames";
+    } else if (traced > 0) {
+        trace = "Trace: " + std::to_string(traced) + " frames";
+    }
+    ImGui::TextUnformatted(trace.c_str());
     // The game thread writes the frame before the outcome: read the outcome first.
     const int outcome = check.Last;
     const uint64_t frame = check.Frame;

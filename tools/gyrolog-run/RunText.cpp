@@ -288,6 +288,11 @@ std::string TraceText(const std::optional<TraceReadResult>& trace, uint64_t runF
     }
     std::string text = "trace: " + std::to_string(trace->frames) + " frames, ";
     if (trace->fit == TraceFit::Belongs) {
+        // A trace of the first frames only: replays are checked that far.
+        if (trace->frames < runFrames) {
+            text = "trace: " + std::to_string(trace->frames) + " of " + std::to_string(runFrames) +
+                   " frames, ";
+        }
         return text + "belongs to the run\n";
     }
     // The plugin's own line says why; keep only its reason.

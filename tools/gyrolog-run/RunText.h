@@ -79,8 +79,9 @@ std::string InfoText(const FileReport& report);
 std::optional<TraceReadResult> InspectTrace(const std::filesystem::path& runFile,
                                             const TasData& data);
 // "trace: none" (also for an empty file), "trace: cut short" (the file ends
-// in its header), "trace: N frames, belongs to the run" or "trace: N frames,
-// does not belong to the run: WHY"; in JSON null or {"frames", "belongs"},
+// in its header), "trace: N frames, belongs to the run" ("trace: K of N
+// frames, ..." for a trace of the first K frames) or "trace: N frames, does
+// not belong to the run: WHY"; in JSON null or {"frames", "belongs"},
 // frames null when cut short.
 std::string TraceText(const std::optional<TraceReadResult>& trace, uint64_t runFrames);
 Json TraceJson(const std::optional<TraceReadResult>& trace);
