@@ -1,5 +1,8 @@
 #include "Gyrolog.h"
+#include "runs/RecoveryJournal.h"
+
 #include "runs/FrameEdits.h"
+#include <cctype>
 
 #include <charconv>
 #include <system_error>
@@ -65,16 +68,19 @@ void Gyrolog::EditFrames(RunSplice change, const std::string& what) {
     if (FrameEditRefused()) {
         return;
     }
+    MarkUnsaved(); // a journal begun here starts from the run before the edit
+    std::string journaled = SplicePayload(change);
     {
         // The page reads the frames under this lock. A change that does not
         // fit the run throws and changes nothing.
         std::lock_guard lock(LoadedTasLock);
         ApplySplice(LoadedTas.Data, change);
     }
-    // Applied, the change holds what it replaced: it is now the edit's undo,
-    // which the edit history keeps from here.
-    MarkUnsaved();
-    PublishRunCheck(false);
+    Journal.Write(JournalRecord::Splice, std::move(journaled));
+    // Applied, the change holds what it replaced: it is the edit's undo.
+    std::string step = what;
+    step[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(step[0])));
+    PushStep(HistoryStep(std::move(step), std::move(change)));
     LogLine(what);
 }
 

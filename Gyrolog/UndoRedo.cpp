@@ -95,9 +95,12 @@ void Gyrolog::ApplyStep(HistoryStep& step) {
     MarkUnsaved(); // a journal begun here starts from the run before the step
     TasData& data = LoadedTas.Data;
     if (auto* splice = std::get_if<RunSplice>(&step.Change)) {
-        Journal.Write(JournalRecord::Splice, SplicePayload(*splice));
-        std::lock_guard lock(LoadedTasLock); // the page reads the frames under it
-        ApplySplice(data, *splice);
+        std::string journaled = SplicePayload(*splice);
+        {
+            std::lock_guard lock(LoadedTasLock); // the page reads the frames under it
+            ApplySplice(data, *splice);
+        }
+        Journal.Write(JournalRecord::Splice, std::move(journaled));
     } else if (auto* starts = std::get_if<StartsChange>(&step.Change)) {
         {
             std::lock_guard lock(LoadedTasLock);

@@ -1054,13 +1054,27 @@ TEST_F(ReplayCheckTest, RunWithoutATraceIsNotChecked) {
 class HistoryTest : public ReplayCheckTest {
 protected:
     // The run as its file and trace hold it, with its name.
-    std::string RunBytes() {
+    static std::string BytesOf(const Tas& run) {
         std::ostringstream bytes;
-        WriteTas(bytes, Run().Data);
-        bytes << Run().Name << '\n';
-        bytes.write(reinterpret_cast<const char*>(Run().Data.Trace.data()),
-                    static_cast<std::streamsize>(Run().Data.Trace.size() * sizeof(TraceEntry)));
+        WriteTas(bytes, run.Data);
+        bytes << run.Name << '\n';
+        bytes.write(reinterpret_cast<const char*>(run.Data.Trace.data()),
+                    static_cast<std::streamsize>(run.Data.Trace.size() * sizeof(TraceEntry)));
         return bytes.str();
+    }
+    std::string RunBytes() { return BytesOf(Run()); }
+    // Unloads the plugin and recovers its unsaved run in a new session on the
+    // same folder: the recovered run's bytes and the session's log.
+    std::pair<std::string, std::vector<std::string>> UnloadAndRecover() {
+        host.UnloadPlugin();
+        sim::Host again(data.path());
+        EXPECT_TRUE(again.LoadPlugin(exports));
+        again.RunLine("tas_recover");
+        const std::string bytes =
+            BytesOf(GyrologTestAccess{*static_cast<Gyrolog*>(again.Plugin())}.Run());
+        const std::vector<std::string> logs = again.Logs();
+        again.UnloadPlugin();
+        return {bytes, logs};
     }
     // Replays frames, then records ticks of boost and stops.
     void TakeOver(int frames, int ticks) {
@@ -1205,26 +1219,41 @@ TEST_F(HistoryTest, WhatAnUndoLeavesIsKeptForRecovery) {
     host.RunLine("tas_update");
     host.RunLine("tas_undo");
     EXPECT_TRUE(Plugin().Unsaved());
-    host.UnloadPlugin();
+    const auto [recovered, logs] = UnloadAndRecover();
     EXPECT_EQ(LastLog(), "Unsaved run run kept for recovery");
-
-    sim::Host again(data.path());
-    ASSERT_TRUE(again.LoadPlugin(exports));
-    const auto& logs = again.Logs();
     EXPECT_EQ(std::count(logs.begin(), logs.end(),
                          "Unsaved run run found: 300 frames (tas_recover loads it, "
                          "tas_discardrecovery drops it)"),
               1);
-    again.RunLine("tas_recover");
-    GyrologTestAccess recovered{*static_cast<Gyrolog*>(again.Plugin())};
-    std::ostringstream bytes;
-    WriteTas(bytes, recovered.Run().Data);
-    bytes << recovered.Run().Name << '\n';
-    bytes.write(
-        reinterpret_cast<const char*>(recovered.Run().Data.Trace.data()),
-        static_cast<std::streamsize>(recovered.Run().Data.Trace.size() * sizeof(TraceEntry)));
-    EXPECT_EQ(bytes.str(), saved);
-    again.UnloadPlugin();
+    EXPECT_EQ(recovered, saved);
+}
+
+TEST_F(HistoryTest, FrameEditsAreStepsAndKeptForRecovery) {
+    RecordDrive(200);
+    Plugin().SaveTas();
+    std::vector<std::string> runs{RunBytes()};
+    for (const char* edit : {"tas_setinput 100 119 steer 0.5", "tas_insertframes 50 10 copy",
+                             "tas_deleteframes 0 4"}) {
+        host.RunLine(edit);
+        runs.push_back(RunBytes());
+    }
+    ASSERT_EQ(Run().Data.Inputs.size(), 205u);
+    EXPECT_EQ(Run().Data.Trace.size(), 0u) << "an edit at frame 0 keeps no trace";
+    Say("tas_undo", "Undone: deleted frames 0 to 4");
+    EXPECT_EQ(RunBytes(), runs[2]);
+    Say("tas_undo", "Undone: inserted 10 copies of frame 50 at 50");
+    EXPECT_EQ(RunBytes(), runs[1]);
+    EXPECT_EQ(Check().TraceFrames, 100u);
+    Say("tas_undo", "Undone: set steer to 0.5 on frames 100 to 119");
+    EXPECT_EQ(RunBytes(), runs[0]);
+    for (int redo = 0; redo < 3; ++redo) {
+        host.RunLine("tas_redo");
+    }
+    EXPECT_EQ(RunBytes(), runs[3]);
+    host.RunLine("tas_undo");
+    const auto [recovered, logs] = UnloadAndRecover();
+    EXPECT_EQ(logs.back(), "Unsaved run run recovered: 210 frames");
+    EXPECT_EQ(recovered, runs[2]);
 }
 
 // The frame edits of the console: tas_setinput, tas_insertframes,
