@@ -121,6 +121,13 @@ protected:
         Frame();
         host.RunLine("tas_stop");
         host.RunLine("tas_update");
+        // Undos, redos and edits change the frames and starts the page draws.
+        for (const char* line :
+             {"tas_undo", "tas_redo", "tas_insertframes 0 5", "tas_setinput 0 2 steer 0.5",
+              "tas_deleteframes 1 3", "tas_undo"}) {
+            host.RunLine(line);
+            Frame();
+        }
         if (round % 4 == 2) {
             // A file of another version: the failed load keeps the run the page draws.
             WriteFile(RunFolder() / "broken.data", std::string("\x02\x00\x00\x00", 4));
@@ -128,6 +135,10 @@ protected:
             Plugin().LoadTas(Plugin().FileIndex("broken"));
         }
         Plugin().LoadTas(round % 2);
+        Frame();
+        host.RunLine("tas_undo"); // the run the load replaced comes back under the page
+        Frame();
+        host.RunLine("tas_redo");
         Frame();
         if (round % 4 == 3) {
             Plugin().DeleteTas(0);
