@@ -15,6 +15,7 @@
 #include "runs/RunCapture.h"
 #include "runs/Tas.h"
 #include "runs/TasFile.h"
+#include "ui/InputsView.h"
 
 #include <atomic>
 #include <filesystem>
@@ -204,6 +205,11 @@ private:
     bool ControlsDisabled = false;
     bool StopDisabled = false;
     bool UpdateDisabled = false;
+
+    // The Inputs tab: the run's frames as a table and a graph. Its state
+    // (selection, follow, scroll requests) is touched only on the render thread.
+    void RenderInputsTab();
+    inputs::InputsTabState InputsTab;
 };
 
 extern "C" {

@@ -33,7 +33,10 @@ void Gyrolog::UpdateInputs() {
     if (LoadedTas.State != TasState::Stopped || LoadedTas.InputsApplied) {
         return;
     }
-    LoadedTas.MergePending();
+    {
+        std::lock_guard lock(LoadedTasLock); // the Inputs tab reads the arrays it changes
+        LoadedTas.MergePending();
+    }
     Journal.Merge();
     ReportJournalFailures();
     PublishRunCheck(false);

@@ -79,15 +79,16 @@ void Gyrolog::BeginReplay() {
         return;
     }
     LoadedTas.State = TasState::Replaying;
-    LoadedTas.CurrentFrame = 0;
     LoadedTas.LiveFrame = 0;
     LoadedTas.NextTeleport = 0;
     if (!LoadedTas.InputsApplied) {
         Journal.DropPending();
     }
     {
-        // The page reads the pending frames of a stopped run under this lock.
+        // The page reads the pending frames of a stopped run, and the frame
+        // they start at, under this lock.
         std::lock_guard lock(LoadedTasLock);
+        LoadedTas.CurrentFrame = 0;
         LoadedTas.PendingInputs.clear();
         LoadedTas.PendingTeleportFrames.clear();
         LoadedTas.PendingTrace.clear();

@@ -162,10 +162,9 @@ void Gyrolog::LoadTas(int index) {
 }
 
 void Gyrolog::ReplaceLoadedRun(std::string name, TasData& run) {
-    // The page reads none of the run engine's state but State and
-    // InputsApplied, which are atomic.
-    LoadedTas.ResetRunState();
+    // The page reads the pending frames of a stopped run under the lock.
     std::lock_guard lock(LoadedTasLock);
+    LoadedTas.ResetRunState();
     // Moving a run takes its arrays and leaves the source's empty, so the
     // swap frees nothing: the old arrays leave with run, outside the lock.
     std::swap(LoadedTas.Data, run);
