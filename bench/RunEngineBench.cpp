@@ -309,4 +309,56 @@ void PageDuringSaveAndLoad(benchmark::State& state) {
 }
 BENCHMARK(PageDuringSaveAndLoad)->Iterations(1)->Unit(benchmark::kSecond);
 
+// One page frame with the Inputs tab open on a run scrolled to its middle
+// frame, selected there: the table draws only the rows in view and the graph
+// a few hundred frames, so an hour-long run (frame_ms) costs about what a
+// minute-long one does (minute_frame_ms; ratio, the hour's over the minute's).
+// Each is the median of 200 frames, the least of three passes.
+double InputsTabFrameMs(size_t frames, bool& inTheMiddle) {
+    LoadedPlugin loaded;
+    auto& run = loaded.access->Run();
+    run.Data.Inputs.resize(frames);
+    auto& ui = loaded.host.GetUi();
+    ui.Resize("Gyrolog", 1200, 600);
+    ui.Click("Inputs");
+    ui.Edit("Go to frame");
+    ui.Type(std::to_string(frames / 2));
+    ui.Key("enter");
+    ui.Frame(2);
+    const auto& view = loaded.access->InputsTab();
+    inTheMiddle = view.Selected.First == frames / 2 && view.ViewFirstRow < frames / 2 &&
+                  view.ViewLastRow > frames / 2;
+    std::vector<double> ms;
+    for (int i = 0; i < 200; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        ui.Frame();
+        ms.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count());
+    }
+    std::nth_element(ms.begin(), ms.begin() + ms.size() / 2, ms.end());
+    return ms[ms.size() / 2];
+}
+
+void InputsTabFrame(benchmark::State& state) {
+    constexpr size_t MinuteOfFrames = 120 * 60;
+    double hour = std::numeric_limits<double>::infinity();
+    double minute = std::numeric_limits<double>::infinity();
+    bool middle = true;
+    for (auto _ : state) {
+        for (int pass = 0; pass < 3; ++pass) {
+            bool there = false;
+            hour = std::min(hour, InputsTabFrameMs(HourOfFrames, there));
+            middle = middle && there;
+            minute = std::min(minute, InputsTabFrameMs(MinuteOfFrames, there));
+            middle = middle && there;
+        }
+    }
+    state.counters["frame_ms"] = hour;
+    state.counters["minute_frame_ms"] = minute;
+    state.counters["ratio"] = hour / minute;
+    state.counters["in_the_middle"] = middle;
+}
+BENCHMARK(InputsTabFrame)->Iterations(1)->Unit(benchmark::kSecond);
+
 } // namespace

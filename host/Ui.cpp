@@ -272,11 +272,12 @@ void MarkCut(UiText& text, const std::vector<Rect>& cut) {
 }
 
 // A selected row lies on a rectangle of the header colour, as Dear ImGui
-// draws a selected item: the first text on it carries the mark.
+// draws a selected item (buttons share its hue at another alpha): the first
+// text on it carries the mark.
 void MarkSelected(std::vector<UiText>& texts, const std::vector<Rect>& rects) {
     const ImU32 selected = ImGui::GetColorU32(ImGuiCol_Header);
     for (const Rect& r : rects) {
-        if (!SameRgb(r.col, selected)) {
+        if (r.col != selected) {
             continue;
         }
         UiText* first = nullptr;

@@ -23,6 +23,7 @@ struct GyrologTestAccess {
     const std::filesystem::path& DataFolder() { return plugin.DataFolder; }
     bool ReplaySpeedMirror() { return static_cast<bool>(plugin.ReplaySpeed); }
     const ReplayCheckView& ReplayCheck() { return plugin.ReplayCheck; }
+    inputs::InputsTabState& InputsTab() { return plugin.InputsTab; }
 
     void CreateNewTas(const std::string& name) { plugin.CreateNewTas(name); }
     bool CheckCarSettings() { return plugin.CheckCarSettings(); }
