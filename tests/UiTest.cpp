@@ -1052,6 +1052,11 @@ TEST_F(UiTest, InputsGoToFrameScrollsThereAndSelectsIt) {
     EXPECT_TRUE(Shows("ui: Selected: frame 4321"));
     EXPECT_TRUE(Shows("ui: frames 4171 to 4470 | throttle | steer | pitch | yaw | roll"));
     EXPECT_FALSE(Shows(HalfRow(0)));
+    // The graph stays with the selection while the table scrolls away.
+    ASSERT_EQ(Ui().Scroll("Gyrolog/Inputs", -100), "");
+    EXPECT_FALSE(Shows(HalfRow(4321, "", " [selected]")));
+    EXPECT_TRUE(Shows(HalfRow(4240)));
+    EXPECT_TRUE(Shows("ui: frames 4171 to 4470 | throttle | steer | pitch | yaw | roll"));
     Enter("Go to frame", "99999"); // past the end: the last frame
     EXPECT_TRUE(Shows(HalfRow(4999, "", " [selected]")));
     EXPECT_TRUE(Shows("ui: [x] Follow | 4999 | Go to frame"));
