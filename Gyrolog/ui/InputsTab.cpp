@@ -139,6 +139,8 @@ void Gyrolog::RenderInputsTab() {
         const float width = std::max(ImGui::GetContentRegionAvail().x, 50.0f);
         const float lanes = inputs::NamedFlags.size() * (FlagLaneHeight + 1.0f);
         ImGui::Dummy(ImVec2(width, GraphHeight + 2.0f + lanes));
+        uint64_t firstFrame = UINT64_MAX;
+        uint64_t lastFrame = 0;
         draw->AddRectFilled(origin, ImVec2(origin.x + width, origin.y + GraphHeight),
                             GraphBackground);
         const float middle = origin.y + GraphHeight * 0.5f;
@@ -153,7 +155,10 @@ void Gyrolog::RenderInputsTab() {
             std::vector<VehicleInput> shown;
             shown.reserve(count);
             for (uint64_t row = window.First; row <= window.Last; ++row) {
-                shown.push_back(inputAt(layout.At(row)));
+                const inputs::Row at = layout.At(row);
+                shown.push_back(inputAt(at));
+                firstFrame = std::min(firstFrame, at.Frame);
+                lastFrame = std::max(lastFrame, at.Frame);
             }
             if (view.Selected.Any()) {
                 const uint64_t first =
@@ -202,9 +207,9 @@ void Gyrolog::RenderInputsTab() {
         if (window.Empty()) {
             ImGui::TextUnformatted("No frames yet");
         } else {
-            ImGui::TextUnformatted(("frames " + std::to_string(layout.At(window.First).Frame) +
-                                    " to " + std::to_string(layout.At(window.Last).Frame))
-                                       .c_str());
+            ImGui::TextUnformatted(
+                ("frames " + std::to_string(firstFrame) + " to " + std::to_string(lastFrame))
+                    .c_str());
         }
         for (size_t k = 0; k < inputs::GraphedControls.size(); ++k) {
             ImGui::SameLine(0, -1);
