@@ -187,9 +187,12 @@ private:
     std::shared_ptr<const std::vector<FoundRecovery>> FoundRecoveries =
         std::make_shared<const std::vector<FoundRecovery>>();
     // Guards the loaded run's name and the fields the run editor shows and
-    // edits in place (starting states, hitbox, sensitivities). The page holds
-    // it while it draws them; the game thread takes it only briefly, to copy
-    // the editable ones or to swap in a run read aside, never across file work.
+    // edits in place (starting states, hitbox, sensitivities), and the arrays
+    // the Inputs tab reads (inputs, teleports, a stopped run's pending frames
+    // and CurrentFrame), which the game thread changes only under it; the tick
+    // only reads the inputs. The page holds it while it draws them; the game
+    // thread takes it only briefly, to copy the editable ones, to swap in a
+    // run read aside or to merge, never across file work.
     std::mutex LoadedTasLock;
     // The game's freeplay test for the Controls tab, kept current on the game
     // thread by the canvas drawable and by an action each drawn page frame
