@@ -194,6 +194,9 @@ private:
     // thread takes it only briefly, to copy the editable ones, to swap in a
     // run read aside or to merge, never across file work.
     std::mutex LoadedTasLock;
+    // While a save writes the run, its inputs and teleports are lent to the
+    // copy it writes: the Inputs tab reads them there. Under LoadedTasLock.
+    const TasData* LentRun = nullptr;
     // The game's freeplay test for the Controls tab, kept current on the game
     // thread by the canvas drawable and by an action each drawn page frame
     // hands to Execute.

@@ -80,18 +80,20 @@ void Gyrolog::RenderInputsTab() {
         ImGui::TextUnformatted("Load/Create a TAS to get going!");
         return;
     }
+    // A save in progress holds the run's arrays: they are read where it holds them.
+    const TasData& frames = LentRun ? *LentRun : tas.Data;
     auto& view = InputsTab;
     const TasState state = tas.State;
     const bool live = state != TasState::Stopped;
     // The pending frames stand still only while the run is stopped.
     const bool pendingShown = state == TasState::Stopped && !tas.InputsApplied;
-    const inputs::RowLayout layout(tas.Data.Inputs.size(), pendingShown ? tas.CurrentFrame : 0,
+    const inputs::RowLayout layout(frames.Inputs.size(), pendingShown ? tas.CurrentFrame : 0,
                                    pendingShown ? tas.PendingInputs.size() : 0);
     const uint64_t rows = layout.Rows();
     view.Selected.Fit(layout.RunFrames);
     const auto inputAt = [&](const inputs::Row& row) -> const VehicleInput& {
         return row.Kind == inputs::RowKind::Pending ? tas.PendingInputs[row.Index]
-                                                    : tas.Data.Inputs[row.Index];
+                                                    : frames.Inputs[row.Index];
     };
     // While live no pending rows are shown: a row is the frame it shows.
     std::optional<uint64_t> liveRow;   // the row of the frame the car is at
@@ -277,7 +279,7 @@ void Gyrolog::RenderInputsTab() {
                     draw->AddRectFilled(at, end, ImGui::GetColorU32(ImGuiCol_Header));
                 }
                 std::string marks = liveRow == rowIndex ? ">" : "";
-                if (Contains(pending ? tas.PendingTeleportFrames : tas.Data.TeleportFrames,
+                if (Contains(pending ? tas.PendingTeleportFrames : frames.TeleportFrames,
                              row.Frame)) {
                     marks += 'T';
                 }
