@@ -17,6 +17,7 @@
 #include "runs/RunSplice.h"
 #include "runs/Tas.h"
 #include "runs/TasFile.h"
+#include "ui/InputsView.h"
 
 #include <atomic>
 #include <filesystem>
@@ -235,14 +236,20 @@ private:
     std::shared_ptr<const std::vector<FoundRecovery>> FoundRecoveries =
         std::make_shared<const std::vector<FoundRecovery>>();
     // Guards the loaded run's name and the fields the run editor shows and
-    // edits in place (starting states, hitbox, sensitivities). The page holds
-    // it while it draws them; the game thread takes it only briefly, to copy
-    // the editable ones or to swap in a run read aside, never across file work.
+    // edits in place (starting states, hitbox, sensitivities), and the arrays
+    // the Inputs tab reads (inputs, teleports, a stopped run's pending frames
+    // and CurrentFrame), which the game thread changes only under it; the tick
+    // only reads the inputs. The page holds it while it draws them; the game
+    // thread takes it only briefly, to copy the editable ones, to swap in a
+    // run read aside or to merge, never across file work.
     std::mutex LoadedTasLock;
     // What Undo and Redo would take back or do again; empty when nothing.
     // Published by the game thread under LoadedTasLock.
     std::string UndoText;
     std::string RedoText;
+    // While a save writes the run, its inputs and teleports are lent to the
+    // copy it writes: the Inputs tab reads them there. Under LoadedTasLock.
+    const TasData* LentRun = nullptr;
     // The game's freeplay test for the Controls tab, kept current on the game
     // thread by the canvas drawable and by an action each drawn page frame
     // hands to Execute.
@@ -261,6 +268,11 @@ private:
     bool ControlsDisabled = false;
     bool StopDisabled = false;
     bool UpdateDisabled = false;
+
+    // The Inputs tab: the run's frames as a table and a graph. Its state
+    // (selection, follow, scroll requests) is touched only on the render thread.
+    void RenderInputsTab();
+    inputs::InputsTabState InputsTab;
 };
 
 extern "C" {

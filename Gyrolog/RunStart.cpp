@@ -132,12 +132,13 @@ void Gyrolog::BeginReplay() {
         ThrowAwayPending(); // kept as a step an undo brings back
     }
     LoadedTas.State = TasState::Replaying;
-    LoadedTas.CurrentFrame = 0;
     LoadedTas.LiveFrame = 0;
     LoadedTas.NextTeleport = 0;
     {
-        // The page reads the pending frames of a stopped run under this lock.
+        // The page reads the pending frames of a stopped run, and the frame
+        // they start at, under this lock.
         std::lock_guard lock(LoadedTasLock);
+        LoadedTas.CurrentFrame = 0;
         LoadedTas.PendingInputs.clear();
         LoadedTas.PendingTeleportFrames.clear();
         LoadedTas.PendingTrace.clear();

@@ -29,6 +29,7 @@ struct GyrologTestAccess {
     }
     bool StillChecking() { return plugin.ReplayCheck.Last == ReplayCheckView::Checking; }
     GameWrapper& Game() { return *plugin.gameWrapper; }
+    inputs::InputsTabState& InputsTab() { return plugin.InputsTab; }
 };
 
 // One hour of play at 120 ticks a second.

@@ -331,8 +331,8 @@ void HistoryOfAnHourWithAHundredUpdates(benchmark::State& state) {
             loaded.access->UpdateInputs();
         }
     }
-    // An undo and a redo on the game thread: the splice, and the fresh
-    // journal of the whole run made from memory.
+    // An undo and a redo on the game thread: the splice, and its journal
+    // record handed to the writer.
     double worstUndoMs = 0;
     for (int pair = 0; pair < 5; ++pair) {
         for (const char* command : {"tas_undo", "tas_redo"}) {
@@ -353,5 +353,69 @@ void HistoryOfAnHourWithAHundredUpdates(benchmark::State& state) {
     state.counters["traced_after"] = run.Data.HasTrace();
 }
 BENCHMARK(HistoryOfAnHourWithAHundredUpdates)->Iterations(1)->Unit(benchmark::kSecond);
+
+// One page frame with the Inputs tab open on a run scrolled to its middle
+// frame, selected there: the table draws only the rows in view and the graph
+// a few hundred frames, so an hour-long run (frame_ms) costs about what a
+// minute-long one does (minute_frame_ms; ratio, the hour's over the minute's).
+// Each is the median of 200 frames, the least of three passes;
+// files_tab_frame_ms is the same frame with the Files tab open instead, what
+// a frame costs without the table.
+double MedianFrameMs(sim::Ui& ui) {
+    std::vector<double> ms;
+    for (int i = 0; i < 200; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        ui.Frame();
+        ms.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count());
+    }
+    std::nth_element(ms.begin(), ms.begin() + ms.size() / 2, ms.end());
+    return ms[ms.size() / 2];
+}
+
+double InputsTabFrameMs(size_t frames, bool& inTheMiddle, double& filesTabMs) {
+    LoadedPlugin loaded;
+    auto& run = loaded.access->Run();
+    run.Data.Inputs.resize(frames);
+    auto& ui = loaded.host.GetUi();
+    ui.Resize("Gyrolog", 1200, 600);
+    filesTabMs = MedianFrameMs(ui);
+    ui.Click("Inputs");
+    ui.Edit("Go to frame");
+    ui.Type(std::to_string(frames / 2));
+    ui.Key("enter");
+    ui.Frame(2);
+    const auto& view = loaded.access->InputsTab();
+    inTheMiddle = view.Selected.First == frames / 2 && view.ViewFirstRow < frames / 2 &&
+                  view.ViewLastRow > frames / 2;
+    return MedianFrameMs(ui);
+}
+
+void InputsTabFrame(benchmark::State& state) {
+    constexpr size_t MinuteOfFrames = 120 * 60;
+    double hour = std::numeric_limits<double>::infinity();
+    double minute = std::numeric_limits<double>::infinity();
+    double files = std::numeric_limits<double>::infinity();
+    bool middle = true;
+    for (auto _ : state) {
+        for (int pass = 0; pass < 3; ++pass) {
+            bool there = false;
+            double filesTab = 0.0;
+            hour = std::min(hour, InputsTabFrameMs(HourOfFrames, there, filesTab));
+            files = std::min(files, filesTab);
+            middle = middle && there;
+            minute = std::min(minute, InputsTabFrameMs(MinuteOfFrames, there, filesTab));
+            files = std::min(files, filesTab);
+            middle = middle && there;
+        }
+    }
+    state.counters["frame_ms"] = hour;
+    state.counters["minute_frame_ms"] = minute;
+    state.counters["ratio"] = hour / minute;
+    state.counters["files_tab_frame_ms"] = files;
+    state.counters["in_the_middle"] = middle;
+}
+BENCHMARK(InputsTabFrame)->Iterations(1)->Unit(benchmark::kSecond);
 
 } // namespace

@@ -411,17 +411,33 @@ void Session::RegisterUiCommands() {
                 }
                 report(host_.GetUi().Scroll(words[1], static_cast<float>(lines)));
             });
+    Command("sim_ui_resize", 3, 3, "WINDOW W H",
+            [this, report](const std::vector<std::string>& words) {
+                double width = 0;
+                double height = 0;
+                if (!ParseNumber(words[2], width) || !ParseNumber(words[3], height) || width < 1 ||
+                    height < 1) {
+                    host_.Error("usage: sim_ui_resize WINDOW W H");
+                    return;
+                }
+                report(host_.GetUi().Resize(words[1], static_cast<float>(width),
+                                            static_cast<float>(height)));
+            });
     Command("sim_ui_key", 1, 1, "enter|escape|backspace|tab",
             [this, report](const std::vector<std::string>& words) {
                 report(host_.GetUi().Key(words[1]));
             });
-    Command("sim_ui_hold", 2, 2, "ctrl 0|1", [this](const std::vector<std::string>& words) {
+    Command("sim_ui_hold", 2, 2, "ctrl|shift 0|1", [this](const std::vector<std::string>& words) {
         bool on = false;
-        if (words[1] != "ctrl" || !ParseFlag(words[2], on)) {
-            host_.Error("usage: sim_ui_hold ctrl 0|1");
+        if ((words[1] != "ctrl" && words[1] != "shift") || !ParseFlag(words[2], on)) {
+            host_.Error("usage: sim_ui_hold ctrl|shift 0|1");
             return;
         }
-        host_.GetUi().HoldCtrl(on);
+        if (words[1] == "ctrl") {
+            host_.GetUi().HoldCtrl(on);
+        } else {
+            host_.GetUi().HoldShift(on);
+        }
     });
     Command("sim_screenshot", 1, 1, "FILE", [this, report](const std::vector<std::string>& words) {
         report(host_.GetUi().Screenshot(words[1]));

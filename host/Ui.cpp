@@ -271,6 +271,29 @@ void MarkCut(UiText& text, const std::vector<Rect>& cut) {
     }
 }
 
+// A selected row lies on a rectangle of the header colour, as Dear ImGui
+// draws a selected item (buttons share its hue at another alpha): the first
+// text on it carries the mark.
+void MarkSelected(std::vector<UiText>& texts, const std::vector<Rect>& rects) {
+    const ImU32 selected = ImGui::GetColorU32(ImGuiCol_Header);
+    for (const Rect& r : rects) {
+        if (r.col != selected) {
+            continue;
+        }
+        UiText* first = nullptr;
+        for (auto& text : texts) {
+            if (text.top >= r.top - 0.5f && text.bottom <= r.bottom + 0.5f &&
+                text.left >= r.left - 0.5f && text.right <= r.right + 0.5f &&
+                (!first || text.left < first->left)) {
+                first = &text;
+            }
+        }
+        if (first) {
+            first->selected = true;
+        }
+    }
+}
+
 // A text behind a window drawn in front of its own is covered where they meet.
 void MarkCovered(std::vector<UiWindow>& windows) {
     for (size_t back = 0; back < windows.size(); ++back) {
@@ -351,6 +374,7 @@ void Ui::Draw(const GameFrame& game) {
     io.MouseDown[0] = mouseDown_;
     io.MouseWheel = wheel_;
     io.KeyCtrl = ctrl_;
+    io.KeyShift = shift_;
     std::fill(std::begin(io.KeysDown), std::end(io.KeysDown), false);
     for (int key : keysDown_) {
         io.KeysDown[key] = true;
@@ -444,9 +468,14 @@ std::vector<UiWindow> Ui::ReadHere() const {
         }
         UiWindow window;
         window.name = DisplayName(owner);
-        window.kind = page && std::string(owner) == pageName ? UiWindow::Kind::Plugin
-                      : StartsWith(owner, "##Tooltip")       ? UiWindow::Kind::Tooltip
-                                                             : UiWindow::Kind::Popup;
+        // A child window of the page (a scrolling table) is part of the page.
+        const bool pageChild = (imguiWindow->Flags & ImGuiWindowFlags_ChildWindow) &&
+                               !(imguiWindow->Flags & ImGuiWindowFlags_Popup) &&
+                               imguiWindow->RootWindow &&
+                               std::string(imguiWindow->RootWindow->Name) == pageName;
+        window.kind = page && (std::string(owner) == pageName || pageChild) ? UiWindow::Kind::Plugin
+                      : StartsWith(owner, "##Tooltip") ? UiWindow::Kind::Tooltip
+                                                       : UiWindow::Kind::Popup;
         window.left = imguiWindow->Pos.x;
         window.top = imguiWindow->Pos.y;
         window.right = imguiWindow->Pos.x + imguiWindow->Size.x;
@@ -459,6 +488,7 @@ std::vector<UiWindow> Ui::ReadHere() const {
             ReadWidget(labelled.text, labelled.pen, labelled.col, drawn);
             texts.push_back(std::move(labelled.text));
         }
+        MarkSelected(texts, drawn.rects);
         std::sort(texts.begin(), texts.end(), [](const UiText& a, const UiText& b) {
             return a.top != b.top ? a.top < b.top : a.left < b.left;
         });
@@ -501,6 +531,9 @@ std::vector<std::string> Ui::Lines(const std::vector<UiWindow>& windows) {
                     line += text.text;
                     if (text.open) {
                         line += *text.open ? " [open]" : " [closed]";
+                    }
+                    if (text.selected) {
+                        line += " [selected]";
                     }
                     if (text.slider) {
                         line += " [at " + std::to_string(std::lround(*text.slider * 100)) + "%]";
@@ -689,6 +722,11 @@ void Ui::HoldCtrl(bool held) {
     DrawFrame();
 }
 
+void Ui::HoldShift(bool held) {
+    shift_ = held;
+    DrawFrame();
+}
+
 std::string Ui::Scroll(const std::string& title, float lines) {
     const auto shown = Show();
     auto window = std::find_if(shown.begin(), shown.end(), [&](const UiWindow& w) {
@@ -718,6 +756,45 @@ std::string Ui::Scroll(const std::string& title, float lines) {
     mouseX_ = oldX;
     mouseY_ = oldY;
     DrawFrame();
+    return {};
+}
+
+std::string Ui::Resize(const std::string& title, float width, float height) {
+    mouseX_ = ParkedMouse;
+    mouseY_ = ParkedMouse;
+    const auto shown = Show();
+    auto window = std::find_if(shown.begin(), shown.end(), [&](const UiWindow& w) {
+        return w.kind != UiWindow::Kind::Tooltip && w.name == title;
+    });
+    if (window == shown.end()) {
+        return "no window \"" + title + "\" is shown";
+    }
+    // The grip in the window's bottom right corner, dragged to where that
+    // corner is to be.
+    constexpr float inset = 3.0f;
+    mouseX_ = window->right - inset;
+    mouseY_ = window->bottom - inset;
+    DrawFrame();
+    mouseDown_ = true;
+    DrawFrame();
+    mouseX_ = window->left + width - inset;
+    mouseY_ = window->top + height - inset;
+    DrawFrame();
+    DrawFrame();
+    mouseDown_ = false;
+    DrawFrame();
+    mouseX_ = ParkedMouse;
+    mouseY_ = ParkedMouse;
+    const auto resized = Show();
+    auto now = std::find_if(resized.begin(), resized.end(), [&](const UiWindow& w) {
+        return w.kind != UiWindow::Kind::Tooltip && w.name == title;
+    });
+    if (now == resized.end() || std::fabs(now->right - now->left - width) > 1.0f ||
+        std::fabs(now->bottom - now->top - height) > 1.0f) {
+        return "window \"" + title + "\" did not take the size " +
+               std::to_string(static_cast<int>(width)) + " by " +
+               std::to_string(static_cast<int>(height));
+    }
     return {};
 }
 

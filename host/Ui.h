@@ -31,6 +31,7 @@ struct UiText {
     std::optional<bool> checked; // the label of a checkbox: whether its mark is drawn
     std::optional<bool> open;    // the label of a tree node: whether its arrow points down
     std::optional<float> slider; // the value of a slider: its grab's place, 0 to 1
+    bool selected = false;       // the first text of a row drawn in the selected look
     std::string hidden;          // why a player cannot see it (clipped, covered); empty if seen
 };
 
@@ -81,9 +82,13 @@ public:
     void TypeCodepoints(const std::vector<unsigned int>& codepoints);
     std::string Key(const std::string& name);
     void HoldCtrl(bool held);
+    void HoldShift(bool held);
     // Turns the mouse wheel over the window titled title: lines > 0 scroll
     // towards the end, in steps of the font's height.
     std::string Scroll(const std::string& title, float lines);
+    // Drags the bottom right corner of the window titled title until the
+    // window is width by height.
+    std::string Resize(const std::string& title, float width, float height);
     std::string Screenshot(const std::filesystem::path& file);
 
     // The lines of sim_ui_show for what Show returned.
@@ -106,6 +111,7 @@ private:
     float mouseY_ = -1000.0f;
     bool mouseDown_ = false;
     bool ctrl_ = false;
+    bool shift_ = false;
     float wheel_ = 0.0f;
     std::vector<int> keysDown_;
     std::vector<unsigned int> characters_;

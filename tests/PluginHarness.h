@@ -25,6 +25,7 @@ struct GyrologTestAccess {
     const ReplayCheckView& ReplayCheck() { return plugin.ReplayCheck; }
     bool Unsaved() { return plugin.RunUnsaved; }
     const RunHistory& History() { return plugin.History; }
+    inputs::InputsTabState& InputsTab() { return plugin.InputsTab; }
 
     void CreateNewTas(const std::string& name) { plugin.CreateNewTas(name); }
     bool CheckCarSettings() { return plugin.CheckCarSettings(); }

@@ -1,6 +1,8 @@
 #include "RunText.h"
 #include "TempFolder.h"
+#include "TextRules.h"
 #include "runs/RunFile.h"
+#include "ui/InputsView.h"
 
 #include <gtest/gtest.h>
 
@@ -138,6 +140,28 @@ TEST(RunTextTest, CsvRowsNameEveryControl) {
               "frame,throttle,steer,pitch,yaw,roll,flip_forward,flip_sideways,handbrake,jump,"
               "activate_boost,boost_held,jump_held,other_flags\n"
               "0,1,-0.5,0,0,0,0,0,0,1,0,1,0,0x200\n");
+}
+
+// The Inputs tab heads its columns and writes its cells as the export does.
+TEST(RunTextTest, InputsTabSpellsColumnsAndCellsAsTheCsv) {
+    ASSERT_EQ(inputs::ColumnNames.size(), runtext::CsvColumns.size());
+    for (size_t i = 0; i < runtext::CsvColumns.size(); ++i) {
+        EXPECT_EQ(inputs::ColumnNames[i], runtext::CsvColumns[i]);
+    }
+    TasData data;
+    VehicleInput input;
+    input.Throttle = 1.0f / 3.0f;
+    input.Steer = -1e-20f;
+    input.Yaw = 0.1f;
+    input.Flags = VehicleInputFlag::Handbrake | VehicleInputFlag::JumpHeld | 0xABC00u;
+    data.Inputs = {VehicleInput{}, input};
+    std::string row;
+    for (const auto& cell : inputs::Cells(1, input)) {
+        row += (row.empty() ? "" : ",") + cell;
+    }
+    const std::string csv = runtext::ExportCsv(data);
+    EXPECT_EQ(csv.substr(csv.rfind('\n', csv.size() - 2) + 1), row + "\n");
+    EXPECT_EQ(row, "1,0.33333334,-1e-20,0,0.1,0,0,0,1,0,0,0,1,0xABC00");
 }
 
 TEST(RunTextTest, InfoJsonHasExactlyTheDocumentedKeys) {

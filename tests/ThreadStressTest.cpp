@@ -71,6 +71,20 @@ void UseEveryTab(sim::Ui& ui, int pass) {
     ui.Click("Overwrite");
     ui.Frame(2);
 
+    ui.Click("Inputs"); // shown while a run is loaded
+    ui.Click(pass % 2 ? "3" : "12");
+    ui.HoldShift(true);
+    ui.Click("0", pass % 3);
+    ui.HoldShift(false);
+    ui.Edit("Go to frame");
+    ui.Type(std::to_string(pass % 40));
+    ui.Key("enter");
+    if (pass % 3 == 0) {
+        ui.Click("Follow");
+    }
+    ui.Scroll("Gyrolog/Inputs", pass % 2 ? 20.0f : -20.0f);
+    ui.Frame(2);
+
     ui.Click("Controls");
     ui.Click("Start");
     ui.Click(pass % 2 ? "Stop" : "Update");
@@ -120,6 +134,7 @@ protected:
         Tick(5);
         Frame();
         host.RunLine("tas_stop");
+        Frame(); // the Inputs tab shows the pending frames meanwhile
         host.RunLine("tas_update");
         // Undos, redos and edits change the frames and starts the page draws.
         for (const char* line :

@@ -67,15 +67,63 @@ protected:
     std::string Variable(const std::string& name) {
         return host.GetConsole().FindVariable(name)->value;
     }
+
+    // The Inputs tab's table is wider than the page opens: widened first.
+    void OpenInputs() {
+        ASSERT_EQ(Ui().Resize("Gyrolog", 1200, 600), "");
+        Tab("Inputs");
+    }
+    // Four frames: one of every control at 0, one with each kind of value,
+    // a teleport frame, one with boost and jump held.
+    void KnownRun() {
+        CaptureRun("known");
+        VehicleInput mixed;
+        mixed.Throttle = 1.0f;
+        mixed.Steer = -0.5f;
+        mixed.Pitch = 0.25f;
+        mixed.Yaw = 0.1f;
+        mixed.Roll = -1.0f;
+        mixed.FlipForward = 0.5f;
+        mixed.FlipSideways = -0.75f;
+        mixed.Flags = VehicleInputFlag::Jump | VehicleInputFlag::BoostHeld | (1u << 9);
+        Run().Data.Inputs = {VehicleInput{}, mixed, Input(0.75f, VehicleInputFlag::Handbrake),
+                             Input(-1.0f, VehicleInputFlag::ActivateBoost |
+                                              VehicleInputFlag::JumpHeld | 0x80000000u)};
+        Run().Data.TeleportFrames = {2};
+    }
+    // A run of frames whose throttle is 0.5 and whose frame numbers are the
+    // only whole numbers above 1 in the table.
+    void LongRun(size_t frames) {
+        CaptureRun("long");
+        Run().Data.Inputs.assign(frames, Input(0.5f));
+    }
+    // The table's row of frame with throttle 0.5 and nothing else set.
+    static std::string HalfRow(uint64_t frame, const std::string& marks = "",
+                               const std::string& selected = "") {
+        return "ui: " + marks + (marks.empty() ? "" : " | ") + std::to_string(frame) + selected +
+               " | 0.5 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0x0";
+    }
+    // The lines of the table, its header first.
+    std::vector<std::string> Table() {
+        auto lines = Show();
+        auto header = std::find(lines.begin(), lines.end(), InputsHeader);
+        return std::vector<std::string>(header, lines.end());
+    }
+    static constexpr const char* InputsHeader =
+        "ui: frame | throttle | steer | pitch | yaw | roll | flip_forward | flip_sideways | "
+        "handbrake | jump | activate_boost | boost_held | jump_held | other_flags";
 };
 
-TEST_F(UiTest, PageShowsFourTabs) {
+TEST_F(UiTest, PageShowsFourTabsAndInputsOnceARunIsLoaded) {
     auto lines = Show();
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines[0], "ui: Gyrolog");
     EXPECT_EQ(lines[1], "ui: Files | Loaded TAS | Controls | Settings");
     EXPECT_EQ(lines[2], "ui: Create a TAS and save it to see it here");
     EXPECT_EQ(lines[3], "ui: Refresh List");
+    CaptureRun();
+    Ui().Frame(); // a new tab is laid out in its first frame, shown from the second
+    EXPECT_EQ(Show()[1], "ui: Files | Loaded TAS | Inputs | Controls | Settings");
 }
 
 TEST_F(UiTest, FilesListsRowsWithLoadAndDelete) {
@@ -451,7 +499,7 @@ TEST_F(UiTest, BallBlockIsReachedByScrolling) {
     EXPECT_FALSE(Shows("ui: 200.00000 | - | + | Y"));
     ASSERT_EQ(Ui().Scroll("Gyrolog", 1000), "");
     EXPECT_TRUE(Shows("ui: Save TAS"));
-    EXPECT_FALSE(Shows("ui: Files | Loaded TAS | Controls | Settings"));
+    EXPECT_FALSE(Shows("ui: Files | Loaded TAS | Inputs | Controls | Settings"));
     EXPECT_TRUE(Shows("ui: 200.00000 | - | + | Y"));
     Click("+", PlusBeside("200.00000"));
     EXPECT_EQ(Run().Data.BallStart.Location.Y, 201.0f);
@@ -464,7 +512,7 @@ TEST_F(UiTest, BallBlockIsReachedByScrolling) {
     EXPECT_EQ(LastToast(), "long saved to file");
 
     ASSERT_EQ(Ui().Scroll("Gyrolog", -1000), "");
-    EXPECT_TRUE(Shows("ui: Files | Loaded TAS | Controls | Settings"));
+    EXPECT_TRUE(Shows("ui: Files | Loaded TAS | Inputs | Controls | Settings"));
     EXPECT_EQ(Ui().Scroll("Nowhere", 1), "no window \"Nowhere\" is shown");
 }
 
@@ -567,7 +615,7 @@ TEST_F(UiTest, AFailureInThePageIsReportedAndTheFrameRecovers) {
     Ui().Frame();
     EXPECT_TRUE(host.Errors().empty());
     EXPECT_EQ(LastLog(), "Error in settings page: the name is not valid UTF-8 text");
-    EXPECT_TRUE(Shows("ui: Files | Loaded TAS | Controls | Settings"));
+    EXPECT_TRUE(Shows("ui: Files | Loaded TAS | Inputs | Controls | Settings"));
     Tab("Controls");
     EXPECT_TRUE(Shows("ui: 1.000 [at 19%] | Replaying Speed"));
     Tab("Loaded TAS");
@@ -1031,3 +1079,177 @@ TEST_F(RecoveryUiTest, DiscardRemovesItAndADamagedJournalIsSetAside) {
 }
 
 } // namespace
+
+TEST_F(UiTest, InputsRowsShowEveryControlOfEachFrame) {
+    KnownRun();
+    OpenInputs();
+    EXPECT_EQ(Table(), (std::vector<std::string>{
+                           InputsHeader,
+                           "ui: 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0x0",
+                           "ui: 1 | 1 | -0.5 | 0.25 | 0.1 | -1 | 0.5 | -0.75 | 0 | 1 | 0 | 1 | 0 | "
+                           "0x200",
+                           "ui: T | 2 | 0.75 | 0 | 0 | 0 | 0 | 0 | 0 | 1 | 0 | 0 | 0 | 0 | 0x0",
+                           "ui: 3 | -1 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 1 | 0 | 1 | 0x80000000",
+                       }));
+    EXPECT_TRUE(Shows("ui: Selected: none"));
+    EXPECT_TRUE(Shows("ui: frames 0 to 3 | throttle | steer | pitch | yaw | roll"));
+    EXPECT_TRUE(Shows("ui: [x] Follow | 0 | Go to frame"));
+}
+
+// Recorded after a take-over and not applied yet: the new frames follow the
+// frames played before it, the run's frames they replace after them.
+TEST_F(UiTest, InputsPendingRowsFollowTheTakeOverFrame) {
+    LongRun(6);
+    Run().Data.TeleportFrames = {4};
+    host.RunLine("tas_start");
+    host.Wait(0.2);
+    Tick(2);
+    Tick(1, Input(0.25f, VehicleInputFlag::ActivateBoost)); // takes over at frame 2
+    Tick(1, Input(-0.25f));
+    host.Teleport(Vector{0.0f, 0.0f, 17.0f});
+    host.RunLine("tas_stop");
+    ASSERT_EQ(Run().CurrentFrame, 2u);
+    ASSERT_EQ(Run().PendingInputs.size(), 2u);
+    ASSERT_EQ(Run().PendingTeleportFrames, std::vector<uint64_t>{4});
+    OpenInputs();
+    EXPECT_TRUE(Shows("ui: > now | T teleport | + new, not applied | - replaced by Update"));
+    EXPECT_EQ(Table(), (std::vector<std::string>{
+                           InputsHeader,
+                           HalfRow(0),
+                           HalfRow(1),
+                           "ui: + | 2 | 0.25 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 1 | 0 | 0 | 0x0",
+                           "ui: + | 3 | -0.25 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0x0",
+                           HalfRow(2, "-"),
+                           HalfRow(3, "-"),
+                           HalfRow(4, "T-"),
+                           HalfRow(5, "-"),
+                       }));
+    // They are not the run's frames yet: a click picks none of them.
+    Click("+");
+    EXPECT_TRUE(Shows("ui: Selected: none"));
+
+    host.RunLine("tas_update");
+    EXPECT_EQ(Table(), (std::vector<std::string>{
+                           InputsHeader,
+                           HalfRow(0),
+                           HalfRow(1),
+                           "ui: 2 | 0.25 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 1 | 0 | 0 | 0x0",
+                           "ui: 3 | -0.25 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0x0",
+                       }));
+    EXPECT_FALSE(Shows("ui: > now | T teleport | + new, not applied | - replaced by Update"));
+}
+
+TEST_F(UiTest, InputsClickSelectsAFrameAndShiftClickARange) {
+    LongRun(20);
+    OpenInputs();
+    Click("12");
+    EXPECT_TRUE(Shows("ui: Selected: frame 12"));
+    EXPECT_TRUE(Shows(HalfRow(12, "", " [selected]")));
+    EXPECT_TRUE(Shows(HalfRow(13)));
+    Ui().HoldShift(true);
+    Click("15");
+    EXPECT_TRUE(Shows("ui: Selected: frames 12 to 15 (4)"));
+    Click("9"); // from the frame clicked without Shift
+    Ui().HoldShift(false);
+    EXPECT_TRUE(Shows("ui: Selected: frames 9 to 12 (4)"));
+    const auto table = Table();
+    EXPECT_EQ(std::count_if(table.begin(), table.end(),
+                            [](auto& line) { return line.find("[selected]") != line.npos; }),
+              4);
+    EXPECT_TRUE(Shows(HalfRow(8)));
+    EXPECT_TRUE(Shows(HalfRow(13)));
+    EXPECT_EQ(Plugin().InputsTab().Selected.First, 9u);
+    EXPECT_EQ(Plugin().InputsTab().Selected.Last, 12u);
+    Click("17");
+    EXPECT_TRUE(Shows("ui: Selected: frame 17"));
+    EXPECT_TRUE(Shows(HalfRow(12)));
+}
+
+TEST_F(UiTest, InputsGoToFrameScrollsThereAndSelectsIt) {
+    LongRun(5000);
+    OpenInputs();
+    EXPECT_FALSE(Shows(HalfRow(4321, "", " [selected]")));
+    Enter("Go to frame", "4321");
+    EXPECT_TRUE(Shows(HalfRow(4321, "", " [selected]")));
+    EXPECT_TRUE(Shows(HalfRow(4320)));
+    EXPECT_TRUE(Shows("ui: Selected: frame 4321"));
+    EXPECT_TRUE(Shows("ui: frames 4171 to 4470 | throttle | steer | pitch | yaw | roll"));
+    EXPECT_FALSE(Shows(HalfRow(0)));
+    // The graph stays with the selection while the table scrolls away.
+    ASSERT_EQ(Ui().Scroll("Gyrolog/Inputs", -100), "");
+    EXPECT_FALSE(Shows(HalfRow(4321, "", " [selected]")));
+    EXPECT_TRUE(Shows(HalfRow(4240)));
+    EXPECT_TRUE(Shows("ui: frames 4171 to 4470 | throttle | steer | pitch | yaw | roll"));
+    Enter("Go to frame", "99999"); // past the end: the last frame
+    EXPECT_TRUE(Shows(HalfRow(4999, "", " [selected]")));
+    EXPECT_TRUE(Shows("ui: [x] Follow | 4999 | Go to frame"));
+}
+
+TEST_F(UiTest, InputsFollowKeepsTheReplayedFrameInView) {
+    LongRun(3000);
+    OpenInputs();
+    host.RunLine("tas_start");
+    host.Wait(0.2);
+    Tick(1000);
+    ASSERT_EQ(Run().State, TasState::Replaying);
+    ASSERT_EQ(Run().LiveFrame, 1000u);
+    Ui().Frame();
+    EXPECT_TRUE(Shows(HalfRow(1000, ">")));
+    EXPECT_TRUE(Shows("ui: frames 850 to 1149 | throttle | steer | pitch | yaw | roll"));
+    Tick(1500);
+    Ui().Frame();
+    EXPECT_TRUE(Shows(HalfRow(2500, ">")));
+    EXPECT_FALSE(Shows(HalfRow(1000)));
+
+    Click("Follow");
+    EXPECT_TRUE(Shows("ui: [ ] Follow | 0 | Go to frame"));
+    Tick(100);
+    Ui().Frame();
+    EXPECT_FALSE(Shows(HalfRow(2600, ">")));
+    EXPECT_TRUE(Shows(HalfRow(2500)));
+}
+
+TEST(InputsViewTest, RowsPutPendingFramesAfterTheTakeOverFrame) {
+    const inputs::RowLayout layout(10, 4, 3);
+    EXPECT_EQ(layout.Rows(), 13u);
+    const auto row = [&](uint64_t r) {
+        const inputs::Row at = layout.At(r);
+        return std::to_string(static_cast<int>(at.Kind)) + ":" + std::to_string(at.Frame) + ":" +
+               std::to_string(at.Index);
+    };
+    EXPECT_EQ(row(3), "0:3:3");
+    EXPECT_EQ(row(4), "1:4:0");
+    EXPECT_EQ(row(6), "1:6:2");
+    EXPECT_EQ(row(7), "2:4:4");
+    EXPECT_EQ(row(12), "2:9:9");
+    EXPECT_EQ(layout.RowOfRunFrame(3), 3u);
+    EXPECT_EQ(layout.RowOfRunFrame(4), 7u);
+    EXPECT_EQ(inputs::RowLayout(10, 0, 0).At(7).Kind, inputs::RowKind::Run);
+    EXPECT_EQ(inputs::RowLayout(3, 8, 2).TakeOver, 3u);
+}
+
+TEST(InputsViewTest, GraphWindowStaysWithinTheRows) {
+    const auto window = [](uint64_t center, uint64_t rows) {
+        const auto w = inputs::WindowAround(center, rows, 300);
+        return w.Empty() ? std::string("none")
+                         : std::to_string(w.First) + "-" + std::to_string(w.Last);
+    };
+    EXPECT_EQ(window(1000, 5000), "850-1149");
+    EXPECT_EQ(window(10, 5000), "0-299");
+    EXPECT_EQ(window(4990, 5000), "4700-4999");
+    EXPECT_EQ(window(9999, 5000), "4700-4999");
+    EXPECT_EQ(window(2, 4), "0-3");
+    EXPECT_EQ(window(0, 0), "none");
+}
+
+TEST(InputsViewTest, SelectionFitsARunThatShrank) {
+    inputs::Selection selection;
+    selection.Select(5, false);
+    selection.Select(9, true);
+    selection.Fit(8);
+    EXPECT_EQ(selection.Describe(), "Selected: frames 5 to 7 (3)");
+    selection.Fit(5);
+    EXPECT_EQ(selection.Describe(), "Selected: none");
+    selection.Select(4, true); // no anchor left: a frame alone
+    EXPECT_EQ(selection.Describe(), "Selected: frame 4");
+}

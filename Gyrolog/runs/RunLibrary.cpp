@@ -17,12 +17,22 @@ void LogLine(const std::string& text) {
 }
 
 // Lends the run's arrays to the copy being saved and takes them back when it
-// goes, also when the save fails: a save copies no frame. Only the game
-// thread, which saves, touches the arrays; the page never reads them.
+// goes, also when the save fails: a save copies no frame. The Inputs tab
+// reads them meanwhile where they are lent (lentTo); both moves are made
+// under the lock it reads them under.
 class ArraysLent {
 public:
-    ArraysLent(TasData& owner, TasData& borrower) : owner_(owner), borrower_(borrower) { Swap(); }
-    ~ArraysLent() { Swap(); }
+    ArraysLent(std::mutex& lock, const TasData*& lentTo, TasData& owner, TasData& borrower)
+        : lock_(lock), lentTo_(lentTo), owner_(owner), borrower_(borrower) {
+        std::lock_guard guard(lock_);
+        Swap();
+        lentTo_ = &borrower_;
+    }
+    ~ArraysLent() {
+        std::lock_guard guard(lock_);
+        Swap();
+        lentTo_ = nullptr;
+    }
     ArraysLent(const ArraysLent&) = delete;
     ArraysLent& operator=(const ArraysLent&) = delete;
 
@@ -33,6 +43,8 @@ private:
         owner_.Trace.swap(borrower_.Trace);
     }
 
+    std::mutex& lock_;
+    const TasData*& lentTo_;
     TasData& owner_;
     TasData& borrower_;
 };
@@ -92,7 +104,7 @@ void Gyrolog::SaveTas() {
     saved.AirSensitivity = LoadedTas.Data.AirSensitivity;
     saved.SteerSensitivity = LoadedTas.Data.SteerSensitivity;
     try {
-        const ArraysLent lent(LoadedTas.Data, saved);
+        const ArraysLent lent(LoadedTasLock, LentRun, LoadedTas.Data, saved);
         SaveRun(DataFolder, name, saved);
     } catch (const std::exception& e) {
         LogLine(fmt::format("Error saving file: {}", e.what()));

@@ -40,6 +40,15 @@ void Gyrolog::RenderSettingsTabs() {
         RenderLoadedTas();
         ImGui::EndTabItem();
     }
+    bool loaded = false;
+    {
+        std::lock_guard lock(LoadedTasLock);
+        loaded = LoadedTas.Data.Hitbox != HitboxType::Other;
+    }
+    if (loaded && ImGui::BeginTabItem("Inputs##Gyrolog")) {
+        RenderInputsTab();
+        ImGui::EndTabItem();
+    }
     if (ImGui::BeginTabItem("Controls##Gyrolog")) {
         RenderTasControls();
         ImGui::EndTabItem();
