@@ -11,6 +11,7 @@
 #include "bakkesmod/wrappers/canvaswrapper.h"
 #include "bakkesmod/wrappers/cvarmanagerwrapper.h"
 #include "bakkesmod/wrappers/cvarwrapper.h"
+#include "runs/FrameEdits.h"
 #include "runs/RecoveryWriter.h"
 #include "runs/RunCapture.h"
 #include "runs/RunHistory.h"
@@ -21,6 +22,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -272,6 +274,8 @@ private:
     // The Inputs tab: the run's frames as a table and a graph. Its state
     // (selection, follow, scroll requests) is touched only on the render thread.
     void RenderInputsTab();
+    void RenderFrameEditBar(const TasData& frames, bool live);
+    void EditFromPage(std::function<FrameEdit(const TasData&)> make);
     inputs::InputsTabState InputsTab;
 };
 

@@ -70,7 +70,7 @@ protected:
 
     // The Inputs tab's table is wider than the page opens: widened first.
     void OpenInputs() {
-        ASSERT_EQ(Ui().Resize("Gyrolog", 1200, 600), "");
+        ASSERT_EQ(Ui().Resize("Gyrolog", 1200, 700), "");
         Tab("Inputs");
     }
     // Four frames: one of every control at 0, one with each kind of value,
@@ -1163,6 +1163,64 @@ TEST_F(UiTest, InputsClickSelectsAFrameAndShiftClickARange) {
     Click("17");
     EXPECT_TRUE(Shows("ui: Selected: frame 17"));
     EXPECT_TRUE(Shows(HalfRow(12)));
+}
+
+TEST_F(UiTest, InputsEditBarEditsTheSelectionOneStepEach) {
+    LongRun(20);
+    OpenInputs();
+    EXPECT_TRUE(Shows("ui: throttle | Control | 0.00000 | Value | Set [disabled]"));
+    ASSERT_EQ(Ui().Hover("Set"), "");
+    EXPECT_EQ(Tooltip(), "Select a frame first");
+    Click("12");
+    Ui().HoldShift(true);
+    Click("14");
+    Ui().HoldShift(false);
+    Enter("Control", "stear");
+    ASSERT_EQ(Ui().Hover("Set"), "");
+    EXPECT_EQ(Tooltip(), "Not a control: type one of " + ControlNames());
+    Enter("Control", "steer");
+    Enter("Value", "0.5");
+    Click("Set");
+    Ui().Frame();
+    EXPECT_EQ(LastLog(), "Set steer to 0.5 on frames 12 to 14");
+    EXPECT_EQ(Run().Data.Inputs[11].Steer, 0.0f);
+    EXPECT_EQ(Run().Data.Inputs[14].Steer, 0.5f);
+
+    Click("Copy");
+    EXPECT_TRUE(Shows("ui: Copy | Paste over | Paste inserted | Copied: 3"));
+    Click("Delete");
+    Ui().Frame();
+    EXPECT_EQ(LastLog(), "Deleted frames 12 to 14");
+    ASSERT_EQ(Run().Data.Inputs.size(), 17u);
+    Click("2");
+    Click("Paste inserted");
+    Ui().Frame();
+    ASSERT_EQ(Run().Data.Inputs.size(), 20u);
+    EXPECT_EQ(Run().Data.Inputs[2].Steer, 0.5f);
+    EXPECT_EQ(Run().Data.Inputs[5].Steer, 0.0f);
+    Enter("Control", "jump");
+    Click("Toggle");
+    Ui().Frame();
+    EXPECT_EQ(Run().Data.Inputs[2].Flags, VehicleInputFlag::Jump);
+    Click("Insert neutral");
+    Ui().Frame();
+    ASSERT_EQ(Run().Data.Inputs.size(), 21u);
+    EXPECT_EQ(Run().Data.Inputs[2].Throttle, 0.0f);
+
+    // Each edit is a step: undone back to the run as it was.
+    for (int undo = 0; undo < 5; ++undo) {
+        host.RunLine("tas_undo");
+    }
+    ASSERT_EQ(Run().Data.Inputs.size(), 20u);
+    EXPECT_EQ(Run().Data.Inputs[14].Steer, 0.0f);
+    EXPECT_EQ(LastLog(), "Undone: set steer to 0.5 on frames 12 to 14");
+
+    host.RunLine("tas_start");
+    host.Wait(0.2);
+    EXPECT_TRUE(Shows("ui: 1 | Insert copies [disabled] | Insert neutral [disabled] | Delete "
+                      "[disabled]"));
+    ASSERT_EQ(Ui().Hover("Delete"), "");
+    EXPECT_EQ(Tooltip(), "Stop the TAS before editing");
 }
 
 TEST_F(UiTest, InputsGoToFrameScrollsThereAndSelectsIt) {

@@ -23,7 +23,7 @@ const std::array<ImU32, inputs::GraphedControls.size()> ControlColours = {
     IM_COL32(230, 200, 60, 255), // yaw
     IM_COL32(200, 110, 230, 255) // roll
 };
-constexpr const char* ControlNames[] = {"throttle", "steer", "pitch", "yaw", "roll"};
+constexpr const char* GraphedNames[] = {"throttle", "steer", "pitch", "yaw", "roll"};
 const ImU32 FlagColour = IM_COL32(200, 200, 200, 255);
 const ImU32 LiveColour = IM_COL32(255, 170, 0, 255);
 const ImU32 LiveRowColour = IM_COL32(255, 170, 0, 70);
@@ -121,8 +121,7 @@ void Gyrolog::RenderInputsTab() {
         view.Follow = view.Follow && !live; // the frame asked for stays in view
     }
     ImGui::TextUnformatted(view.Selected.Describe().c_str());
-    // The edit toolbar goes here, on the selection's line: its buttons act on
-    // frames view.Selected.First to view.Selected.Last of the run.
+    RenderFrameEditBar(frames, live);
 
     // The graph: the five analog controls from -1 (bottom) to 1 (top) over
     // the frames around the selection, the current frame or the table's view,
@@ -215,7 +214,7 @@ void Gyrolog::RenderInputsTab() {
         }
         for (size_t k = 0; k < inputs::GraphedControls.size(); ++k) {
             ImGui::SameLine(0, -1);
-            ImGui::TextColored(ImColor(ControlColours[k]), "%s", ControlNames[k]);
+            ImGui::TextColored(ImColor(ControlColours[k]), "%s", GraphedNames[k]);
         }
     }
     ImGui::TextUnformatted("> now");

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace inputs {
 
@@ -96,6 +97,12 @@ struct InputsTabState {
     std::optional<uint64_t> ScrollToRow; // asked for, done in the next table frame
     uint64_t ViewFirstRow = 0;           // the rows the table showed last frame
     uint64_t ViewLastRow = 0;
+    // The edit bar: the control Set writes (its CSV name) and its value, the
+    // frames Insert adds, and the frames Copy took.
+    std::string EditControl = "throttle";
+    float EditValue = 0.0f;
+    int32_t InsertCount = 1;
+    std::vector<VehicleInput> Clipboard;
 };
 
 } // namespace inputs
