@@ -41,7 +41,8 @@ add_executable(gyrolog_windows_tests
     tests/TasTest.cpp
     tests/TasFormatTest.cpp
     tests/RunFolderTest.cpp
-    tests/RunTextTest.cpp)
+    tests/RunTextTest.cpp
+    Gyrolog/ui/InputsView.cpp)
 target_include_directories(gyrolog_windows_tests PRIVATE tests)
 target_link_libraries(gyrolog_windows_tests PRIVATE gyrolog_runtext gtest gtest_main)
 target_compile_options(gyrolog_windows_tests PRIVATE ${GYROLOG_WARNINGS})
