@@ -213,10 +213,11 @@ protected:
     }
 
     // Plays the lines in gyrolog-sim on its own folder, waits until its
-    // journal holds at least minFrames of the run and its take-over with
-    // minPending frames, or the applied run when that is asked, and crashes it.
+    // journal holds at least minFrames of the run and its take-over at
+    // takeOverFrame with minPending frames, or the applied run when that is
+    // asked, and crashes it.
     void PlayAndCrash(const std::vector<std::string>& lines, uint64_t minFrames,
-                      uint64_t minPending = 0, bool applied = false) {
+                      uint64_t minPending = 0, bool applied = false, uint64_t takeOverFrame = 0) {
         const std::string command =
             std::string(GYROLOG_SIM_PATH) + " --data " + crashFolder.string() + " >/dev/null 2>&1";
         FILE* game = popen(command.c_str(), "w");
@@ -230,7 +231,8 @@ protected:
         for (int tries = 0; tries < 2000; ++tries) {
             const auto held = Journaled();
             if (held && RecoveredFrames(*held) >= minFrames &&
-                held->PendingInputs.size() >= minPending && held->InputsApplied == applied) {
+                held->PendingInputs.size() >= minPending && held->InputsApplied == applied &&
+                (applied || held->CurrentFrame == takeOverFrame)) {
                 break;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -339,10 +341,11 @@ TEST_F(CrashRecoveryTest, ACrashInTheMiddleOfATakeOverKeepsTheRunAndMostOfTheTak
     ASSERT_GT(recorded.currentFrame, 50u); // taken over inside the run
     ASSERT_LT(recorded.currentFrame, 300u);
     ASSERT_GE(recorded.pending.size(), 150u);
-    // The applied run alone is longer than the frames asked for: wait for
-    // the take-over's full blocks too.
+    // The run's first recording, before its Update, is a take-over too: wait
+    // for this one's full blocks.
     PlayAndCrash(lines, 0,
-                 recorded.pending.size() / RecordingBlock::Capacity * RecordingBlock::Capacity);
+                 recorded.pending.size() / RecordingBlock::Capacity * RecordingBlock::Capacity,
+                 false, recorded.currentFrame);
     EXPECT_LT(RecoverAndCompare(recorded), RecordingBlock::Capacity);
 }
 
