@@ -84,10 +84,12 @@ void Gyrolog::RegisterConsoleCommands() {
         [this](std::vector<std::string>) { Guarded("tas_changespeed", [&] { ToggleSpeed(); }); },
         "Toggle speed between replay and record speed", 0);
     cvarManager->registerNotifier(
-        "tas_undo", [this](std::vector<std::string>) { Guarded("tas_undo", [&] { Undo(); }); },
+        "tas_undo",
+        [this](std::vector<std::string>) { Guarded("tas_undo", [&] { Editor.Undo(); }); },
         "Undo the last change to the loaded TAS", 0);
     cvarManager->registerNotifier(
-        "tas_redo", [this](std::vector<std::string>) { Guarded("tas_redo", [&] { Redo(); }); },
+        "tas_redo",
+        [this](std::vector<std::string>) { Guarded("tas_redo", [&] { Editor.Redo(); }); },
         "Redo the last undone change", 0);
     cvarManager->registerNotifier(
         "tas_recover",
@@ -109,19 +111,19 @@ void Gyrolog::RegisterConsoleCommands() {
     cvarManager->registerNotifier(
         "tas_setinput",
         [this](std::vector<std::string> args) {
-            Guarded("tas_setinput", [&] { SetInputCommand(args); });
+            Guarded("tas_setinput", [&] { Editor.SetInputCommand(args); });
         },
         "Set a control on frames FROM to TO: tas_setinput FROM TO CONTROL VALUE", 0);
     cvarManager->registerNotifier(
         "tas_insertframes",
         [this](std::vector<std::string> args) {
-            Guarded("tas_insertframes", [&] { InsertFramesCommand(args); });
+            Guarded("tas_insertframes", [&] { Editor.InsertFramesCommand(args); });
         },
         "Insert frames: tas_insertframes AT COUNT [neutral|copy]", 0);
     cvarManager->registerNotifier(
         "tas_deleteframes",
         [this](std::vector<std::string> args) {
-            Guarded("tas_deleteframes", [&] { DeleteFramesCommand(args); });
+            Guarded("tas_deleteframes", [&] { Editor.DeleteFramesCommand(args); });
         },
         "Delete frames FROM to TO: tas_deleteframes FROM TO", 0);
 }

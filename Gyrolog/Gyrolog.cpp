@@ -8,7 +8,7 @@ std::shared_ptr<CVarManagerWrapper> GlobalCvarManager;
 
 Gyrolog::Gyrolog() {
     LoadedTas.Reset();
-    SetJournalBase(LoadedTas.Name, std::nullopt);
+    Editor.SetJournalBase(LoadedTas.Name, std::nullopt);
 }
 
 Gyrolog::~Gyrolog() {
@@ -21,6 +21,7 @@ Gyrolog::~Gyrolog() {
 void Gyrolog::onLoad() {
     // The host answers the data folder only through the live game handle.
     DataFolder = gameWrapper->GetDataFolder() / "Gyrolog";
+    Editor.SetDataFolder(DataFolder);
     GlobalCvarManager = cvarManager;
     RefreshInFreeplay();
     gameWrapper->RegisterDrawable([this](CanvasWrapper canvas) {
@@ -33,14 +34,14 @@ void Gyrolog::onLoad() {
     RegisterConsoleCommands();
     RegisterHooks();
     PrepareRunFolder();
-    Journal.Start();
+    Editor.StartJournal();
     Guarded("recovery", [&] { FindRecoveries(); });
 }
 
 void Gyrolog::onUnload() {
     gameWrapper->UnregisterDrawables();
     Stop();
-    KeepForRecovery();
+    Editor.KeepForRecovery();
 }
 
 std::string Gyrolog::GetPluginName() {
@@ -58,6 +59,18 @@ BallWrapper Gyrolog::CurrentBall() {
     return server ? server.GetBall() : BallWrapper(0);
 }
 
-void Gyrolog::ShowToast(const std::string& text, uint8_t type) {
-    gameWrapper->Toast("Gyrolog", text, "default", 3.5f, type, 290.0f, 60.0f);
+void Gyrolog::ShowToast(const std::string& text, ToastKind kind) {
+    gameWrapper->Toast("Gyrolog", text, "default", 3.5f, static_cast<uint8_t>(kind), 290.0f, 60.0f);
+}
+
+void Gyrolog::EditorHost::Log(const std::string& text) {
+    Plugin.cvarManager->log(text);
+}
+
+void Gyrolog::EditorHost::Toast(const std::string& text, ToastKind kind) {
+    Plugin.ShowToast(text, kind);
+}
+
+void Gyrolog::EditorHost::StopRun() {
+    Plugin.Stop();
 }

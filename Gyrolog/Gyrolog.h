@@ -4,6 +4,7 @@
 // std::string and uintptr_t this brings.
 #include "bakkesmod/plugin/bakkesmodplugin.h"
 
+#include "ToastKind.h"
 #include "bakkesmod/plugin/PluginSettingsWindow.h"
 #include "bakkesmod/plugin/bakkesmodsdk.h"
 #include "bakkesmod/wrappers/GameObject/BallWrapper.h"
@@ -11,11 +12,10 @@
 #include "bakkesmod/wrappers/canvaswrapper.h"
 #include "bakkesmod/wrappers/cvarmanagerwrapper.h"
 #include "bakkesmod/wrappers/cvarwrapper.h"
+#include "editor/RunEditor.h"
 #include "runs/FrameEdits.h"
-#include "runs/RecoveryWriter.h"
 #include "runs/RunCapture.h"
 #include "runs/RunHistory.h"
-#include "runs/RunSplice.h"
 #include "runs/Tas.h"
 #include "runs/TasFile.h"
 #include "ui/InputsView.h"
@@ -82,8 +82,6 @@ private:
     void BeginDriftCheck();
     void CheckDrift(CarWrapper& car);
     void EndDriftCheck();
-    void PublishRunCheck(bool newRun); // takes LoadedTasLock
-    void DropStaleTrace();
     void OnDriftToleranceChanged(std::string oldValue, CVarWrapper variable);
     void Start();
     void RerecordCommand(const std::vector<std::string>& args);
@@ -120,7 +118,6 @@ private:
     std::shared_ptr<const std::vector<TasFile>> RunFiles();
     void SaveTas();
     void LoadTas(int index);
-    void ReplaceLoadedRun(ReplacedRun incoming, const std::string& what);
     void DeleteTas(int index);
 
     // Run capture and car check.
@@ -128,11 +125,6 @@ private:
     bool CheckCarSettings();
 
     // Recovery of unsaved work.
-    std::filesystem::path RecoveryFolder() const;
-    std::filesystem::path NewJournalPath() const;
-    void MarkUnsaved();
-    void SetJournalBase(const std::string& name, const std::optional<TasFile>& file);
-    void ReportJournalFailures();
     void FindRecoveries();
     void PublishRecoveries(std::vector<FoundRecovery> found);
     std::shared_ptr<const std::vector<FoundRecovery>> Recoveries();
@@ -140,37 +132,8 @@ private:
     void DiscardRecovery();
     void SetAsideRecovery(const std::filesystem::path& journal, const std::string& name,
                           const char* why);
-    void KeepForRecovery();
 
-    // History of the loaded run.
-    void Undo();
-    void Redo();
-    bool RefusedWhileRunning();
-    void ApplyStep(HistoryStep& step);
-    void UndoReplace();
-    void RedoReplace();
-    void SwapLoadedRun(ReplacedRun& in, ReplacedRun& out);
-    void JournalBroughtBack(const std::filesystem::path& leftJournal);
-    void PushStep(HistoryStep step);
-    void ThrowAwayPending();
-    void CommitStartsEdit(const StartingState& car, const StartingState& ball, uint64_t run);
-    void CommitRename(const std::string& oldName, uint64_t run);
-    void AfterChange();
-    void RejournalRun();
-    void JournalWholeTrace();
-    void JournalPending();
-    void PublishHistory();
-    // Frame edits. The console's tas_setinput, tas_insertframes and
-    // tas_deleteframes (and the page) work an edit out from the run
-    // (runs/FrameEdits.h) and make it through EditFrames, which refuses while
-    // the run plays or records.
-    bool FrameEditRefused();
-    void EditFrames(RunSplice change, const std::string& what);
-    void SetInputCommand(const std::vector<std::string>& args);
-    void InsertFramesCommand(const std::vector<std::string>& args);
-    void DeleteFramesCommand(const std::vector<std::string>& args);
-
-    void ShowToast(const std::string& text, uint8_t type);
+    void ShowToast(const std::string& text, ToastKind kind);
     void RefreshInFreeplay();
 
     // Settings page and overlay.
@@ -214,15 +177,6 @@ private:
     bool DriftChecking = false;  // this replay has a trace and has not drifted yet
     ReplayCheckView ReplayCheck; // what the page shows of the replay check
     std::filesystem::path DataFolder;
-    RecoveryWriter Journal;
-    JournalBase NextJournalBase; // what a journal begun now starts from
-    // Set when work begins that no file holds, cleared when the run is saved
-    // or replaced by a run a file holds.
-    bool RunUnsaved = false;
-    RunHistory History;
-    // Counts the runs loaded: a page edit made on one run is not recorded on
-    // the next.
-    std::atomic<uint64_t> RunGeneration = 0;
 
     // Shared with the render thread, which draws the settings page. The run
     // engine's per-tick path takes no lock: the page never touches what it
@@ -245,10 +199,21 @@ private:
     // thread takes it only briefly, to copy the editable ones, to swap in a
     // run read aside or to merge, never across file work.
     std::mutex LoadedTasLock;
-    // What Undo and Redo would take back or do again; empty when nothing.
-    // Published by the game thread under LoadedTasLock.
-    std::string UndoText;
-    std::string RedoText;
+    // The run editor's reach into the plugin: the console, toasts, the run
+    // engine's stop and the replay check the page shows.
+    struct EditorHost final : RunEditorHost {
+        explicit EditorHost(Gyrolog& plugin) : Plugin(plugin) {}
+        void Log(const std::string& text) override;
+        void Toast(const std::string& text, ToastKind kind) override;
+        void StopRun() override;
+        void PublishRunCheck(bool newRun) override; // takes LoadedTasLock
+        void DropStaleTrace() override;
+        Gyrolog& Plugin;
+    };
+    EditorHost Host{*this};
+    // The loaded run's history, frame edits, page edits, replacement and
+    // journal; its Undo and Redo texts are read under LoadedTasLock.
+    RunEditor Editor{LoadedTas, LoadedTasLock, Host};
     // While a save writes the run, its inputs and teleports are lent to the
     // copy it writes: the Inputs tab reads them there. Under LoadedTasLock.
     const TasData* LentRun = nullptr;
@@ -275,7 +240,6 @@ private:
     // (selection, follow, scroll requests) is touched only on the render thread.
     void RenderInputsTab();
     void RenderFrameEditBar(const TasData& frames, bool live);
-    void EditFromPage(std::function<FrameEdit(const TasData&)> make);
     inputs::InputsTabState InputsTab;
 };
 

@@ -113,7 +113,7 @@ void Gyrolog::RecordTick(CarWrapper& car, const VehicleInput& live) {
     const TraceEntry trace = TraceNow(car);
     LoadedTas.PendingInputs.push_back(live);
     LoadedTas.PendingTrace.push_back(trace);
-    Journal.Record(live, trace);
+    Editor.Record(live, trace);
     LoadedTas.LiveFrame = LoadedTas.CurrentFrame + LoadedTas.PendingInputs.size();
 }
 
@@ -138,8 +138,7 @@ void Gyrolog::TakeOver() {
         LoadedTas.PendHeldTicks(*held);
     }
     LoadedTas.InputsApplied = false;
-    MarkUnsaved();
-    Journal.TakeOver(LoadedTas.CurrentFrame, LoadedTas.NextTeleport);
+    Editor.TakeOverBegins();
     SetGameSpeed(*RecordSpeed);
     SpeedMode = 2;
 }

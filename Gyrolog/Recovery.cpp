@@ -15,15 +15,6 @@ void LogLine(const std::string& text) {
     }
 }
 
-// Unique without asking the disk, so a tick can start a journal.
-std::string NewJournalName() {
-    static uint64_t sequence = 0;
-    const auto now = std::chrono::system_clock::now().time_since_epoch();
-    return fmt::format("run-{}-{}.journal",
-                       std::chrono::duration_cast<std::chrono::microseconds>(now).count(),
-                       ++sequence);
-}
-
 struct ReadJournal {
     JournalReadResult result;
     std::unique_ptr<Tas> run = std::make_unique<Tas>();
@@ -38,37 +29,8 @@ ReadJournal ReadJournalFile(const fs::path& path) {
 
 } // namespace
 
-fs::path Gyrolog::RecoveryFolder() const {
-    return DataFolder / "recovery";
-}
-
-fs::path Gyrolog::NewJournalPath() const {
-    return RecoveryFolder() / NewJournalName();
-}
-
-void Gyrolog::MarkUnsaved() {
-    RunUnsaved = true;
-    if (!Journal.Active()) {
-        Journal.Begin(NewJournalPath(), NextJournalBase);
-    }
-}
-
-// Called where the loaded run becomes what a file holds, or a new run.
-void Gyrolog::SetJournalBase(const std::string& name, const std::optional<TasFile>& file) {
-    NextJournalBase.Name = name;
-    NextJournalBase.File = file;
-    NextJournalBase.Frames = LoadedTas.Data.Inputs.size();
-    NextJournalBase.Record = file ? std::string() : BaseRecord(name, LoadedTas.Data);
-}
-
-void Gyrolog::ReportJournalFailures() {
-    for (const std::string& failure : Journal.TakeFailures()) {
-        LogLine("Error keeping unsaved work for recovery: " + failure);
-    }
-}
-
 void Gyrolog::FindRecoveries() {
-    const fs::path folder = RecoveryFolder();
+    const fs::path folder = Editor.RecoveryFolder();
     std::error_code error;
     if (!fs::is_directory(folder, error)) {
         return;
@@ -93,7 +55,7 @@ void Gyrolog::FindRecoveries() {
             read.result.name, frames));
         ShowToast(fmt::format("Unsaved run {} found: Recover or Discard it on the Files tab",
                               read.result.name),
-                  2);
+                  ToastKind::Warning);
         found.push_back({read.result.name, frames, journal});
     }
     PublishRecoveries(std::move(found));
@@ -138,11 +100,11 @@ void Gyrolog::RecoverRun() {
     recovered.Data = std::move(run.Data);
     recovered.Unsaved = true;
     recovered.Pending = TakePending(run);
-    ReplaceLoadedRun(std::move(recovered), "recovery of " + recovery.Name);
-    Journal.Resume(recovery.Journal, read.result.validBytes);
+    Editor.ReplaceLoadedRun(std::move(recovered), "recovery of " + recovery.Name);
+    Editor.ResumeJournal(recovery.Journal, read.result.validBytes);
     const uint64_t frames = RecoveredFrames(LoadedTas);
     LogLine(fmt::format("Unsaved run {} recovered: {} frames", recovery.Name, frames));
-    ShowToast(recovery.Name + " recovered", 1);
+    ShowToast(recovery.Name + " recovered", ToastKind::Success);
 }
 
 void Gyrolog::DiscardRecovery() {
@@ -155,17 +117,4 @@ void Gyrolog::DiscardRecovery() {
     fs::remove(recovery.Journal);
     PublishRecoveries(std::vector<FoundRecovery>(found->begin() + 1, found->end()));
     LogLine(fmt::format("Unsaved run {} discarded", recovery.Name));
-}
-
-void Gyrolog::KeepForRecovery() {
-    if (RunUnsaved) {
-        std::string name;
-        {
-            std::lock_guard lock(LoadedTasLock);
-            name = LoadedTas.Name;
-        }
-        LogLine(fmt::format("Unsaved run {} kept for recovery", name));
-    }
-    Journal.Join();
-    ReportJournalFailures();
 }

@@ -65,7 +65,8 @@ void Gyrolog::CheckDrift(CarWrapper& car) {
     cvarManager->log(fmt::format("Replay drifted from the recording at frame {}: car {:.1f} uu, "
                                  "ball {:.1f} uu away",
                                  frame, carAway, ballAway));
-    ShowToast("Replay drifted from the recording at frame " + std::to_string(frame), 2);
+    ShowToast("Replay drifted from the recording at frame " + std::to_string(frame),
+              ToastKind::Warning);
 }
 
 // A take-over or a stop ends the replay: what was checked up to here was faithful.
@@ -79,32 +80,33 @@ void Gyrolog::EndDriftCheck() {
     ReplayCheck.Last = ReplayCheckView::Faithful;
 }
 
-void Gyrolog::PublishRunCheck(bool newRun) {
+void Gyrolog::EditorHost::PublishRunCheck(bool newRun) {
+    ReplayCheckView& check = Plugin.ReplayCheck;
     {
         // The page reads the two counts under the run editor's lock: it never
         // sees one of them changed without the other.
-        std::lock_guard lock(LoadedTasLock);
-        ReplayCheck.TraceFrames = LoadedTas.Data.TracedFrames();
-        ReplayCheck.RunFrames = LoadedTas.Data.Inputs.size();
+        std::lock_guard lock(Plugin.LoadedTasLock);
+        check.TraceFrames = Plugin.LoadedTas.Data.TracedFrames();
+        check.RunFrames = Plugin.LoadedTas.Data.Inputs.size();
     }
     if (newRun) {
-        DriftChecking = false;
-        ReplayCheck.Last = ReplayCheckView::NoReplay;
-        ReplayCheck.Frame = 0;
+        Plugin.DriftChecking = false;
+        check.Last = ReplayCheckView::NoReplay;
+        check.Frame = 0;
     }
 }
 
 // The run editor marked the trace stale (it changed a starting state): the
 // game thread, which reads the trace while replaying, drops it. A run loaded
 // or created since holds a fresh mark and keeps its trace.
-void Gyrolog::DropStaleTrace() {
-    if (!LoadedTas.Data.TraceStale.exchange(false)) {
+void Gyrolog::EditorHost::DropStaleTrace() {
+    if (!Plugin.LoadedTas.Data.TraceStale.exchange(false)) {
         return;
     }
-    LoadedTas.DropTrace();
-    if (DriftChecking) {
-        DriftChecking = false;
-        ReplayCheck.Last = ReplayCheckView::Unchecked;
+    Plugin.LoadedTas.DropTrace();
+    if (Plugin.DriftChecking) {
+        Plugin.DriftChecking = false;
+        Plugin.ReplayCheck.Last = ReplayCheckView::Unchecked;
     }
     PublishRunCheck(false);
 }

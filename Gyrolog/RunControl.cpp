@@ -16,8 +16,7 @@ void Gyrolog::Stop() {
     ++StopCount;
     LoadedTas.RerecordFrame.reset(); // a re-record stopped before its frame ends as a replay
     EndDriftCheck();
-    Journal.HandOver(); // a recording that ends is kept up to its last tick
-    PublishHistory();   // a take-over it ends is the change an undo takes back
+    Editor.RunStopped(); // journals what it recorded; its take-over is the one to undo
     // A run may already be Stopped with its speed in force: a restart
     // inside its first 0.2 s, a reset, a replay that never began.
     if (LoadedTas.State == TasState::Stopped && SpeedMode == 0) {
@@ -33,22 +32,7 @@ void Gyrolog::RestoreNormalSpeed() {
 }
 
 void Gyrolog::UpdateInputs() {
-    if (LoadedTas.State != TasState::Stopped || LoadedTas.InputsApplied) {
-        return;
-    }
-    RunSplice undo = MergeUndo(LoadedTas);
-    const std::string what = fmt::format("update at frame {}, {} frames replaced by {}", undo.At,
-                                         undo.Inputs.size(), undo.Removed);
-    {
-        std::lock_guard lock(LoadedTasLock); // the page reads the frames under it
-        LoadedTas.MergePending();
-    }
-    History.Push(HistoryStep(what, std::move(undo)));
-    Journal.Merge();
-    ReportJournalFailures();
-    PublishRunCheck(false);
-    PublishHistory();
-    ShowToast("New inputs applied", 0);
+    Editor.Update();
 }
 
 // A re-record's replay up to its frame toggles between the seek speed and

@@ -37,14 +37,14 @@ void Gyrolog::RerecordCommand(const std::vector<std::string>& args) {
                 ? "tas_rerecordfrom takes a frame number of 0 or more, not " + text
                 : "tas_rerecordfrom takes one frame number, as in tas_rerecordfrom 120";
         cvarManager->log(problem);
-        ShowToast(problem, 3);
+        ShowToast(problem, ToastKind::Error);
         return;
     }
     uint64_t frame = 0;
     if (std::from_chars(text.data(), text.data() + text.size(), frame).ec != std::errc()) {
         const std::string problem = PastTheEnd(text, LoadedTas.Data.Inputs.size()); // too long
         cvarManager->log(problem);
-        ShowToast(problem, 3);
+        ShowToast(problem, ToastKind::Error);
         return;
     }
     RerecordFrom(frame);
@@ -55,7 +55,7 @@ void Gyrolog::RerecordFrom(uint64_t frame) {
     if (frame > frames) {
         const std::string problem = PastTheEnd(std::to_string(frame), frames);
         cvarManager->log(problem);
-        ShowToast(problem, 3);
+        ShowToast(problem, ToastKind::Error);
         return;
     }
     StartRun(frame);
@@ -128,8 +128,7 @@ void Gyrolog::BeginReplay() {
         return;
     }
     if (!LoadedTas.InputsApplied) {
-        Journal.DropPending();
-        ThrowAwayPending(); // kept as a step an undo brings back
+        Editor.ThrowAwayPending(); // kept as a step an undo brings back
     }
     LoadedTas.State = TasState::Replaying;
     LoadedTas.LiveFrame = 0;
@@ -184,7 +183,7 @@ void Gyrolog::OnTeleport(std::string) {
             return;
         }
         tas.PendingTeleportFrames.push_back(tas.CurrentFrame + tas.PendingInputs.size());
-        Journal.Teleport(tas.PendingTeleportFrames.back());
+        Editor.Teleport(tas.PendingTeleportFrames.back());
         break;
     case TasState::Stopped:
         break;

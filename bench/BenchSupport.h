@@ -13,7 +13,7 @@ struct GyrologTestAccess {
         plugin.OnSetVehicleInput(car, params, std::move(eventName));
     }
     void UpdateInputs() { plugin.UpdateInputs(); }
-    const RunHistory& History() { return plugin.History; }
+    const RunHistory& History() { return plugin.Editor.History(); }
     void BeginDriftCheck() { plugin.BeginDriftCheck(); }
     void SaveTas() { plugin.SaveTas(); }
     void LoadTas(int index) { plugin.LoadTas(index); }

@@ -23,8 +23,10 @@ struct GyrologTestAccess {
     const std::filesystem::path& DataFolder() { return plugin.DataFolder; }
     bool ReplaySpeedMirror() { return static_cast<bool>(plugin.ReplaySpeed); }
     const ReplayCheckView& ReplayCheck() { return plugin.ReplayCheck; }
-    bool Unsaved() { return plugin.RunUnsaved; }
-    const RunHistory& History() { return plugin.History; }
+    bool Unsaved() { return plugin.Editor.Unsaved(); }
+    const RunHistory& History() { return plugin.Editor.History(); }
+    RunEditor& Editor() { return plugin.Editor; }
+    std::mutex& RunLock() { return plugin.LoadedTasLock; }
     inputs::InputsTabState& InputsTab() { return plugin.InputsTab; }
 
     void CreateNewTas(const std::string& name) { plugin.CreateNewTas(name); }

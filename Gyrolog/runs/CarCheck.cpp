@@ -23,7 +23,7 @@ bool Gyrolog::CheckCarSettings() {
     if (detected != data.Hitbox) {
         ShowToast(std::string(HitboxName(data.Hitbox)) + " hitbox expected, " +
                       HitboxName(detected) + " hitbox detected",
-                  3);
+                  ToastKind::Error);
         return false;
     }
     // Exact comparisons: a NaN on either side is a mismatch.
@@ -31,14 +31,14 @@ bool Gyrolog::CheckCarSettings() {
     if (!(air == data.AirSensitivity)) {
         ShowToast(SixDecimals(data.AirSensitivity) + " air sensitivity expected, " +
                       SixDecimals(air) + " air sensitivity detected",
-                  3);
+                  ToastKind::Error);
         return false;
     }
     const float steer = gameWrapper->GetSettings().GetGamepadSettings().SteeringSensitivity;
     if (!(steer == data.SteerSensitivity)) {
         ShowToast(SixDecimals(data.SteerSensitivity) + " steer sensitivity expected, " +
                       SixDecimals(steer) + " steer sensitivity detected",
-                  3);
+                  ToastKind::Error);
         return false;
     }
     return true;

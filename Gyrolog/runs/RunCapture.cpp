@@ -17,26 +17,26 @@ std::optional<HitboxType> DetectHitboxType(CarWrapper car) {
 
 void Gyrolog::CreateNewTas(const std::string& name) {
     if (!gameWrapper->IsInFreeplay()) {
-        ShowToast("Load into freeplay to make a new TAS", 3);
+        ShowToast("Load into freeplay to make a new TAS", ToastKind::Error);
         return;
     }
     RefreshTasFiles();
     for (const auto& file : *RunFiles()) {
         if (file.Name == name) {
-            ShowToast(name + " already exists, new TAS not created", 3);
+            ShowToast(name + " already exists, new TAS not created", ToastKind::Error);
             return;
         }
     }
     CarWrapper car = gameWrapper->GetLocalCar();
     if (!car) {
-        ShowToast("Can't find car information new TAS not created", 3);
+        ShowToast("Can't find car information new TAS not created", ToastKind::Error);
         return;
     }
     const GamepadSettings gamepad = gameWrapper->GetSettings().GetGamepadSettings();
     const auto hitbox = DetectHitboxType(car);
     if (!hitbox) {
         ShowToast("Couldn't identify hitbox type, make sure you're in freeplay and not in a replay",
-                  3);
+                  ToastKind::Error);
         return;
     }
 
@@ -54,14 +54,10 @@ void Gyrolog::CreateNewTas(const std::string& name) {
     if (ballStart) {
         captured.Data.BallStart = *ballStart;
     }
-    ReplaceLoadedRun(std::move(captured), "new TAS " + name);
-    {
-        std::lock_guard lock(LoadedTasLock); // the run editor may be editing the new run
-        SetJournalBase(name, std::nullopt);
-    }
-    PublishRunCheck(true);
-    ShowToast("TAS " + name + " created", 1);
+    Editor.ReplaceLoadedRun(std::move(captured), "new TAS " + name);
+    Editor.SetJournalBase(name, std::nullopt);
+    ShowToast("TAS " + name + " created", ToastKind::Success);
     if (!ballStart) {
-        ShowToast("Couldn't retrieve ball information. TAS created without it", 2);
+        ShowToast("Couldn't retrieve ball information. TAS created without it", ToastKind::Warning);
     }
 }

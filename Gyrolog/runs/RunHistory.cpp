@@ -88,9 +88,8 @@ HistoryStep* RunHistory::ToRedo() {
     return Done < Steps.size() ? &Steps[Done] : nullptr;
 }
 
-void RunHistory::PushUndone(HistoryStep step) {
-    Steps.erase(Steps.begin() + static_cast<std::ptrdiff_t>(Done), Steps.end());
-    Steps.push_back(std::move(step));
+void RunHistory::InsertUndone(HistoryStep step) {
+    Steps.insert(Steps.begin() + static_cast<std::ptrdiff_t>(Done), std::move(step));
     DropOldestBeyondLimits();
 }
 
@@ -107,6 +106,11 @@ void RunHistory::AppendUndone(std::deque<HistoryStep> steps) {
     for (HistoryStep& step : steps) {
         Steps.push_back(std::move(step));
     }
+    DropOldestBeyondLimits();
+}
+
+void RunHistory::AppendUndone(HistoryStep step) {
+    Steps.push_back(std::move(step));
     DropOldestBeyondLimits();
 }
 
@@ -143,8 +147,13 @@ size_t RunHistory::Bytes() const {
     return bytes;
 }
 
+std::vector<std::string> RunHistory::TakeForgotten() {
+    return std::exchange(Forgotten, {});
+}
+
 void RunHistory::DropOldestBeyondLimits() {
     while (!Steps.empty() && (Size() > MaxSteps || Bytes() > MaxBytes)) {
+        Forgotten.push_back(std::move(Steps.front().What));
         Steps.pop_front();
         if (Done > 0) {
             --Done;

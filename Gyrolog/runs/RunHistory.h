@@ -78,12 +78,13 @@ public:
     // After the step ToUndo or ToRedo gave was applied.
     void Undone() { --Done; }
     void Redone() { ++Done; }
-    // Puts a step first among the undone ones, dropping those there.
-    void PushUndone(HistoryStep step);
+    // Puts a step first among the undone ones, keeping those there.
+    void InsertUndone(HistoryStep step);
     // The undone steps, first to redo first, leaving none.
     std::deque<HistoryStep> TakeUndone();
-    // Steps to redo again, after the done ones.
+    // Steps to redo again, after the undone ones.
     void AppendUndone(std::deque<HistoryStep> steps);
+    void AppendUndone(HistoryStep step);
     // Removes and returns the step ToRedo gives; the history keeps the
     // steps before it.
     HistoryStep TakeRedo();
@@ -92,11 +93,14 @@ public:
 
     size_t Size() const;
     size_t Bytes() const;
+    // What the steps dropped beyond the limits did, since the last call.
+    std::vector<std::string> TakeForgotten();
 
 private:
     void DropOldestBeyondLimits();
 
     std::deque<HistoryStep> Steps;
+    std::vector<std::string> Forgotten;
     size_t Done = 0; // Steps[0, Done) are done, the rest undone
 };
 

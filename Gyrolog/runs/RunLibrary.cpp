@@ -97,7 +97,7 @@ void Gyrolog::SaveTas() {
         saved.BallStart = LoadedTas.Data.BallStart;
     }
     if (name.empty()) {
-        ShowToast("TAS name can't be empty", 3);
+        ShowToast("TAS name can't be empty", ToastKind::Error);
         return;
     }
     saved.Hitbox = LoadedTas.Data.Hitbox;
@@ -108,20 +108,15 @@ void Gyrolog::SaveTas() {
         SaveRun(DataFolder, name, saved);
     } catch (const std::exception& e) {
         LogLine(fmt::format("Error saving file: {}", e.what()));
-        ShowToast("Error saving file, check logs", 3);
+        ShowToast("Error saving file, check logs", ToastKind::Error);
         return;
     }
-    SetJournalBase(name, TasFile{name, RunFilePath(DataFolder, name)});
-    if (LoadedTas.InputsApplied) { // a pending take-over is still kept for recovery
-        Journal.Remove();
-        RunUnsaved = false;
-    }
-    ReportJournalFailures();
-    ShowToast(name + " saved to file", 1);
+    Editor.RunSaved(name);
+    ShowToast(name + " saved to file", ToastKind::Success);
     if (!LoadedTas.InputsApplied) {
         LogLine(fmt::format("{} saved without the take-over of {} frames, which is not applied",
                             name, LoadedTas.PendingInputs.size()));
-        ShowToast("Saved without the take-over: Update first to keep it", 2);
+        ShowToast("Saved without the take-over: Update first to keep it", ToastKind::Warning);
     }
 }
 
@@ -143,7 +138,7 @@ void Gyrolog::LoadTas(int index) {
         }
     } catch (const std::exception& e) {
         LogLine(fmt::format("Error loading file: {}", e.what()));
-        ShowToast("Error loading file, check logs", 3);
+        ShowToast("Error loading file, check logs", ToastKind::Error);
         return;
     }
     const TasReadResult& result = loaded.file;
@@ -153,29 +148,25 @@ void Gyrolog::LoadTas(int index) {
         break;
     case ReadOutcome::Rejected:
         LogLine("Not a recognized tas, make sure your plugin is up to date and file is a tas file");
-        ShowToast("Error loading file, check logs", 3);
+        ShowToast("Error loading file, check logs", ToastKind::Error);
         return;
     case ReadOutcome::TooLarge:
         LogLine(fmt::format("Error loading file: {}", result.error));
-        ShowToast("Error loading file, check logs", 3);
+        ShowToast("Error loading file, check logs", ToastKind::Error);
         return;
     }
     ReplacedRun incoming;
     incoming.Data = std::move(loaded.data);
     incoming.Name = file.Name;
-    ReplaceLoadedRun(std::move(incoming), "load of " + file.Name);
-    {
-        std::lock_guard lock(LoadedTasLock);
-        SetJournalBase(file.Name, file);
-    }
+    Editor.ReplaceLoadedRun(std::move(incoming), "load of " + file.Name);
+    Editor.SetJournalBase(file.Name, file);
     if (!ignoredTrace.empty()) {
         LogLine(ignoredTrace);
     }
-    PublishRunCheck(true);
     if (result.outcome == ReadOutcome::CutShort) {
-        ShowToast(file.Name + " loaded, file was cut short", 2);
+        ShowToast(file.Name + " loaded, file was cut short", ToastKind::Warning);
     } else {
-        ShowToast(file.Name + " loaded", 1);
+        ShowToast(file.Name + " loaded", ToastKind::Success);
     }
 }
 
@@ -193,11 +184,12 @@ void Gyrolog::DeleteTas(int index) {
         if (deleted.traceLeft) {
             LogLine(fmt::format("Deleted {}, but its trace file {} stays: {}", file.Name,
                                 Utf8FromPath(deleted.traceLeft->path), deleted.traceLeft->why));
-            ShowToast(file.Name + " deleted, but not its trace file, check logs", 2);
+            ShowToast(file.Name + " deleted, but not its trace file, check logs",
+                      ToastKind::Warning);
         }
     } catch (const std::exception& e) {
         LogLine(fmt::format("Error deleting file: {}", e.what()));
-        ShowToast("Error deleting file, check logs", 3);
+        ShowToast("Error deleting file, check logs", ToastKind::Error);
     }
     PublishRunFiles(std::move(relisted));
 }

@@ -33,7 +33,7 @@ void Gyrolog::RenderFrameEditBar(const TasData& frames, bool live) {
     };
     auto defer = [this](std::function<FrameEdit(const TasData&)> make) {
         gameWrapper->Execute([this, make = std::move(make)](GameWrapper*) {
-            Guarded("frame edit", [&] { EditFromPage(make); });
+            Guarded("frame edit", [&] { Editor.EditFromPage(make); });
         });
     };
 
@@ -102,17 +102,4 @@ void Gyrolog::RenderFrameEditBar(const TasData& frames, bool live) {
     }
     ImGui::SameLine(0, -1);
     ImGui::TextUnformatted(("Copied: " + std::to_string(view.Clipboard.size())).c_str());
-}
-
-void Gyrolog::EditFromPage(std::function<FrameEdit(const TasData&)> make) {
-    if (FrameEditRefused()) {
-        return;
-    }
-    FrameEdit edit = make(LoadedTas.Data);
-    if (!edit.Change) {
-        cvarManager->log(edit.Error);
-        ShowToast(edit.Error, 3);
-        return;
-    }
-    EditFrames(std::move(*edit.Change), edit.What);
 }

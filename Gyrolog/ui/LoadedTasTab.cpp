@@ -167,7 +167,7 @@ void Gyrolog::RenderLoadedTas() {
     if (ImGui::Button("Save TAS##Gyrolog")) {
         const std::string name = LoadedTas.Name;
         if (name.empty()) {
-            ShowToast("TAS name can't be empty", 3);
+            ShowToast("TAS name can't be empty", ToastKind::Error);
         } else {
             std::error_code error;
             const bool exists = std::filesystem::exists(RunFilePath(DataFolder, name), error);
@@ -175,7 +175,7 @@ void Gyrolog::RenderLoadedTas() {
                 if (GlobalCvarManager) {
                     GlobalCvarManager->log(fmt::format("Error saving file: {}", error.message()));
                 }
-                ShowToast("Error saving file, check logs", 3);
+                ShowToast("Error saving file, check logs", ToastKind::Error);
             } else if (exists && CvarIsOn("tas_confirmoverwritefile")) {
                 ImGui::OpenPopup("Overwrite Confirm##Gyrolog");
             } else {
@@ -204,7 +204,7 @@ void Gyrolog::RenderLoadedTas() {
 // (no widget active any more), not one per keystroke; a rename is one step.
 void Gyrolog::CommitPageEdits(const Tas::DetailsEdit& edit, const StartingState& car,
                               const StartingState& ball) {
-    const uint64_t run = RunGeneration;
+    const uint64_t run = Editor.Generation();
     if (edit.StartsChanged && !StartsBeforeEdit) {
         StartsBeforeEdit = {car, ball};
         StartsEditRun = run;
@@ -213,27 +213,27 @@ void Gyrolog::CommitPageEdits(const Tas::DetailsEdit& edit, const StartingState&
         gameWrapper->Execute(
             [this, before = *StartsBeforeEdit, edited = StartsEditRun](GameWrapper*) {
                 Guarded("starting state edit",
-                        [&] { CommitStartsEdit(before.first, before.second, edited); });
+                        [&] { Editor.CommitStartsEdit(before.first, before.second, edited); });
             });
         StartsBeforeEdit.reset();
     }
     if (edit.RenamedFrom) {
         gameWrapper->Execute([this, oldName = *edit.RenamedFrom, run](GameWrapper*) {
-            Guarded("rename", [&] { CommitRename(oldName, run); });
+            Guarded("rename", [&] { Editor.CommitRename(oldName, run); });
         });
     }
 }
 
 void Gyrolog::RenderHistoryButtons() {
     auto historyButton = [this](const char* label, const std::string& what, const char* verb,
-                                const char* nothing, void (Gyrolog::*action)()) {
+                                const char* nothing, void (RunEditor::*action)()) {
         const bool none = what.empty();
         if (none) {
             ui::PushDisabled();
         }
         if (ImGui::Button(label) && !none) {
             gameWrapper->Execute(
-                [this, action, verb](GameWrapper*) { Guarded(verb, [&] { (this->*action)(); }); });
+                [this, action, verb](GameWrapper*) { Guarded(verb, [&] { (Editor.*action)(); }); });
         }
         if (none) {
             ui::TooltipWhenDisabled(true, nothing);
@@ -242,7 +242,7 @@ void Gyrolog::RenderHistoryButtons() {
             ImGui::SetTooltip("%s", (std::string(verb) + " " + what).c_str());
         }
     };
-    historyButton("Undo##Gyrolog", UndoText, "Undo", "Nothing to undo", &Gyrolog::Undo);
+    historyButton("Undo##Gyrolog", Editor.UndoText(), "Undo", "Nothing to undo", &RunEditor::Undo);
     ImGui::SameLine(0, -1);
-    historyButton("Redo##Gyrolog", RedoText, "Redo", "Nothing to redo", &Gyrolog::Redo);
+    historyButton("Redo##Gyrolog", Editor.RedoText(), "Redo", "Nothing to redo", &RunEditor::Redo);
 }
