@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <random>
 #include <sstream>
 
 namespace {
@@ -1063,6 +1064,35 @@ protected:
         return bytes.str();
     }
     std::string RunBytes() { return BytesOf(Run()); }
+    // With the take-over recorded and not applied, if any.
+    std::string StateBytes() {
+        std::string bytes = RunBytes();
+        if (!Run().InputsApplied) {
+            bytes += "pending at " + std::to_string(Run().CurrentFrame) + ':';
+            for (size_t i = 0; i < Run().PendingInputs.size(); ++i) {
+                bytes.append(reinterpret_cast<const char*>(&Run().PendingInputs[i]),
+                             sizeof(VehicleInput));
+            }
+        }
+        return bytes;
+    }
+    // Renames the run as the page does: in place under the lock, then committed.
+    void Rename(const std::string& name) {
+        std::string old;
+        {
+            std::lock_guard lock(Plugin().RunLock());
+            old = std::exchange(Run().Name, name);
+        }
+        Plugin().Editor().CommitRename(old, Plugin().Editor().Generation());
+    }
+    // Undoes or redoes until there is nothing left: how many it did.
+    int All(const char* line, const char* nothing) {
+        int done = 0;
+        for (host.RunLine(line); LastLog() != nothing && done < 1000; host.RunLine(line)) {
+            ++done;
+        }
+        return done;
+    }
     // Unloads the plugin and recovers its unsaved run in a new session on the
     // same folder: the recovered run's bytes and the session's log.
     std::pair<std::string, std::vector<std::string>> UnloadAndRecover() {
@@ -1197,6 +1227,101 @@ TEST_F(HistoryTest, AReplacedRunComesBackWithItsNameStateAndHistory) {
     EXPECT_FALSE(Plugin().Unsaved());
 }
 
+TEST_F(HistoryTest, UndoingATakeOverAnUndoBroughtBackKeepsWhatCanBeRedone) {
+    RecordDrive(200);
+    const std::string first = StateBytes();
+    host.RunLine("tas_rerecordfrom 100");
+    Tick(100 + 50);
+    host.RunLine("tas_stop");
+    StartReplay(); // throws the take-over away
+    host.RunLine("tas_stop");
+    host.RunLine("tas_setinput 0 5 steer 1");
+    const std::string last = StateBytes();
+    EXPECT_EQ(All("tas_undo", "Nothing to undo"), 4);
+    EXPECT_TRUE(Run().Data.Inputs.empty()) << "the run as it was captured";
+    EXPECT_EQ(All("tas_redo", "Nothing to redo"), 4);
+    EXPECT_EQ(StateBytes(), last);
+    All("tas_undo", "Nothing to undo");
+    host.RunLine("tas_redo");
+    EXPECT_EQ(StateBytes(), first);
+}
+
+// Whatever the changes, undoing them all gives the first run back and redoing
+// them all the last.
+TEST_F(HistoryTest, AnySequenceOfChangesIsUndoneAndRedoneWhole) {
+    for (unsigned seed = 1; seed <= 12; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        host.UnloadPlugin(); // each sequence from the empty run the plugin starts with
+        ASSERT_TRUE(host.LoadPlugin(exports));
+        std::mt19937 random(seed);
+        const auto below = [&](size_t n) { return n == 0 ? 0 : random() % n; };
+        const std::string prefix = "s" + std::to_string(seed);
+        CaptureRun(prefix);
+        const std::string first = StateBytes();
+        std::string last = first;
+        for (int op = 0; op < 50; ++op) {
+            const auto seen = [&] {
+                const RunEditor& editor = Plugin().Editor();
+                return StateBytes() + '|' + editor.UndoText() + '|' + editor.RedoText() + '|' +
+                       std::to_string(editor.History().Size());
+            };
+            const std::string before = seen();
+            const size_t frames = Run().Data.Inputs.size();
+            const std::string frame = std::to_string(below(frames));
+            switch (const unsigned kind = random() % 13) {
+            case 0: // thrown away
+            case 1: // pending
+                TakeOver(static_cast<int>(below(frames + 1)), 1 + static_cast<int>(below(20)));
+                if (kind == 0) {
+                    StartReplay();
+                    host.RunLine("tas_stop");
+                }
+                break;
+            case 2:
+                host.RunLine("tas_update");
+                break;
+            case 3:
+                host.RunLine("tas_setinput " + frame + ' ' + frame + " steer 0." +
+                             std::to_string(below(10)));
+                break;
+            case 4:
+                host.RunLine("tas_insertframes " + frame + ' ' + std::to_string(1 + below(5)) +
+                             (below(2) ? " copy" : ""));
+                break;
+            case 5:
+                host.RunLine("tas_deleteframes " + frame + ' ' + frame);
+                break;
+            case 6:
+                Rename(prefix + "r" + std::to_string(op));
+                break;
+            case 7:
+                if (below(2)) {
+                    Plugin().SaveTas();
+                    Plugin().RefreshTasFiles();
+                    Plugin().LoadTas(static_cast<int>(below(Plugin().Files().size())));
+                } else {
+                    Plugin().CreateNewTas(prefix + "n" + std::to_string(op));
+                }
+                break;
+            default:
+                host.RunLine(below(2) ? "tas_undo" : "tas_redo");
+                continue;
+            }
+            if (seen() != before) {
+                last = StateBytes();
+            }
+        }
+        All("tas_undo", "Nothing to undo");
+        EXPECT_EQ(StateBytes(), first);
+        All("tas_redo", "Nothing to redo");
+        EXPECT_EQ(StateBytes(), last);
+        for (const std::string& line : host.Logs()) {
+            EXPECT_FALSE(line.starts_with("History full")) << line;
+        }
+        host.ClearRecords();
+    }
+}
+
 TEST_F(HistoryTest, TheOldestStepsGoBeyondAHundred) {
     RecordDrive(10);
     for (int update = 0; update < 105; ++update) {
@@ -1204,6 +1329,8 @@ TEST_F(HistoryTest, TheOldestStepsGoBeyondAHundred) {
         host.RunLine("tas_update");
     }
     EXPECT_EQ(Plugin().History().Size(), 100u);
+    EXPECT_EQ(LastLog(), "History full: its oldest step, update at frame 14, 0 frames replaced "
+                         "by 1, is forgotten");
     for (int undo = 0; undo < 100; ++undo) {
         host.RunLine("tas_undo");
     }

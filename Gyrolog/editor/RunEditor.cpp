@@ -271,8 +271,8 @@ void RunEditor::JournalPending() {
     Journal.HandOver();
 }
 
-// A replacement is always its run's first step: undone, it is the last step
-// the run brought back can redo, after the ones that run had undone.
+// A replacement is always its run's first step: undone, it is the step the
+// run brought back can redo, after any that run has undone since.
 void RunEditor::UndoReplace() {
     HistoryStep first = Steps.TakeFirst();
     auto restored = std::move(std::get<std::unique_ptr<ReplacedRun>>(first.Change));
@@ -351,6 +351,7 @@ void RunEditor::ReplaceLoadedRun(ReplacedRun incoming, const std::string& what) 
     // an undo could bring back. A run loaded empty is a run like any other.
     const bool first = !RunPutIn && Run.Data.Hitbox == HitboxType::Other && !RunUnsaved &&
                        Steps.Size() == 0 && Run.InputsApplied;
+    Steps.TakeUndone(); // a new change: what was undone is done no more
     auto replaced = std::make_unique<ReplacedRun>();
     SwapLoadedRun(incoming, *replaced);
     if (!first) {
