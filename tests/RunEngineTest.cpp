@@ -1225,6 +1225,18 @@ TEST_F(HistoryTest, AReplacedRunComesBackWithItsNameStateAndHistory) {
     Say("tas_undo", "Undone: new TAS third");
     EXPECT_EQ(RunBytes(), recorded);
     EXPECT_FALSE(Plugin().Unsaved());
+
+    // A file cut short after 7 bytes loads as an empty run: the load over it
+    // is a step too.
+    WriteFile(RunFolder() / "cut.data", FileBytes(RunFolder() / "run.data").substr(0, 7));
+    Plugin().RefreshTasFiles();
+    Plugin().LoadTas(Plugin().FileIndex("cut"));
+    ASSERT_EQ(Run().Data.Hitbox, HitboxType::Other);
+    Plugin().LoadTas(Plugin().FileIndex("third"));
+    Say("tas_undo", "Undone: load of third");
+    EXPECT_EQ(Run().Name, "cut");
+    Say("tas_undo", "Undone: load of cut");
+    EXPECT_EQ(RunBytes(), recorded);
 }
 
 TEST_F(HistoryTest, UndoingATakeOverAnUndoBroughtBackKeepsWhatCanBeRedone) {
@@ -1254,7 +1266,9 @@ TEST_F(HistoryTest, AnySequenceOfChangesIsUndoneAndRedoneWhole) {
         host.UnloadPlugin(); // each sequence from the empty run the plugin starts with
         ASSERT_TRUE(host.LoadPlugin(exports));
         std::mt19937 random(seed);
-        const auto below = [&](size_t n) { return n == 0 ? 0 : random() % n; };
+        const auto below = [&](size_t n) {
+            return n == 0 ? 0 : random() % n;
+        };
         const std::string prefix = "s" + std::to_string(seed);
         CaptureRun(prefix);
         const std::string first = StateBytes();

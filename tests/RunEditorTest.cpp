@@ -1,0 +1,113 @@
+// The run editor on its own, against a host that only notes what it is told.
+#include "editor/RunEditor.h"
+#include "TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <utility>
+#include <vector>
+
+namespace {
+
+struct FakeHost final : RunEditorHost {
+    void Log(const std::string& text) override { Logs.push_back(text); }
+    void Toast(const std::string& text, ToastKind kind) override { Toasts.push_back({text, kind}); }
+    void StopRun() override { ++Stops; }
+    void PublishRunCheck(bool newRun) override { NewRuns += newRun; }
+    void DropStaleTrace() override {}
+
+    std::vector<std::string> Logs;
+    std::vector<std::pair<std::string, ToastKind>> Toasts;
+    int Stops = 0;
+    int NewRuns = 0;
+};
+
+using Texts = std::pair<std::string, std::string>; // undo, redo
+
+class RunEditorTest : public ::testing::Test {
+protected:
+    RunEditorTest() {
+        std::filesystem::create_directory(folder.path() / "recovery");
+        editor.SetDataFolder(folder.path());
+        editor.StartJournal();
+        ReplacedRun first;
+        first.Name = "first";
+        first.Data.Hitbox = HitboxType::Octane;
+        for (int i = 0; i < 10; ++i) {
+            first.Data.Inputs.push_back(VehicleInput{});
+            first.Data.Inputs.back().Throttle = static_cast<float>(i);
+        }
+        editor.ReplaceLoadedRun(std::move(first), "load of first");
+    }
+    std::string Inputs() const {
+        return std::string(reinterpret_cast<const char*>(run.Data.Inputs.data()),
+                           run.Data.Inputs.size() * sizeof(VehicleInput));
+    }
+    Texts Shown() {
+        std::lock_guard guard(lock);
+        return {editor.UndoText(), editor.RedoText()};
+    }
+
+    TempFolder folder;
+    Tas run;
+    std::mutex lock;
+    FakeHost host;
+    RunEditor editor{run, lock, host};
+};
+
+TEST_F(RunEditorTest, AnEditIsUndoneAndRedoneByteForByteWithItsTexts) {
+    EXPECT_EQ(host.NewRuns, 1);
+    EXPECT_EQ(Shown(), Texts()) << "the first run is no step";
+    const std::string before = Inputs();
+    editor.SetInputCommand({"tas_setinput", "2", "4", "steer", "1"});
+    const std::string after = Inputs();
+    ASSERT_NE(after, before);
+    EXPECT_EQ(host.Logs.back(), "Set steer to 1 on frames 2 to 4");
+    const std::string what = "set steer to 1 on frames 2 to 4";
+    EXPECT_EQ(Shown(), Texts(what, ""));
+    EXPECT_TRUE(editor.Unsaved());
+
+    editor.Undo();
+    EXPECT_EQ(Inputs(), before);
+    EXPECT_EQ(host.Logs.back(), "Undone: " + what);
+    EXPECT_EQ(Shown(), Texts("", what));
+    editor.Redo();
+    EXPECT_EQ(Inputs(), after);
+    EXPECT_EQ(host.Logs.back(), "Redone: " + what);
+    editor.Redo();
+    EXPECT_EQ(host.Logs.back(), "Nothing to redo");
+}
+
+TEST_F(RunEditorTest, AReplacementIsAStepThatStopsTheRun) {
+    ReplacedRun second;
+    second.Name = "second";
+    editor.ReplaceLoadedRun(std::move(second), "load of second");
+    EXPECT_EQ(host.Stops, 2);
+    EXPECT_EQ(run.Name, "second");
+    EXPECT_EQ(Shown(), Texts("load of second", ""));
+    editor.Undo();
+    EXPECT_EQ(run.Name, "first");
+    EXPECT_EQ(run.Data.Inputs.size(), 10u);
+    EXPECT_EQ(Shown(), Texts("", "load of second"));
+    EXPECT_EQ(host.NewRuns, 3);
+}
+
+TEST_F(RunEditorTest, NothingChangesWhileTheRunPlays) {
+    editor.SetInputCommand({"tas_setinput", "0", "0", "throttle", "1"});
+    const std::string edited = Inputs();
+    host.Logs.clear();
+    run.State = TasState::Replaying;
+    editor.Undo();
+    editor.Redo();
+    editor.DeleteFramesCommand({"tas_deleteframes", "0", "3"});
+    EXPECT_EQ(Inputs(), edited);
+    EXPECT_EQ(host.Logs, std::vector<std::string>{"Stop the TAS before editing"});
+    const std::vector<std::pair<std::string, ToastKind>> toasts{
+        {"Stop the TAS before undoing", ToastKind::Error},
+        {"Stop the TAS before undoing", ToastKind::Error},
+        {"Stop the TAS before editing", ToastKind::Error}};
+    EXPECT_EQ(host.Toasts, toasts);
+}
+
+} // namespace
