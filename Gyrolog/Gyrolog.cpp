@@ -64,7 +64,9 @@ void Gyrolog::ShowToast(const std::string& text, ToastKind kind) {
 }
 
 void Gyrolog::EditorHost::Log(const std::string& text) {
-    Plugin.cvarManager->log(text);
+    if (Plugin.cvarManager) {
+        Plugin.cvarManager->log(text);
+    }
 }
 
 void Gyrolog::EditorHost::Toast(const std::string& text, ToastKind kind) {
