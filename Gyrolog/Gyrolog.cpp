@@ -19,12 +19,13 @@ Gyrolog::~Gyrolog() {
 }
 
 void Gyrolog::onLoad() {
+    NoteGameThread(); // the host loads plugins on its game thread
     // The host answers the data folder only through the live game handle.
     DataFolder = gameWrapper->GetDataFolder() / "Gyrolog";
     GlobalCvarManager = cvarManager;
     RefreshInFreeplay();
     gameWrapper->RegisterDrawable([this](CanvasWrapper canvas) {
-        Guarded("status overlay", [&] {
+        GuardedOnGame("status overlay", [&] {
             RefreshInFreeplay();
             DrawStatusOverlay(canvas);
         });
@@ -34,7 +35,7 @@ void Gyrolog::onLoad() {
     RegisterHooks();
     PrepareRunFolder();
     Journal.Start();
-    Guarded("recovery", [&] { FindRecoveries(); });
+    GuardedOnGame("recovery", [&] { FindRecoveries(); });
 }
 
 void Gyrolog::onUnload() {

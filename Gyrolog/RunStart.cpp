@@ -76,7 +76,7 @@ void Gyrolog::StartRun(std::optional<uint64_t> rerecordFrame) {
     for (float delay : {0.05f, 0.10f, 0.15f}) {
         gameWrapper->SetTimeout(
             [this, stops](GameWrapper*) {
-                Guarded("run start", [&] {
+                GuardedOnGame("run start", [&] {
                     if (stops == StopCount) {
                         ApplyStartingState();
                     }
@@ -86,7 +86,7 @@ void Gyrolog::StartRun(std::optional<uint64_t> rerecordFrame) {
     }
     gameWrapper->SetTimeout(
         [this, stops](GameWrapper*) {
-            Guarded("run start", [&] {
+            GuardedOnGame("run start", [&] {
                 if (stops == StopCount) {
                     ApplyStartingState();
                     BeginReplay();

@@ -22,7 +22,7 @@ struct GyrologTestAccess {
     std::string& NewTasName() { return plugin.NewTasName; }
     const std::filesystem::path& DataFolder() { return plugin.DataFolder; }
     bool ReplaySpeedMirror() { return static_cast<bool>(plugin.ReplaySpeed); }
-    const ReplayCheckView& ReplayCheck() { return plugin.ReplayCheck; }
+    ReplayCheckView ReplayCheck() { return plugin.ReplayCheck.Get(); }
     bool Unsaved() { return plugin.RunUnsaved; }
     const RunHistory& History() { return plugin.History; }
     inputs::InputsTabState& InputsTab() { return plugin.InputsTab; }
