@@ -33,6 +33,7 @@ struct GyrologTestAccess {
     void LoadTas(int index) { plugin.LoadTas(index); }
     void DeleteTas(int index) { plugin.DeleteTas(index); }
     void RefreshTasFiles() { plugin.RefreshTasFiles(); }
+    void FindRecoveries() { plugin.FindRecoveries(); }
     int FileIndex(const std::string& name) {
         const auto files = Files();
         for (size_t i = 0; i < files.size(); ++i) {
