@@ -4,6 +4,7 @@
 // std::string and uintptr_t this brings.
 #include "bakkesmod/plugin/bakkesmodplugin.h"
 
+#include "RunTick.h"
 #include "SharedValue.h"
 #include "bakkesmod/plugin/PluginSettingsWindow.h"
 #include "bakkesmod/plugin/bakkesmodsdk.h"
@@ -77,7 +78,6 @@ private:
     void OnSetVehicleInput(CarWrapper caller, void* params, std::string eventName);
     void TakeOver();
     void RecordTick(CarWrapper& car, const VehicleInput& live);
-    const VehicleInput* HeldInput() const;
     TraceEntry TraceNow(CarWrapper& car);
     BallWrapper CurrentBall();
     void BeginDriftCheck();
@@ -196,9 +196,7 @@ private:
     // reported again.
     uint32_t TeleportCooldownTicks = 0;
     Tas LoadedTas;
-    // 0 none, 1 replay speed, 2 record speed, 3 seek speed (a re-record's
-    // replay up to its frame) in force
-    int32_t SpeedMode = 0;
+    GameSpeedMode SpeedMode = GameSpeedMode::None;
     uint64_t StopCount = 0; // a start whose timers see it changed was stopped
     std::shared_ptr<bool> AutoReplay;
     std::shared_ptr<float> ReplaySpeed;

@@ -15,7 +15,7 @@ struct GyrologTestAccess {
     Gyrolog& plugin;
 
     Tas& Run() { return plugin.LoadedTas; }
-    int32_t& SpeedMode() { return plugin.SpeedMode; }
+    int32_t SpeedMode() { return static_cast<int32_t>(plugin.SpeedMode); }
     uint32_t& TeleportCooldownTicks() { return plugin.TeleportCooldownTicks; }
     std::vector<TasFile> Files() { return *plugin.RunFiles(); }
     int32_t& SelectedFile() { return plugin.SelectedFile; }
