@@ -18,7 +18,7 @@ void Gyrolog::RegisterFloatCvar(std::shared_ptr<float>& mirror, const char* name
     auto variable =
         cvarManager->registerCvar(name, "1", description, true, false, 0, false, 0, true);
     variable.addOnValueChanged([this, name, onChange](std::string oldValue, CVarWrapper changed) {
-        Guarded(name, [&] { (this->*onChange)(oldValue, changed); });
+        GuardedOnGame(name, [&] { (this->*onChange)(oldValue, changed); });
     });
     *mirror = variable.getFloatValue();
 }
@@ -61,19 +61,21 @@ void Gyrolog::RegisterConsoleVariables() {
 void Gyrolog::RegisterConsoleCommands() {
     // Every command up to tas_discardrecovery ignores its arguments.
     cvarManager->registerNotifier(
-        "tas_start", [this](std::vector<std::string>) { Guarded("tas_start", [&] { Start(); }); },
+        "tas_start",
+        [this](std::vector<std::string>) { GuardedOnGame("tas_start", [&] { Start(); }); },
         "Start the replay/recording", 0);
     cvarManager->registerNotifier(
-        "tas_stop", [this](std::vector<std::string>) { Guarded("tas_stop", [&] { Stop(); }); },
+        "tas_stop",
+        [this](std::vector<std::string>) { GuardedOnGame("tas_stop", [&] { Stop(); }); },
         "Stop recording or replaying inputs", 0);
     cvarManager->registerNotifier(
         "tas_update",
-        [this](std::vector<std::string>) { Guarded("tas_update", [&] { UpdateInputs(); }); },
+        [this](std::vector<std::string>) { GuardedOnGame("tas_update", [&] { UpdateInputs(); }); },
         "Update saved inputs", 0);
     cvarManager->registerNotifier(
         "tas_stopandupdate",
         [this](std::vector<std::string>) {
-            Guarded("tas_stopandupdate", [&] {
+            GuardedOnGame("tas_stopandupdate", [&] {
                 Stop();
                 UpdateInputs();
             });
@@ -81,66 +83,68 @@ void Gyrolog::RegisterConsoleCommands() {
         "Stop recording or replaying inputs and apply new inputs to recorded tas", 0);
     cvarManager->registerNotifier(
         "tas_changespeed",
-        [this](std::vector<std::string>) { Guarded("tas_changespeed", [&] { ToggleSpeed(); }); },
+        [this](std::vector<std::string>) {
+            GuardedOnGame("tas_changespeed", [&] { ToggleSpeed(); });
+        },
         "Toggle speed between replay and record speed", 0);
     cvarManager->registerNotifier(
         "tas_undo",
-        [this](std::vector<std::string>) { Guarded("tas_undo", [&] { Editor.Undo(); }); },
+        [this](std::vector<std::string>) { GuardedOnGame("tas_undo", [&] { Editor.Undo(); }); },
         "Undo the last change to the loaded TAS", 0);
     cvarManager->registerNotifier(
         "tas_redo",
-        [this](std::vector<std::string>) { Guarded("tas_redo", [&] { Editor.Redo(); }); },
+        [this](std::vector<std::string>) { GuardedOnGame("tas_redo", [&] { Editor.Redo(); }); },
         "Redo the last undone change", 0);
     cvarManager->registerNotifier(
         "tas_recover",
-        [this](std::vector<std::string>) { Guarded("tas_recover", [&] { RecoverRun(); }); },
+        [this](std::vector<std::string>) { GuardedOnGame("tas_recover", [&] { RecoverRun(); }); },
         "Load the unsaved run found at start", 0);
     cvarManager->registerNotifier(
         "tas_discardrecovery",
         [this](std::vector<std::string>) {
-            Guarded("tas_discardrecovery", [&] { DiscardRecovery(); });
+            GuardedOnGame("tas_discardrecovery", [&] { DiscardRecovery(); });
         },
         "Drop the unsaved run found at start", 0);
     // The commands from here on read their arguments.
     cvarManager->registerNotifier(
         "tas_rerecordfrom",
         [this](std::vector<std::string> args) {
-            Guarded("tas_rerecordfrom", [&] { RerecordCommand(args); });
+            GuardedOnGame("tas_rerecordfrom", [&] { RerecordCommand(args); });
         },
         "Replay the loaded TAS up to frame F and record from there", 0);
     cvarManager->registerNotifier(
         "tas_setinput",
         [this](std::vector<std::string> args) {
-            Guarded("tas_setinput", [&] { Editor.SetInputCommand(args); });
+            GuardedOnGame("tas_setinput", [&] { Editor.SetInputCommand(args); });
         },
         "Set a control on frames FROM to TO: tas_setinput FROM TO CONTROL VALUE", 0);
     cvarManager->registerNotifier(
         "tas_insertframes",
         [this](std::vector<std::string> args) {
-            Guarded("tas_insertframes", [&] { Editor.InsertFramesCommand(args); });
+            GuardedOnGame("tas_insertframes", [&] { Editor.InsertFramesCommand(args); });
         },
         "Insert frames: tas_insertframes AT COUNT [neutral|copy]", 0);
     cvarManager->registerNotifier(
         "tas_deleteframes",
         [this](std::vector<std::string> args) {
-            Guarded("tas_deleteframes", [&] { Editor.DeleteFramesCommand(args); });
+            GuardedOnGame("tas_deleteframes", [&] { Editor.DeleteFramesCommand(args); });
         },
         "Delete frames FROM to TO: tas_deleteframes FROM TO", 0);
 }
 
 void Gyrolog::RegisterHooks() {
     gameWrapper->HookEvent("Function TAGame.GameEvent_TA.Destroyed", [this](std::string name) {
-        Guarded("game event teardown", [&] { OnGameEventDestroyed(name); });
+        GuardedOnGame("game event teardown", [&] { OnGameEventDestroyed(name); });
     });
     gameWrapper->HookEventWithCaller<CarWrapper>(
         "Function TAGame.Car_TA.SetVehicleInput",
         [this](CarWrapper caller, void* params, std::string name) {
-            Guarded("vehicle input", [&] { OnSetVehicleInput(caller, params, name); });
+            GuardedOnGame("vehicle input", [&] { OnSetVehicleInput(caller, params, name); });
         });
     gameWrapper->HookEventPost(
         "Function GameEvent_Soccar_TA.Active.StartRound",
-        [this](std::string name) { Guarded("round start", [&] { OnRoundStarted(name); }); });
+        [this](std::string name) { GuardedOnGame("round start", [&] { OnRoundStarted(name); }); });
     gameWrapper->HookEventPost("Function TAGame.Car_TA.Teleport", [this](std::string name) {
-        Guarded("teleport", [&] { OnTeleport(name); });
+        GuardedOnGame("teleport", [&] { OnTeleport(name); });
     });
 }

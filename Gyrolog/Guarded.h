@@ -5,6 +5,7 @@
 #include <exception>
 #include <memory>
 #include <string>
+#include <utility>
 
 extern std::shared_ptr<CVarManagerWrapper> GlobalCvarManager;
 
@@ -28,5 +29,18 @@ template <typename Call> void Guarded(const char* what, Call&& call) noexcept {
         ReportFailure(what, e.what());
     } catch (...) {
         ReportFailure(what, nullptr);
+    }
+}
+
+// The host's game thread, as onLoad found it. Builds made with
+// GYROLOG_CHECK_THREADS check that the callbacks meant for it run there: one
+// that runs elsewhere is reported and does nothing, as it could only race.
+void NoteGameThread() noexcept;
+bool RefusedOffGameThread(const char* what) noexcept;
+
+// Guarded, for a callback the host must call on its game thread.
+template <typename Call> void GuardedOnGame(const char* what, Call&& call) noexcept {
+    if (!RefusedOffGameThread(what)) {
+        Guarded(what, std::forward<Call>(call));
     }
 }

@@ -19,13 +19,14 @@ Gyrolog::~Gyrolog() {
 }
 
 void Gyrolog::onLoad() {
+    NoteGameThread(); // the host loads plugins on its game thread
     // The host answers the data folder only through the live game handle.
     DataFolder = gameWrapper->GetDataFolder() / "Gyrolog";
     Editor.SetDataFolder(DataFolder);
     GlobalCvarManager = cvarManager;
     RefreshInFreeplay();
     gameWrapper->RegisterDrawable([this](CanvasWrapper canvas) {
-        Guarded("status overlay", [&] {
+        GuardedOnGame("status overlay", [&] {
             RefreshInFreeplay();
             DrawStatusOverlay(canvas);
         });
@@ -35,7 +36,7 @@ void Gyrolog::onLoad() {
     RegisterHooks();
     PrepareRunFolder();
     Editor.StartJournal();
-    Guarded("recovery", [&] { FindRecoveries(); });
+    GuardedOnGame("recovery", [&] { FindRecoveries(); });
 }
 
 void Gyrolog::onUnload() {

@@ -4,6 +4,8 @@
 // std::string and uintptr_t this brings.
 #include "bakkesmod/plugin/bakkesmodplugin.h"
 
+#include "RunTick.h"
+#include "SharedValue.h"
 #include "ToastKind.h"
 #include "bakkesmod/plugin/PluginSettingsWindow.h"
 #include "bakkesmod/plugin/bakkesmodsdk.h"
@@ -40,13 +42,13 @@ constexpr uint32_t TeleportCooldownLength = 12;
 constexpr size_t TeleportWaitTicks = 240;
 
 // What the Loaded TAS tab shows of the run's trace and of the last replay's
-// check. Written on the game thread; the page reads only these values.
+// check. Written on the game thread as one value; the page reads it whole.
 struct ReplayCheckView {
     enum Outcome : int { NoReplay, Checking, Faithful, Drifted, Unchecked };
-    std::atomic<uint64_t> TraceFrames{0}; // 0: the run has no trace
-    std::atomic<uint64_t> RunFrames{0};   // the trace may cover fewer
-    std::atomic<int> Last{NoReplay};
-    std::atomic<uint64_t> Frame{0}; // Drifted: where; Faithful: frames checked
+    uint64_t TraceFrames = 0; // 0: the run has no trace
+    uint64_t RunFrames = 0;   // the trace may cover fewer
+    Outcome Last = NoReplay;
+    uint64_t Frame = 0; // Drifted: where; Faithful: frames checked
 };
 
 // An unsaved run's journal found at load.
@@ -76,7 +78,6 @@ private:
     void OnSetVehicleInput(CarWrapper caller, void* params, std::string eventName);
     void TakeOver();
     void RecordTick(CarWrapper& car, const VehicleInput& live);
-    const VehicleInput* HeldInput() const;
     TraceEntry TraceNow(CarWrapper& car);
     BallWrapper CurrentBall();
     void BeginDriftCheck();
@@ -141,7 +142,7 @@ private:
     void RenderTasFiles();
     void RenderRecoveryLine();
     void RenderLoadedTas();
-    void RenderHistoryButtons();
+    void RenderHistoryButtons(const std::string& undo, const std::string& redo);
     void CommitPageEdits(const Tas::DetailsEdit& edit, const StartingState& car,
                          const StartingState& ball);
     void RenderTasControls();
@@ -158,9 +159,7 @@ private:
     // reported again.
     uint32_t TeleportCooldownTicks = 0;
     Tas LoadedTas;
-    // 0 none, 1 replay speed, 2 record speed, 3 seek speed (a re-record's
-    // replay up to its frame) in force
-    int32_t SpeedMode = 0;
+    GameSpeedMode SpeedMode = GameSpeedMode::None;
     uint64_t StopCount = 0; // a start whose timers see it changed was stopped
     std::shared_ptr<bool> AutoReplay;
     std::shared_ptr<float> ReplaySpeed;
@@ -174,8 +173,8 @@ private:
     std::shared_ptr<float> DriftTolerance;
     std::shared_ptr<float> SeekSpeed;
     std::shared_ptr<bool> ShowFrame;
-    bool DriftChecking = false;  // this replay has a trace and has not drifted yet
-    ReplayCheckView ReplayCheck; // what the page shows of the replay check
+    bool DriftChecking = false;               // this replay has a trace and has not drifted yet
+    SharedValue<ReplayCheckView> ReplayCheck; // what the page shows of the replay check
     std::filesystem::path DataFolder;
 
     // Shared with the render thread, which draws the settings page. The run
@@ -239,7 +238,8 @@ private:
     // The Inputs tab: the run's frames as a table and a graph. Its state
     // (selection, follow, scroll requests) is touched only on the render thread.
     void RenderInputsTab();
-    void RenderFrameEditBar(const TasData& frames, bool live);
+    // The edit clicked, if any, for the caller to hand to the game thread.
+    std::function<FrameEdit(const TasData&)> RenderFrameEditBar(const TasData& frames, bool live);
     inputs::InputsTabState InputsTab;
 };
 

@@ -1,19 +1,7 @@
 #include "Gyrolog.h"
+#include "RunTick.h"
 
 #include <cstring>
-
-namespace {
-
-// No dead zone: any deflection counts, -0.0 does not, NaN does.
-bool Touched(float value) {
-    return value != 0.0f;
-}
-
-bool Touched(uint32_t flags, uint32_t mask) {
-    return (flags & mask) != 0;
-}
-
-} // namespace
 
 void Gyrolog::OnSetVehicleInput(CarWrapper caller, void* params, std::string) {
     // Stopped is the usual state: return before any host query. The queries
@@ -49,31 +37,19 @@ void Gyrolog::OnSetVehicleInput(CarWrapper caller, void* params, std::string) {
     if (LoadedTas.CurrentFrame > count) {
         return;
     }
-    bool takenOver = false;
-    if (LoadedTas.RerecordFrame) {
-        // A re-record plays on whatever the player holds up to its frame and
-        // takes over there as a touch would, once a teleport held at that
-        // frame has come: the new frame starts where the old one did.
-        takenOver = LoadedTas.CurrentFrame >= *LoadedTas.RerecordFrame && !HeldInput();
-    } else {
-        takenOver =
-            (*CheckThrottle && Touched(live->Throttle)) ||
-            (*CheckSteer && (Touched(live->Steer) || Touched(live->Pitch) || Touched(live->Yaw))) ||
-            (*CheckAirRoll && Touched(live->Roll)) ||
-            (*CheckHandbrake && Touched(live->Flags, VehicleInputFlag::Handbrake)) ||
-            (*CheckJump &&
-             (Touched(live->FlipForward) || Touched(live->FlipSideways) ||
-              Touched(live->Flags, VehicleInputFlag::Jump | VehicleInputFlag::JumpHeld))) ||
-            (*CheckBoost &&
-             Touched(live->Flags, VehicleInputFlag::ActivateBoost | VehicleInputFlag::BoostHeld));
-    }
+    // A re-record plays on whatever the player holds up to its frame and
+    // takes over there as a touch would.
+    const bool takenOver = LoadedTas.RerecordFrame
+                               ? RerecordFrameReached(LoadedTas)
+                               : TouchesWatched(*live, {*CheckThrottle, *CheckSteer, *CheckAirRoll,
+                                                        *CheckHandbrake, *CheckJump, *CheckBoost});
     if (takenOver) {
         TakeOver();
         RecordTick(localCar, *live);
         return;
     }
 
-    if (const VehicleInput* held = HeldInput()) {
+    if (const VehicleInput* held = HeldInput(LoadedTas)) {
         if (LoadedTas.HeldTrace.size() == TeleportWaitTicks) {
             cvarManager->log("Replay waited 2 s at frame " +
                              std::to_string(LoadedTas.CurrentFrame) +
@@ -94,18 +70,6 @@ void Gyrolog::OnSetVehicleInput(CarWrapper caller, void* params, std::string) {
     std::memcpy(params, &LoadedTas.Data.Inputs[LoadedTas.CurrentFrame], sizeof(VehicleInput));
     ++LoadedTas.CurrentFrame;
     LoadedTas.LiveFrame = LoadedTas.CurrentFrame;
-}
-
-// The input the replay holds while it waits at a teleport frame for the
-// car's teleport, or nullptr when it does not wait.
-const VehicleInput* Gyrolog::HeldInput() const {
-    const auto& teleports = LoadedTas.Data.TeleportFrames;
-    if (LoadedTas.NextTeleport < teleports.size() &&
-        LoadedTas.CurrentFrame >= teleports[LoadedTas.NextTeleport] &&
-        teleports[LoadedTas.NextTeleport] < LoadedTas.Data.Inputs.size()) {
-        return &LoadedTas.Data.Inputs[teleports[LoadedTas.NextTeleport]];
-    }
-    return nullptr;
 }
 
 // The tick's input and where car and ball were before it moves them.
@@ -134,11 +98,11 @@ void Gyrolog::TakeOver() {
     LoadedTas.PendingInputs.clear();
     LoadedTas.PendingTeleportFrames.clear();
     LoadedTas.PendingTrace.clear();
-    if (const VehicleInput* held = HeldInput()) {
+    if (const VehicleInput* held = HeldInput(LoadedTas)) {
         LoadedTas.PendHeldTicks(*held);
     }
     LoadedTas.InputsApplied = false;
     Editor.TakeOverBegins();
     SetGameSpeed(*RecordSpeed);
-    SpeedMode = 2;
+    SpeedMode = GameSpeedMode::Record;
 }

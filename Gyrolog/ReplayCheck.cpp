@@ -34,8 +34,10 @@ void Gyrolog::BeginDriftCheck() {
     if (LoadedTas.Data.Inputs.empty()) {
         return; // nothing to replay: the first tick records
     }
-    ReplayCheck.Frame = 0;
-    ReplayCheck.Last = DriftChecking ? ReplayCheckView::Checking : ReplayCheckView::Unchecked;
+    ReplayCheck.Update([&](ReplayCheckView& check) {
+        check.Frame = 0;
+        check.Last = DriftChecking ? ReplayCheckView::Checking : ReplayCheckView::Unchecked;
+    });
 }
 
 // At a tick that plays CurrentFrame, before its input moves the car: where
@@ -60,8 +62,10 @@ void Gyrolog::CheckDrift(CarWrapper& car) {
         return;
     }
     DriftChecking = false;
-    ReplayCheck.Frame = frame;
-    ReplayCheck.Last = ReplayCheckView::Drifted;
+    ReplayCheck.Update([&](ReplayCheckView& check) {
+        check.Frame = frame;
+        check.Last = ReplayCheckView::Drifted;
+    });
     cvarManager->log(fmt::format("Replay drifted from the recording at frame {}: car {:.1f} uu, "
                                  "ball {:.1f} uu away",
                                  frame, carAway, ballAway));
@@ -76,24 +80,29 @@ void Gyrolog::EndDriftCheck() {
     }
     DriftChecking = false;
     // A teleport may have moved the replay past the traced frames.
-    ReplayCheck.Frame = std::min<uint64_t>(LoadedTas.CurrentFrame, LoadedTas.Data.Trace.size());
-    ReplayCheck.Last = ReplayCheckView::Faithful;
+    const uint64_t checked =
+        std::min<uint64_t>(LoadedTas.CurrentFrame, LoadedTas.Data.Trace.size());
+    ReplayCheck.Update([&](ReplayCheckView& check) {
+        check.Frame = checked;
+        check.Last = ReplayCheckView::Faithful;
+    });
 }
 
 void Gyrolog::EditorHost::PublishRunCheck(bool newRun) {
-    ReplayCheckView& check = Plugin.ReplayCheck;
-    {
-        // The page reads the two counts under the run editor's lock: it never
-        // sees one of them changed without the other.
-        std::lock_guard lock(Plugin.LoadedTasLock);
-        check.TraceFrames = Plugin.LoadedTas.Data.TracedFrames();
-        check.RunFrames = Plugin.LoadedTas.Data.Inputs.size();
-    }
+    // Game-thread reads: only this thread changes the frames and the trace.
+    const uint64_t traced = Plugin.LoadedTas.Data.TracedFrames();
+    const uint64_t frames = Plugin.LoadedTas.Data.Inputs.size();
     if (newRun) {
         Plugin.DriftChecking = false;
-        check.Last = ReplayCheckView::NoReplay;
-        check.Frame = 0;
     }
+    Plugin.ReplayCheck.Update([&](ReplayCheckView& check) {
+        check.TraceFrames = traced;
+        check.RunFrames = frames;
+        if (newRun) {
+            check.Last = ReplayCheckView::NoReplay;
+            check.Frame = 0;
+        }
+    });
 }
 
 // The run editor marked the trace stale (it changed a starting state): the
@@ -106,7 +115,8 @@ void Gyrolog::EditorHost::DropStaleTrace() {
     Plugin.LoadedTas.DropTrace();
     if (Plugin.DriftChecking) {
         Plugin.DriftChecking = false;
-        Plugin.ReplayCheck.Last = ReplayCheckView::Unchecked;
+        Plugin.ReplayCheck.Update(
+            [](ReplayCheckView& check) { check.Last = ReplayCheckView::Unchecked; });
     }
     PublishRunCheck(false);
 }

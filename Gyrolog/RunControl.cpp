@@ -1,4 +1,5 @@
 #include "Gyrolog.h"
+#include "RunTick.h"
 
 #include <cstdio>
 #include <fmt/core.h>
@@ -19,7 +20,7 @@ void Gyrolog::Stop() {
     Editor.RunStopped(); // journals what it recorded; its take-over is the one to undo
     // A run may already be Stopped with its speed in force: a restart
     // inside its first 0.2 s, a reset, a replay that never began.
-    if (LoadedTas.State == TasState::Stopped && SpeedMode == 0) {
+    if (LoadedTas.State == TasState::Stopped && SpeedMode == GameSpeedMode::None) {
         return;
     }
     LoadedTas.State = TasState::Stopped;
@@ -28,7 +29,7 @@ void Gyrolog::Stop() {
 
 void Gyrolog::RestoreNormalSpeed() {
     cvarManager->executeCommand("sv_soccar_gamespeed 1", true);
-    SpeedMode = 0;
+    SpeedMode = GameSpeedMode::None;
 }
 
 void Gyrolog::UpdateInputs() {
@@ -38,35 +39,33 @@ void Gyrolog::UpdateInputs() {
 // A re-record's replay up to its frame toggles between the seek speed and
 // the record speed.
 void Gyrolog::ToggleSpeed() {
-    if (SpeedMode == 1 || SpeedMode == 3) {
-        SetGameSpeed(*RecordSpeed);
-        SpeedMode = 2;
-    } else if (SpeedMode == 2 && LoadedTas.RerecordFrame) {
-        SetGameSpeed(*SeekSpeed);
-        SpeedMode = 3;
-    } else if (SpeedMode == 2) {
-        SetGameSpeed(*ReplaySpeed);
-        SpeedMode = 1;
+    const GameSpeedMode next = ToggledSpeed(SpeedMode, LoadedTas.RerecordFrame.has_value());
+    if (next == SpeedMode) {
+        return;
     }
+    SetGameSpeed(next == GameSpeedMode::Record ? *RecordSpeed
+                 : next == GameSpeedMode::Seek ? *SeekSpeed
+                                               : *ReplaySpeed);
+    SpeedMode = next;
 }
 
 void Gyrolog::OnRecordSpeedChanged(std::string, CVarWrapper variable) {
     *RecordSpeed = variable.getFloatValue();
-    if (SpeedMode == 2) {
+    if (SpeedMode == GameSpeedMode::Record) {
         SetGameSpeed(*RecordSpeed);
     }
 }
 
 void Gyrolog::OnReplaySpeedChanged(std::string, CVarWrapper variable) {
     *ReplaySpeed = variable.getFloatValue();
-    if (SpeedMode == 1) {
+    if (SpeedMode == GameSpeedMode::Replay) {
         SetGameSpeed(*ReplaySpeed);
     }
 }
 
 void Gyrolog::OnSeekSpeedChanged(std::string, CVarWrapper variable) {
     *SeekSpeed = variable.getFloatValue();
-    if (SpeedMode == 3) {
+    if (SpeedMode == GameSpeedMode::Seek) {
         SetGameSpeed(*SeekSpeed);
     }
 }

@@ -1,5 +1,6 @@
 #include "Guarded.h"
 #include "Gyrolog.h"
+#include "RunTick.h"
 #include "bakkesmod/wrappers/Engine/ActorWrapper.h"
 #include "bakkesmod/wrappers/GameObject/BallWrapper.h"
 
@@ -76,7 +77,7 @@ void Gyrolog::StartRun(std::optional<uint64_t> rerecordFrame) {
     for (float delay : {0.05f, 0.10f, 0.15f}) {
         gameWrapper->SetTimeout(
             [this, stops](GameWrapper*) {
-                Guarded("run start", [&] {
+                GuardedOnGame("run start", [&] {
                     if (stops == StopCount) {
                         ApplyStartingState();
                     }
@@ -86,7 +87,7 @@ void Gyrolog::StartRun(std::optional<uint64_t> rerecordFrame) {
     }
     gameWrapper->SetTimeout(
         [this, stops](GameWrapper*) {
-            Guarded("run start", [&] {
+            GuardedOnGame("run start", [&] {
                 if (stops == StopCount) {
                     ApplyStartingState();
                     BeginReplay();
@@ -122,7 +123,7 @@ void Gyrolog::BeginReplay() {
     if (!gameWrapper->GetLocalCar() || !gameWrapper->IsInFreeplay()) {
         // The run stays Stopped: it must not stay slowed by a replay it
         // interrupted.
-        if (SpeedMode != 0) {
+        if (SpeedMode != GameSpeedMode::None) {
             RestoreNormalSpeed();
         }
         return;
@@ -149,10 +150,10 @@ void Gyrolog::BeginReplay() {
     BeginDriftCheck();
     if (LoadedTas.RerecordFrame) {
         SetGameSpeed(*SeekSpeed);
-        SpeedMode = 3;
+        SpeedMode = GameSpeedMode::Seek;
     } else {
         SetGameSpeed(*ReplaySpeed);
-        SpeedMode = 1;
+        SpeedMode = GameSpeedMode::Replay;
     }
 }
 
@@ -161,22 +162,11 @@ void Gyrolog::OnTeleport(std::string) {
         return;
     }
     auto& tas = LoadedTas;
-    const auto& teleports = tas.Data.TeleportFrames;
     const bool cooling = TeleportCooldownTicks > 0;
     switch (tas.State) {
     case TasState::Replaying:
-        tas.HeldTrace.clear(); // a hold it releases is no part of the run
-        if (cooling) {
-            // The game may report one teleport more than once: go back to
-            // the frame the first report jumped to.
-            if (tas.NextTeleport >= 1 && tas.NextTeleport - 1 < teleports.size()) {
-                tas.CurrentFrame = teleports[tas.NextTeleport - 1];
-            }
-        } else if (tas.NextTeleport < teleports.size()) {
-            tas.CurrentFrame = teleports[tas.NextTeleport];
-            ++tas.NextTeleport;
-        }
-        tas.LiveFrame = tas.CurrentFrame;
+        // The game may report one teleport more than once.
+        StepToTeleportFrame(tas, cooling);
         break;
     case TasState::Recording:
         if (cooling) {

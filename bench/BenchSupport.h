@@ -27,7 +27,7 @@ struct GyrologTestAccess {
         }
         return -1;
     }
-    bool StillChecking() { return plugin.ReplayCheck.Last == ReplayCheckView::Checking; }
+    bool StillChecking() { return plugin.ReplayCheck.Get().Last == ReplayCheckView::Checking; }
     GameWrapper& Game() { return *plugin.gameWrapper; }
     inputs::InputsTabState& InputsTab() { return plugin.InputsTab; }
 };

@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace {
 
@@ -94,6 +95,19 @@ TEST_F(PluginLifecycleTest, FreshPluginState) {
     EXPECT_TRUE(plugin.Files().empty());
     EXPECT_TRUE(Run().Name.empty());
     EXPECT_EQ(Run().Data.Hitbox, HitboxType::Other);
+}
+
+// A host that calls back off its game thread is a broken host: the callback
+// is reported and does nothing, where it could only race with the game.
+TEST_F(PluginLifecycleTest, ACallbackOffTheGameThreadIsRefused) {
+    Plugin().CreateNewTas("run");
+    host.RunLine("tas_insertframes 0 3");
+    ASSERT_EQ(Run().Data.Inputs.size(), 3u);
+    std::thread([&] { host.RunLine("tas_undo"); }).join();
+    EXPECT_EQ(LastLog(), "Error in tas_undo: called off the game thread");
+    EXPECT_EQ(Run().Data.Inputs.size(), 3u);
+    host.RunLine("tas_undo");
+    EXPECT_EQ(Run().Data.Inputs.size(), 0u);
 }
 
 TEST_F(PluginLifecycleTest, FreshDefaultsOfAllVariablesInRegistrationOrder) {

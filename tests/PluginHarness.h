@@ -15,14 +15,14 @@ struct GyrologTestAccess {
     Gyrolog& plugin;
 
     Tas& Run() { return plugin.LoadedTas; }
-    int32_t& SpeedMode() { return plugin.SpeedMode; }
+    int32_t SpeedMode() { return static_cast<int32_t>(plugin.SpeedMode); }
     uint32_t& TeleportCooldownTicks() { return plugin.TeleportCooldownTicks; }
     std::vector<TasFile> Files() { return *plugin.RunFiles(); }
     int32_t& SelectedFile() { return plugin.SelectedFile; }
     std::string& NewTasName() { return plugin.NewTasName; }
     const std::filesystem::path& DataFolder() { return plugin.DataFolder; }
     bool ReplaySpeedMirror() { return static_cast<bool>(plugin.ReplaySpeed); }
-    const ReplayCheckView& ReplayCheck() { return plugin.ReplayCheck; }
+    ReplayCheckView ReplayCheck() { return plugin.ReplayCheck.Get(); }
     bool Unsaved() { return plugin.Editor.Unsaved(); }
     const RunHistory& History() { return plugin.Editor.History(); }
     RunEditor& Editor() { return plugin.Editor; }
@@ -35,6 +35,7 @@ struct GyrologTestAccess {
     void LoadTas(int index) { plugin.LoadTas(index); }
     void DeleteTas(int index) { plugin.DeleteTas(index); }
     void RefreshTasFiles() { plugin.RefreshTasFiles(); }
+    void FindRecoveries() { plugin.FindRecoveries(); }
     int FileIndex(const std::string& name) {
         const auto files = Files();
         for (size_t i = 0; i < files.size(); ++i) {

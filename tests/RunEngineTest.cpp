@@ -903,7 +903,7 @@ protected:
         ASSERT_EQ(Run().Data.Inputs.size(), static_cast<size_t>(frames));
         host.ClearRecords();
     }
-    const ReplayCheckView& Check() { return Plugin().ReplayCheck(); }
+    ReplayCheckView Check() { return Plugin().ReplayCheck(); }
     std::vector<std::string> DriftLogs() {
         std::vector<std::string> lines;
         for (const auto& line : host.Logs()) {

@@ -11,13 +11,9 @@
 #include <sys/mount.h>
 #include <sys/resource.h>
 
-namespace {
+#include "FailingAllocations.h"
 
-// While set, allocations of at least this many bytes fail: memory running
-// out for real, inside the plugin's own reading.
 std::atomic<size_t> failingAllocationBytes = SIZE_MAX;
-
-} // namespace
 
 // The address sanitizer keeps its own operators, which a library may call
 // (nothrow, aligned) for memory that ours would then free: no replacement there.
@@ -46,15 +42,6 @@ void operator delete(void* memory, size_t) noexcept {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Allocations this large or larger fail while it lives.
-class AllocationsFailFrom {
-public:
-    explicit AllocationsFailFrom(size_t bytes) { failingAllocationBytes = bytes; }
-    ~AllocationsFailFrom() { failingAllocationBytes = SIZE_MAX; }
-    AllocationsFailFrom(const AllocationsFailFrom&) = delete;
-    AllocationsFailFrom& operator=(const AllocationsFailFrom&) = delete;
-};
 
 class RunLibraryTest : public PluginTest {
 protected:

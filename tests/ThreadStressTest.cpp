@@ -41,7 +41,7 @@ void UseEveryTab(sim::Ui& ui, int pass) {
     ui.Click("Cancel"); // a popup left open would hold the tab bar
 
     ui.Click("Files");
-    ui.Click("Refresh List");
+    ui.Click(pass % 2 ? "Recover" : "Refresh List"); // shown when a journal was found
     ui.Click("Load", pass % 2);
     if (pass % 5 == 4) {
         ui.Click("Delete");
@@ -67,6 +67,7 @@ void UseEveryTab(sim::Ui& ui, int pass) {
         ui.Type("page" + std::to_string(pass % 4));
         ui.Click("Update");
     }
+    ui.Click(pass % 2 ? "Undo" : "Redo");
     ui.Click("Save TAS");
     ui.Click("Overwrite");
     ui.Frame(2);
@@ -76,6 +77,9 @@ void UseEveryTab(sim::Ui& ui, int pass) {
     ui.HoldShift(true);
     ui.Click("0", pass % 3);
     ui.HoldShift(false);
+    for (const char* edit : {"Insert neutral", "Toggle", "Copy", "Paste inserted", "Delete"}) {
+        ui.Click(edit);
+    }
     ui.Edit("Go to frame");
     ui.Type(std::to_string(pass % 40));
     ui.Key("enter");
@@ -88,6 +92,10 @@ void UseEveryTab(sim::Ui& ui, int pass) {
     ui.Click("Controls");
     ui.Click("Start");
     ui.Click(pass % 2 ? "Stop" : "Update");
+    if (pass % 3 == 2) {
+        ui.Click("Re-record From");
+        ui.Click("Stop");
+    }
     if (pass % 4 == 1) {
         ui.Click("New TAS");
         ui.Click("Create"); // the warning step's, when it shows
@@ -158,12 +166,29 @@ protected:
         if (round % 4 == 3) {
             Plugin().DeleteTas(0);
         }
+        if (round % 4 == 1) {
+            OfferALeftJournal(round);
+        }
         host.RunLine(round % 2 ? "tas_confirmoverwritefile 0" : "tas_confirmoverwritefile 1");
         host.RunLine(round % 3 ? "tas_confirmoverwriteloadedtas 1"
                                : "tas_confirmoverwriteloadedtas 0");
         Frame();
     }
     void Frame() { host.RunGameFrame(); }
+    // As if a crash had left a journal: a copy of the one being written, which
+    // the page's Recover brings back while the game thread goes on.
+    void OfferALeftJournal(int round) {
+        const auto folder = Plugin().DataFolder() / "recovery";
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+            if (entry.path().extension() == ".journal") {
+                std::filesystem::copy_file(
+                    entry.path(), folder / ("left-" + std::to_string(round) + ".journal"), error);
+                break;
+            }
+        }
+        Plugin().FindRecoveries();
+    }
 };
 
 TEST_F(ThreadStressTest, PageDrawnFreelyWhileTheGameThreadWorks) {

@@ -1,6 +1,7 @@
 #include "runs/RunFolder.h"
 #include "runs/RunFile.h"
 
+#include <algorithm>
 #include <exception>
 #include <fstream>
 #include <optional>
@@ -128,4 +129,9 @@ RunDeleteResult DeleteRun(const TasFile& file, const fs::path& folder,
     files.clear();
     ListRunFiles(folder, files);
     return result;
+}
+
+bool IsListed(const std::vector<TasFile>& files, const std::string& name) {
+    return std::any_of(files.begin(), files.end(),
+                       [&](const TasFile& file) { return file.Name == name; });
 }

@@ -23,6 +23,9 @@ std::filesystem::path RunFilePath(const std::filesystem::path& folder, const std
 // (ResolveInterruptedSave), which changes no run file's name.
 void ListRunFiles(const std::filesystem::path& folder, std::vector<TasFile>& files);
 
+// Whether the list holds a run file of that name.
+bool IsListed(const std::vector<TasFile>& files, const std::string& name);
+
 // Writes the run file of name, creating the folder and its parents when
 // missing. An existing file is replaced only once every byte is written.
 // Device names are refused.

@@ -23,8 +23,9 @@ void Gyrolog::RenderTasControls() {
     UpdateDisabled = !ControlsDisabled && (!stopped || LoadedTas.InputsApplied);
 
     auto defer = [this](const char* what, void (Gyrolog::*action)()) {
-        gameWrapper->Execute(
-            [this, what, action](GameWrapper*) { Guarded(what, [&] { (this->*action)(); }); });
+        gameWrapper->Execute([this, what, action](GameWrapper*) {
+            GuardedOnGame(what, [&] { (this->*action)(); });
+        });
     };
 
     if (ControlsDisabled) {
@@ -92,7 +93,7 @@ void Gyrolog::RenderTasControls() {
     if (ImGui::Button("Re-record From##Gyrolog")) {
         gameWrapper->Execute(
             [this, frame = static_cast<uint64_t>(RerecordFrameField)](GameWrapper*) {
-                Guarded("re-record", [&] { RerecordFrom(frame); });
+                GuardedOnGame("re-record", [&] { RerecordFrom(frame); });
             });
     }
     ui::TooltipWhenDisabled(ControlsDisabled, ControlsHint);
@@ -139,7 +140,7 @@ void Gyrolog::RenderTasControls() {
         if (ImGui::Button("Create##Gyrologpopup3", buttonSize) && IsValidTasName(NewTasName)) {
             // The name goes with the action: the field is the page's own.
             gameWrapper->Execute([this, name = std::move(NewTasName)](GameWrapper*) {
-                Guarded("new TAS", [&] { CreateNewTas(name); });
+                GuardedOnGame("new TAS", [&] { CreateNewTas(name); });
             });
             NewTasName.clear();
             ImGui::CloseCurrentPopup();

@@ -13,7 +13,7 @@
 void Gyrolog::DeferOnRow(const char* what, int index, const std::filesystem::path& file,
                          void (Gyrolog::*action)(int)) {
     gameWrapper->Execute([this, what, index, file, action](GameWrapper*) {
-        Guarded(what, [&] {
+        GuardedOnGame(what, [&] {
             const auto files = RunFiles();
             if (index >= 0 && static_cast<size_t>(index) < files->size() &&
                 (*files)[index].Path == file) {
@@ -38,12 +38,13 @@ void Gyrolog::RenderRecoveryLine() {
                        ui::ButtonWidth(discard) - 2.0f * spacing);
     ImGui::SameLine();
     if (ImGui::Button(recover)) {
-        gameWrapper->Execute([this](GameWrapper*) { Guarded("recover", [&] { RecoverRun(); }); });
+        gameWrapper->Execute(
+            [this](GameWrapper*) { GuardedOnGame("recover", [&] { RecoverRun(); }); });
     }
     ImGui::SameLine();
     if (ui::RedButton(discard)) {
         gameWrapper->Execute(
-            [this](GameWrapper*) { Guarded("discard", [&] { DiscardRecovery(); }); });
+            [this](GameWrapper*) { GuardedOnGame("discard", [&] { DiscardRecovery(); }); });
     }
 }
 
@@ -78,7 +79,7 @@ void Gyrolog::RenderTasFiles() {
     }
     if (ImGui::Button("Refresh List##Gyrlog")) {
         gameWrapper->Execute(
-            [this](GameWrapper*) { Guarded("refresh", [&] { RefreshTasFiles(); }); });
+            [this](GameWrapper*) { GuardedOnGame("refresh", [&] { RefreshTasFiles(); }); });
     }
 
     if (ImGui::BeginPopupModal("Delete Confirm##Gyrolog", nullptr,

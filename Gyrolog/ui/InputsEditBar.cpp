@@ -11,7 +11,8 @@
 // The edits of the selected frames. Each is worked out and made on the game
 // thread, from the run as it is when the edit runs, and is one step of the
 // history; the page only says which frames and what.
-void Gyrolog::RenderFrameEditBar(const TasData& frames, bool live) {
+std::function<FrameEdit(const TasData&)> Gyrolog::RenderFrameEditBar(const TasData& frames,
+                                                                     bool live) {
     auto& view = InputsTab;
     const bool selected = view.Selected.Any();
     const uint64_t first = view.Selected.First;
@@ -31,10 +32,10 @@ void Gyrolog::RenderFrameEditBar(const TasData& frames, bool live) {
         }
         return clicked;
     };
-    auto defer = [this](std::function<FrameEdit(const TasData&)> make) {
-        gameWrapper->Execute([this, make = std::move(make)](GameWrapper*) {
-            Guarded("frame edit", [&] { Editor.EditFromPage(make); });
-        });
+    // Handed to the game thread by the caller, once it lets go of the run.
+    std::function<FrameEdit(const TasData&)> clicked;
+    auto defer = [&clicked](std::function<FrameEdit(const TasData&)> make) {
+        clicked = std::move(make);
     };
 
     // The control by the name the CSV and the console give it.
@@ -102,4 +103,5 @@ void Gyrolog::RenderFrameEditBar(const TasData& frames, bool live) {
     }
     ImGui::SameLine(0, -1);
     ImGui::TextUnformatted(("Copied: " + std::to_string(view.Clipboard.size())).c_str());
+    return clicked;
 }

@@ -1,3 +1,4 @@
+#include "Guarded.h"
 #include "Gyrolog.h"
 #include "ui/InputsView.h"
 
@@ -72,9 +73,10 @@ float Plotted(float value) {
 // Drawn on the render thread while the game thread may replay or record the
 // run: the run's arrays are read under LoadedTasLock, which the game thread
 // holds whenever it changes them, and only the rows in view and the graph's
-// few hundred frames are read. The tick itself only reads Data.Inputs.
+// few hundred frames are read. The tick itself only reads Data.Inputs. No
+// host call is made under the lock: an edit clicked is handed over after it.
 void Gyrolog::RenderInputsTab() {
-    std::lock_guard lock(LoadedTasLock);
+    std::unique_lock lock(LoadedTasLock);
     const Tas& tas = LoadedTas;
     if (tas.Data.Hitbox == HitboxType::Other) {
         ImGui::TextUnformatted("Load/Create a TAS to get going!");
@@ -121,7 +123,7 @@ void Gyrolog::RenderInputsTab() {
         view.Follow = view.Follow && !live; // the frame asked for stays in view
     }
     ImGui::TextUnformatted(view.Selected.Describe().c_str());
-    RenderFrameEditBar(frames, live);
+    std::function<FrameEdit(const TasData&)> edit = RenderFrameEditBar(frames, live);
 
     // The graph: the five analog controls from -1 (bottom) to 1 (top) over
     // the frames around the selection, the current frame or the table's view,
@@ -326,4 +328,10 @@ void Gyrolog::RenderInputsTab() {
         }
     }
     ImGui::EndChild();
+    lock.unlock();
+    if (edit) {
+        gameWrapper->Execute([this, make = std::move(edit)](GameWrapper*) {
+            GuardedOnGame("frame edit", [&] { Editor.EditFromPage(make); });
+        });
+    }
 }

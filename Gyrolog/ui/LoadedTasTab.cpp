@@ -7,7 +7,6 @@
 #include <imgui.h>
 
 #include <string>
-#include <system_error>
 
 namespace {
 
@@ -65,8 +64,7 @@ void RenderReplayCheck(const ReplayCheckView& check) {
         trace = "Trace: " + std::to_string(traced) + " frames";
     }
     ImGui::TextUnformatted(trace.c_str());
-    // The game thread writes the frame before the outcome: read the outcome first.
-    const int outcome = check.Last;
+    const ReplayCheckView::Outcome outcome = check.Last;
     const uint64_t frame = check.Frame;
     std::string last;
     switch (outcome) {
@@ -143,51 +141,55 @@ Tas::DetailsEdit Tas::RenderDetails() {
 }
 
 void Gyrolog::RenderLoadedTas() {
-    // The run editor edits the loaded run in place; the game thread waits
-    // meanwhile where it reads or replaces the same fields.
-    std::lock_guard lock(LoadedTasLock);
-    if (LoadedTas.Data.Hitbox == HitboxType::Other) {
-        ImGui::TextUnformatted("Load/Create a TAS to get going!");
-        return;
+    // The run editor edits the loaded run in place under the lock; the game
+    // thread waits meanwhile where it reads or replaces the same fields. No
+    // host call is made while it is held: what the buttons need is copied.
+    Tas::DetailsEdit edit;
+    StartingState car;
+    StartingState ball;
+    std::string name;
+    std::string undo;
+    std::string redo;
+    {
+        std::lock_guard lock(LoadedTasLock);
+        if (LoadedTas.Data.Hitbox == HitboxType::Other) {
+            ImGui::TextUnformatted("Load/Create a TAS to get going!");
+            return;
+        }
+        car = LoadedTas.Data.CarStart;
+        ball = LoadedTas.Data.BallStart;
+        edit = LoadedTas.RenderDetails();
+        name = LoadedTas.Name;
+        undo = Editor.UndoText();
+        redo = Editor.RedoText();
     }
-    const StartingState car = LoadedTas.Data.CarStart;
-    const StartingState ball = LoadedTas.Data.BallStart;
-    CommitPageEdits(LoadedTas.RenderDetails(), car, ball);
-    RenderReplayCheck(ReplayCheck);
-    RenderHistoryButtons();
+    CommitPageEdits(edit, car, ball);
+    RenderReplayCheck(ReplayCheck.Get());
+    RenderHistoryButtons(undo, redo);
 
     auto deferSave = [this] {
         gameWrapper->Execute([this](GameWrapper*) {
-            Guarded("save", [&] {
+            GuardedOnGame("save", [&] {
                 SaveTas();
                 RefreshTasFiles();
             });
         });
     };
     if (ImGui::Button("Save TAS##Gyrolog")) {
-        const std::string name = LoadedTas.Name;
         if (name.empty()) {
             ShowToast("TAS name can't be empty", ToastKind::Error);
+        } else if (IsListed(*RunFiles(), name) && CvarIsOn("tas_confirmoverwritefile")) {
+            // The published list, not the disk: the page does no file work.
+            ImGui::OpenPopup("Overwrite Confirm##Gyrolog");
         } else {
-            std::error_code error;
-            const bool exists = std::filesystem::exists(RunFilePath(DataFolder, name), error);
-            if (error) {
-                if (GlobalCvarManager) {
-                    GlobalCvarManager->log(fmt::format("Error saving file: {}", error.message()));
-                }
-                ShowToast("Error saving file, check logs", ToastKind::Error);
-            } else if (exists && CvarIsOn("tas_confirmoverwritefile")) {
-                ImGui::OpenPopup("Overwrite Confirm##Gyrolog");
-            } else {
-                deferSave();
-            }
+            deferSave();
         }
     }
 
     if (ImGui::BeginPopupModal("Overwrite Confirm##Gyrolog", nullptr,
                                ImGuiWindowFlags_AlwaysAutoResize)) {
         ImGui::TextUnformatted("TAS file already exisits, would you like to overwrite it?");
-        ImGui::TextUnformatted(("File: " + LoadedTas.Name + ".data").c_str());
+        ImGui::TextUnformatted(("File: " + name + ".data").c_str());
         if (ImGui::Button("Overwrite##Gyrologpopup", ImVec2(ui::PopupButtonWidth, 0))) {
             deferSave();
             ImGui::CloseCurrentPopup();
@@ -210,21 +212,21 @@ void Gyrolog::CommitPageEdits(const Tas::DetailsEdit& edit, const StartingState&
         StartsEditRun = run;
     }
     if (StartsBeforeEdit && !ImGui::IsAnyItemActive()) {
-        gameWrapper->Execute(
-            [this, before = *StartsBeforeEdit, edited = StartsEditRun](GameWrapper*) {
-                Guarded("starting state edit",
-                        [&] { Editor.CommitStartsEdit(before.first, before.second, edited); });
-            });
+        gameWrapper->Execute([this, before = *StartsBeforeEdit,
+                              edited = StartsEditRun](GameWrapper*) {
+            GuardedOnGame("starting state edit",
+                          [&] { Editor.CommitStartsEdit(before.first, before.second, edited); });
+        });
         StartsBeforeEdit.reset();
     }
     if (edit.RenamedFrom) {
         gameWrapper->Execute([this, oldName = *edit.RenamedFrom, run](GameWrapper*) {
-            Guarded("rename", [&] { Editor.CommitRename(oldName, run); });
+            GuardedOnGame("rename", [&] { Editor.CommitRename(oldName, run); });
         });
     }
 }
 
-void Gyrolog::RenderHistoryButtons() {
+void Gyrolog::RenderHistoryButtons(const std::string& undo, const std::string& redo) {
     auto historyButton = [this](const char* label, const std::string& what, const char* verb,
                                 const char* nothing, void (RunEditor::*action)()) {
         const bool none = what.empty();
@@ -232,8 +234,9 @@ void Gyrolog::RenderHistoryButtons() {
             ui::PushDisabled();
         }
         if (ImGui::Button(label) && !none) {
-            gameWrapper->Execute(
-                [this, action, verb](GameWrapper*) { Guarded(verb, [&] { (Editor.*action)(); }); });
+            gameWrapper->Execute([this, action, verb](GameWrapper*) {
+                GuardedOnGame(verb, [&] { (Editor.*action)(); });
+            });
         }
         if (none) {
             ui::TooltipWhenDisabled(true, nothing);
@@ -242,7 +245,7 @@ void Gyrolog::RenderHistoryButtons() {
             ImGui::SetTooltip("%s", (std::string(verb) + " " + what).c_str());
         }
     };
-    historyButton("Undo##Gyrolog", Editor.UndoText(), "Undo", "Nothing to undo", &RunEditor::Undo);
+    historyButton("Undo##Gyrolog", undo, "Undo", "Nothing to undo", &RunEditor::Undo);
     ImGui::SameLine(0, -1);
-    historyButton("Redo##Gyrolog", Editor.RedoText(), "Redo", "Nothing to redo", &RunEditor::Redo);
+    historyButton("Redo##Gyrolog", redo, "Redo", "Nothing to redo", &RunEditor::Redo);
 }

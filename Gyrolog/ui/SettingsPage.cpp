@@ -28,7 +28,7 @@ void Gyrolog::RenderSettings() {
 void Gyrolog::RenderSettingsTabs() {
     // Keeps the freeplay test current where no canvas is drawn.
     gameWrapper->Execute(
-        [this](GameWrapper*) { Guarded("freeplay test", [&] { RefreshInFreeplay(); }); });
+        [this](GameWrapper*) { GuardedOnGame("freeplay test", [&] { RefreshInFreeplay(); }); });
     if (!ImGui::BeginTabBar("Gyrolog Tab Bar##Gyrolog")) {
         return;
     }

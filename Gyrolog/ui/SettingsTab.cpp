@@ -15,7 +15,7 @@ void Gyrolog::RenderBoolCvar(const char* cvarName, const char* label) {
     bool value = variable.getBoolValue();
     if (ImGui::Checkbox(label, &value)) {
         gameWrapper->Execute([variable, value](GameWrapper*) mutable {
-            Guarded("setting", [&] { variable.setValue(value ? 1 : 0); });
+            GuardedOnGame("setting", [&] { variable.setValue(value ? 1 : 0); });
         });
     }
 }
@@ -31,7 +31,7 @@ void Gyrolog::RenderFloatCvar(const char* cvarName, const char* label, const flo
     if (ImGui::SliderFloat(label, &value, min, max, "%.3f") && !std::isnan(value)) {
         value = std::clamp(value, min, max);
         gameWrapper->Execute([variable, value](GameWrapper*) mutable {
-            Guarded("setting", [&] { variable.setValue(value); });
+            GuardedOnGame("setting", [&] { variable.setValue(value); });
         });
     }
 }

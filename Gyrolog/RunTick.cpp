@@ -1,0 +1,65 @@
+#include "RunTick.h"
+
+namespace {
+
+bool Touched(float value) {
+    return value != 0.0f;
+}
+
+bool Touched(uint32_t flags, uint32_t mask) {
+    return (flags & mask) != 0;
+}
+
+} // namespace
+
+bool TouchesWatched(const VehicleInput& live, const WatchedControls& watched) {
+    return (watched.Throttle && Touched(live.Throttle)) ||
+           (watched.Steer && (Touched(live.Steer) || Touched(live.Pitch) || Touched(live.Yaw))) ||
+           (watched.AirRoll && Touched(live.Roll)) ||
+           (watched.Handbrake && Touched(live.Flags, VehicleInputFlag::Handbrake)) ||
+           (watched.Jump &&
+            (Touched(live.FlipForward) || Touched(live.FlipSideways) ||
+             Touched(live.Flags, VehicleInputFlag::Jump | VehicleInputFlag::JumpHeld))) ||
+           (watched.Boost &&
+            Touched(live.Flags, VehicleInputFlag::ActivateBoost | VehicleInputFlag::BoostHeld));
+}
+
+const VehicleInput* HeldInput(const Tas& run) {
+    const auto& teleports = run.Data.TeleportFrames;
+    if (run.NextTeleport < teleports.size() && run.CurrentFrame >= teleports[run.NextTeleport] &&
+        teleports[run.NextTeleport] < run.Data.Inputs.size()) {
+        return &run.Data.Inputs[teleports[run.NextTeleport]];
+    }
+    return nullptr;
+}
+
+bool RerecordFrameReached(const Tas& run) {
+    return run.RerecordFrame && run.CurrentFrame >= *run.RerecordFrame && !HeldInput(run);
+}
+
+void StepToTeleportFrame(Tas& run, bool cooling) {
+    const auto& teleports = run.Data.TeleportFrames;
+    run.HeldTrace.clear(); // a hold it releases is no part of the run
+    if (cooling) {
+        if (run.NextTeleport >= 1 && run.NextTeleport - 1 < teleports.size()) {
+            run.CurrentFrame = teleports[run.NextTeleport - 1];
+        }
+    } else if (run.NextTeleport < teleports.size()) {
+        run.CurrentFrame = teleports[run.NextTeleport];
+        ++run.NextTeleport;
+    }
+    run.LiveFrame = run.CurrentFrame;
+}
+
+GameSpeedMode ToggledSpeed(GameSpeedMode current, bool rerecording) {
+    switch (current) {
+    case GameSpeedMode::Replay:
+    case GameSpeedMode::Seek:
+        return GameSpeedMode::Record;
+    case GameSpeedMode::Record:
+        return rerecording ? GameSpeedMode::Seek : GameSpeedMode::Replay;
+    case GameSpeedMode::None:
+        break;
+    }
+    return current;
+}

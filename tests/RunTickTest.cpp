@@ -1,0 +1,81 @@
+// The run engine's host-free decisions: take-over, hold, teleport step, speed.
+#include "RunTick.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+VehicleInput Live(float VehicleInput::*field, float value) {
+    VehicleInput input{};
+    input.*field = value;
+    return input;
+}
+
+VehicleInput LiveFlags(uint32_t flags) {
+    VehicleInput input{};
+    input.Flags = flags;
+    return input;
+}
+
+TEST(RunTickTest, OnlyAWatchedControlTouchedTakesOver) {
+    WatchedControls all{true, true, true, true, true, true};
+    const struct {
+        VehicleInput live;
+        bool WatchedControls::*watch;
+    } cases[] = {
+        {Live(&VehicleInput::Throttle, -0.1f), &WatchedControls::Throttle},
+        {Live(&VehicleInput::Yaw, 0.5f), &WatchedControls::Steer},
+        {Live(&VehicleInput::Pitch, NAN), &WatchedControls::Steer},
+        {Live(&VehicleInput::Roll, 1.0f), &WatchedControls::AirRoll},
+        {LiveFlags(VehicleInputFlag::Handbrake), &WatchedControls::Handbrake},
+        {Live(&VehicleInput::FlipSideways, 1.0f), &WatchedControls::Jump},
+        {LiveFlags(VehicleInputFlag::JumpHeld), &WatchedControls::Jump},
+        {LiveFlags(VehicleInputFlag::BoostHeld), &WatchedControls::Boost},
+    };
+    for (const auto& c : cases) {
+        EXPECT_TRUE(TouchesWatched(c.live, all));
+        WatchedControls others = all;
+        others.*c.watch = false;
+        EXPECT_FALSE(TouchesWatched(c.live, others));
+    }
+    EXPECT_FALSE(TouchesWatched(Live(&VehicleInput::Steer, -0.0f), all));
+}
+
+TEST(RunTickTest, AReplayHoldsAtATeleportFrameUntilTheTeleportComes) {
+    Tas run;
+    run.Data.Inputs.assign(10, VehicleInput{});
+    run.Data.Inputs[4].Throttle = 0.25f;
+    run.Data.TeleportFrames = {4, 8};
+    run.CurrentFrame = 3;
+    EXPECT_EQ(HeldInput(run), nullptr);
+    run.CurrentFrame = 4;
+    ASSERT_NE(HeldInput(run), nullptr);
+    EXPECT_EQ(HeldInput(run)->Throttle, 0.25f);
+
+    run.RerecordFrame = 4;
+    EXPECT_FALSE(RerecordFrameReached(run)); // the teleport held there comes first
+    run.HeldTrace.resize(3);
+    StepToTeleportFrame(run, false);
+    EXPECT_EQ(run.CurrentFrame, 4u);
+    EXPECT_EQ(run.NextTeleport, 1u);
+    EXPECT_TRUE(run.HeldTrace.empty());
+    EXPECT_TRUE(RerecordFrameReached(run));
+
+    run.CurrentFrame = 6; // the same teleport reported again
+    StepToTeleportFrame(run, true);
+    EXPECT_EQ(run.CurrentFrame, 4u);
+    EXPECT_EQ(run.NextTeleport, 1u);
+    EXPECT_EQ(run.LiveFrame, 4u);
+}
+
+TEST(RunTickTest, ChangeSpeedSwapsRecordWithReplayOrSeek) {
+    EXPECT_EQ(ToggledSpeed(GameSpeedMode::Replay, false), GameSpeedMode::Record);
+    EXPECT_EQ(ToggledSpeed(GameSpeedMode::Seek, true), GameSpeedMode::Record);
+    EXPECT_EQ(ToggledSpeed(GameSpeedMode::Record, false), GameSpeedMode::Replay);
+    EXPECT_EQ(ToggledSpeed(GameSpeedMode::Record, true), GameSpeedMode::Seek);
+    EXPECT_EQ(ToggledSpeed(GameSpeedMode::None, true), GameSpeedMode::None);
+}
+
+} // namespace
