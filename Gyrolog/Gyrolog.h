@@ -54,6 +54,7 @@ struct FoundRecovery {
     std::string Name;
     uint64_t Frames = 0;
     std::filesystem::path Journal;
+    bool Damaged = false; // read up to a damaged record, and kept as it is
 };
 
 class Gyrolog : public BakkesMod::Plugin::BakkesModPlugin,
@@ -133,6 +134,7 @@ private:
     void MarkUnsaved();
     void SetJournalBase(const std::string& name, const std::optional<TasFile>& file);
     void ReportJournalFailures();
+    void ReportJournalFailures(const std::vector<std::string>& failures);
     void FindRecoveries();
     void PublishRecoveries(std::vector<FoundRecovery> found);
     std::shared_ptr<const std::vector<FoundRecovery>> Recoveries();

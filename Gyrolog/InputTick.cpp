@@ -16,6 +16,9 @@ bool Touched(uint32_t flags, uint32_t mask) {
 } // namespace
 
 void Gyrolog::OnSetVehicleInput(CarWrapper caller, void* params, std::string) {
+    if (Journal.Active()) { // a journal that cannot be written is said while it happens
+        ReportJournalFailures(Journal.PollFailures());
+    }
     // Stopped is the usual state: return before any host query. The queries
     // change nothing, so doing them later cannot be observed.
     if (LoadedTas.State == TasState::Stopped && TeleportCooldownTicks == 0) {

@@ -293,16 +293,33 @@ TEST(RecoveryJournalTest, ATornOrDamagedTailIsDroppedWhole) {
         const JournalReadResult result = ReadJournal(journal.substr(0, cut), tas);
         ASSERT_EQ(result.outcome, JournalReadResult::Read) << cut;
         EXPECT_EQ(result.validBytes, lastRecord) << cut;
+        EXPECT_FALSE(result.damaged) << cut;
         EXPECT_EQ(tas.PendingInputs.size(), 0u) << cut; // the take-over, with nothing yet
         EXPECT_FALSE(tas.InputsApplied);
     }
-    std::string damaged = journal;
-    damaged[lastRecord + 40] ^= 1;
-    Tas tas;
-    const JournalReadResult result = ReadJournal(damaged, tas);
-    ASSERT_EQ(result.outcome, JournalReadResult::Read);
-    EXPECT_EQ(result.droppedBytes, journal.size() - lastRecord);
-    EXPECT_EQ(tas.PendingInputs.size(), 0u);
+    // Damage in the last record, or in its size, is a torn tail; damage before
+    // a whole record is not, wherever in the record it is.
+    const size_t merge = lastRecord - 16 - 20 - 20;
+    const struct {
+        size_t at;
+        size_t validBytes;
+        bool damaged;
+    } cases[] = {{lastRecord + 40, lastRecord, false},
+                 {lastRecord + 5, lastRecord, false},
+                 {merge + 1, merge, true},
+                 {merge + 6, merge, true},
+                 {RecoveryJournalHeaderBytes + 30, RecoveryJournalHeaderBytes, false},
+                 {merge - 20, merge - 3268, true}};
+    for (const auto& c : cases) {
+        std::string damaged = journal;
+        damaged[c.at] ^= 1;
+        Tas tas;
+        const JournalReadResult result = ReadJournal(damaged, tas);
+        EXPECT_EQ(result.validBytes, c.validBytes) << c.at;
+        EXPECT_EQ(result.damaged, c.damaged) << c.at;
+        EXPECT_EQ(result.outcome,
+                  c.at < 100 ? JournalReadResult::CutShort : JournalReadResult::Read);
+    }
 }
 
 TEST(RecoveryJournalTest, RefusesWhatIsNotAWholeJournalOfThisVersion) {
@@ -333,6 +350,16 @@ TEST(RecoveryJournalTest, RefusesWhatIsNotAWholeJournalOfThisVersion) {
     Tas tas;
     EXPECT_EQ(ReadJournal(huge, tas).outcome, JournalReadResult::Read);
     EXPECT_EQ(ReadJournal(huge, tas).droppedBytes, 76u);
+    // A base whose run claims a million frames in a few bytes is refused
+    // before the frames are allocated.
+    std::string claimed = BaseRecord("a", base).substr(12);
+    claimed.resize(claimed.size() - 8);
+    claimed[4 + 1 + 8 + 4 + 2] = 0x10;
+    Tas claiming;
+    EXPECT_EQ(
+        ReadJournal(JournalHeader() + FramedRecord(JournalRecord::Base, claimed), claiming).outcome,
+        JournalReadResult::Unreadable);
+    EXPECT_EQ(claiming.Data.Inputs.capacity(), 0u);
 }
 
 TEST(RecoveryJournalTest, ABaseWithATraceOfItsFirstFramesRecoversIt) {

@@ -103,6 +103,7 @@ void Gyrolog::SaveTas() {
     saved.Hitbox = LoadedTas.Data.Hitbox;
     saved.AirSensitivity = LoadedTas.Data.AirSensitivity;
     saved.SteerSensitivity = LoadedTas.Data.SteerSensitivity;
+    Journal.AwaitFileTasks(); // a journal's base is read from the file this may replace
     try {
         const ArraysLent lent(LoadedTasLock, LentRun, LoadedTas.Data, saved);
         SaveRun(DataFolder, name, saved);
@@ -114,6 +115,7 @@ void Gyrolog::SaveTas() {
     SetJournalBase(name, TasFile{name, RunFilePath(DataFolder, name)});
     if (LoadedTas.InputsApplied) { // a pending take-over is still kept for recovery
         Journal.Remove();
+        Journal.AwaitFileTasks(); // gone before the save is reported
         RunUnsaved = false;
     }
     ReportJournalFailures();
@@ -188,6 +190,7 @@ void Gyrolog::DeleteTas(int index) {
     // fails, what was gathered when the listing fails.
     std::vector<TasFile> relisted = *files;
     const TasFile& file = (*files)[index];
+    Journal.AwaitFileTasks(); // a journal's base may be read from this file
     try {
         const RunDeleteResult deleted = DeleteRun(file, DataFolder, relisted);
         if (deleted.traceLeft) {
