@@ -4,9 +4,11 @@
 #include "runs/RecoveryJournal.h"
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <thread>
 #if !defined(_WIN32)
+#include <sys/mount.h>
 #include <sys/stat.h>
 #endif
 #include <stb/stb_image.h>
@@ -1169,25 +1171,40 @@ TEST_F(RecoveryUiTest, ARunFileRemovedRightAfterATakeOverBeganLeavesItsJournalWh
 // A journal that cannot be written is said while the run is recorded, once,
 // and the run is not said to be kept.
 TEST_F(RecoveryUiTest, AJournalThatCannotBeWrittenIsSaidAtOnce) {
-    fs::remove_all(RunFolder() / "recovery");
-    std::ofstream(RunFolder() / "recovery") << "a file";
-    CaptureRun();
-    host.RunLine("tas_checkthrottle 0; tas_start");
-    Tick(24);
-    for (int i = 0; i < 120 && host.Toasts().empty(); ++i) {
-        Tick(1, Input(1.0f));
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const fs::path folder = RunFolder() / "recovery";
+    struct Unmount {
+        fs::path path;
+        ~Unmount() { umount(path.c_str()); }
+    } unmount{folder};
+    for (const bool full : {false, true}) {
+        fs::remove_all(folder);
+        if (!full) {
+            std::ofstream(folder) << "a file";
+        } else if (fs::create_directory(folder);
+                   mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=4k") != 0) {
+            GTEST_SKIP() << "cannot mount a small tmpfs here: " << std::strerror(errno);
+        }
+        host.ClearRecords();
+        CaptureRun();
+        host.RunLine("tas_checkthrottle 0; tas_start");
+        Tick(24);
+        for (int i = 0; i < 150 && host.Toasts().empty(); ++i) {
+            Tick(1, Input(1.0f));
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        const auto said = std::find_if(host.Logs().begin(), host.Logs().end(), [](auto& line) {
+            return line.starts_with("Unsaved work of run can't be kept for recovery: ");
+        });
+        ASSERT_NE(said, host.Logs().end()) << full;
+        const std::string line = *said;
+        ASSERT_FALSE(host.Toasts().empty());
+        EXPECT_EQ(host.Toasts().back().type, 3);
+        Tick(120, Input(1.0f));
+        host.UnloadPlugin();
+        EXPECT_EQ(Logged(line), 1u);
+        EXPECT_EQ(Logged("Unsaved run run kept for recovery"), 0u) << full;
+        ASSERT_TRUE(host.LoadPlugin(exports));
     }
-    const auto said = std::find_if(host.Logs().begin(), host.Logs().end(), [](auto& line) {
-        return line.starts_with("Unsaved work of run can't be kept for recovery: ");
-    });
-    ASSERT_NE(said, host.Logs().end());
-    ASSERT_FALSE(host.Toasts().empty());
-    EXPECT_EQ(host.Toasts().back().type, 3);
-    Tick(120, Input(1.0f));
-    host.UnloadPlugin();
-    EXPECT_EQ(Logged(*said), 1u);
-    EXPECT_EQ(Logged("Unsaved run run kept for recovery"), 0u);
 }
 
 } // namespace
