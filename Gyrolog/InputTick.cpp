@@ -17,6 +17,9 @@ bool Touched(uint32_t flags, uint32_t mask) {
 
 void Gyrolog::OnSetVehicleInput(CarWrapper caller, void* params, std::string) {
     if (Journal.Active()) { // a journal that cannot be written is said while it happens
+        if (Journal.TakeBaseChanged() && RunUnsaved) {
+            RejournalRun();
+        }
         ReportJournalFailures(Journal.PollFailures());
     }
     // Stopped is the usual state: return before any host query. The queries

@@ -261,6 +261,10 @@ void Gyrolog::DiscardRecovery() {
 }
 
 void Gyrolog::KeepForRecovery() {
+    Journal.AwaitFileTasks();
+    if (Journal.TakeBaseChanged() && RunUnsaved && Journal.Active()) {
+        RejournalRun(); // the run file changed before its base was read
+    }
     const bool kept = Journal.Join();
     ReportJournalFailures();
     if (RunUnsaved && kept) {

@@ -2,6 +2,7 @@
 // read from what is drawn and driven by mouse and keyboard events.
 #include "PluginHarness.h"
 #include "runs/RecoveryJournal.h"
+#include "runs/TasFormat.h"
 
 #include <algorithm>
 #include <cstring>
@@ -1142,30 +1143,39 @@ TEST_F(RecoveryUiTest, ADamagedJournalIsRecoveredUpToTheDamageAndKeptWhole) {
 }
 
 // The writer still busy with one take-over's journal when the next one's run
-// file goes: that journal's base is read before the file is removed.
-TEST_F(RecoveryUiTest, ARunFileRemovedRightAfterATakeOverBeganLeavesItsJournalWhole) {
-    for (const char* name : {"a", "b"}) {
-        CaptureRun(name);
-        Run().Data.Inputs.assign(300000, Input(0.5f));
-        Plugin().SaveTas();
+// file goes or is changed from outside: that journal is whole all the same.
+TEST_F(RecoveryUiTest, ARunFileGoneOrChangedRightAfterATakeOverBeganLeavesItsJournalWhole) {
+    for (const bool outside : {false, true}) {
+        fs::remove_all(RunFolder());
+        for (const char* name : {"a", "b"}) {
+            CaptureRun(name);
+            Run().Data.Inputs.assign(300000, Input(0.5f));
+            Plugin().SaveTas();
+        }
+        Plugin().RefreshTasFiles();
+        for (const char* name : {"a", "b"}) {
+            Plugin().LoadTas(Plugin().FileIndex(name));
+            host.RunLine("tas_start");
+            host.Wait(0.2);
+            Tick(2);
+            Tick(1, Input(0.25f, VehicleInputFlag::ActivateBoost));
+            host.RunLine("tas_stop");
+        }
+        host.ClearRecords();
+        if (outside) {
+            std::ofstream file(RunFolder() / "b.data", std::ios::binary);
+            WriteTas(file, TasData());
+        } else {
+            Plugin().DeleteTas(Plugin().FileIndex("b"));
+        }
+        host.UnloadPlugin();
+        EXPECT_EQ(Logged("Unsaved run b kept for recovery"), 1u) << outside;
+        ASSERT_TRUE(host.LoadPlugin(exports));
+        EXPECT_EQ(Logged("Unsaved run b found: 3 frames (tas_recover loads it, "
+                         "tas_discardrecovery drops it)"),
+                  1u)
+            << outside;
     }
-    Plugin().RefreshTasFiles();
-    for (const char* name : {"a", "b"}) {
-        Plugin().LoadTas(Plugin().FileIndex(name));
-        host.RunLine("tas_start");
-        host.Wait(0.2);
-        Tick(2);
-        Tick(1, Input(0.25f, VehicleInputFlag::ActivateBoost));
-        host.RunLine("tas_stop");
-    }
-    host.ClearRecords();
-    Plugin().DeleteTas(Plugin().FileIndex("b"));
-    host.UnloadPlugin();
-    EXPECT_EQ(Logged("Unsaved run b kept for recovery"), 1u) << LastLog();
-    ASSERT_TRUE(host.LoadPlugin(exports));
-    EXPECT_EQ(Logged("Unsaved run b found: 3 frames (tas_recover loads it, tas_discardrecovery "
-                     "drops it)"),
-              1u);
 }
 
 // A journal that cannot be written is said while the run is recorded, once,

@@ -280,8 +280,9 @@ void RecoveryWriter::OpenJournal(const Task& task) {
         const bool read = loaded.file.outcome == ReadOutcome::Loaded ||
                           loaded.file.outcome == ReadOutcome::CutShort;
         if (!read || loaded.data.Inputs.size() != task.base.Frames) {
-            throw std::runtime_error("the file of " + task.base.Name +
-                                     " changed since it was loaded");
+            // Changed under us: the game thread journals the run it holds.
+            BaseChanged = true;
+            return;
         }
         base = BaseRecord(task.base.Name, loaded.data);
     }

@@ -3,6 +3,7 @@
 #include "runs/RecoveryJournal.h"
 #include "runs/TasFile.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
@@ -93,6 +94,10 @@ public:
     // begun or removed so far: the run file a base is read from, and the
     // journal of a run saved. For a save, which may replace that run file.
     void AwaitFileTasks();
+    // Whether a run file changed before the writer read a base from it
+    // (since the last call): that journal holds nothing, and the run is
+    // journaled again from what the game thread holds.
+    bool TakeBaseChanged() { return BaseChanged.exchange(false); }
 
 private:
     struct Task {
@@ -141,4 +146,5 @@ private:
     std::unique_ptr<std::ofstream> File;
     std::filesystem::path FilePath;
     bool Kept = false; // the journal open last holds everything written to it
+    std::atomic<bool> BaseChanged = false;
 };
