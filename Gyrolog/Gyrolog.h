@@ -56,6 +56,7 @@ struct FoundRecovery {
     std::string Name;
     uint64_t Frames = 0;
     std::filesystem::path Journal;
+    bool Damaged = false; // read up to a damaged record, and kept as it is
 };
 
 class Gyrolog : public BakkesMod::Plugin::BakkesModPlugin,

@@ -4,6 +4,7 @@
 #include <cstring>
 
 void Gyrolog::OnSetVehicleInput(CarWrapper caller, void* params, std::string) {
+    Editor.CheckJournal(); // a journal that cannot be written is said while it happens
     // Stopped is the usual state: return before any host query. The queries
     // change nothing, so doing them later cannot be observed.
     if (LoadedTas.State == TasState::Stopped && TeleportCooldownTicks == 0) {

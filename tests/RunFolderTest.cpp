@@ -100,6 +100,7 @@ TEST_F(RunFolderTest, ListingResolvesWhatAnInterruptedSaveLeft) {
         const char* step;
         std::string run, trace, record, runAside;
         std::string runAfter, traceAfter; // "" for no file
+        bool recorded = true;             // false: a single-file write (an import)
     } cases[] = {
         {"record made", bytes(old, false), bytes(old, true), "", "", bytes(old, false),
          bytes(old, true)},
@@ -112,6 +113,8 @@ TEST_F(RunFolderTest, ListingResolvesWhatAnInterruptedSaveLeft) {
         {"run without a trace in place", bytes(fresh, false), bytes(old, true), "", "",
          bytes(fresh, false), ""},
         {"first save, run half written", "", "", "", "half a run", "", ""},
+        {"import at its rename", bytes(old, false), bytes(old, true), "", "half a run",
+         bytes(old, false), bytes(old, true), false},
     };
     for (const auto& c : cases) {
         fs::remove_all(Folder());
@@ -122,7 +125,9 @@ TEST_F(RunFolderTest, ListingResolvesWhatAnInterruptedSaveLeft) {
                 WriteFile(path, content);
             }
         }
-        WriteFile(record, c.record);
+        if (c.recorded) {
+            WriteFile(record, c.record);
+        }
         const std::vector<std::string> listed = ListedNames();
         EXPECT_EQ(listed.size(), c.runAfter.empty() ? 0u : 1u) << c.step;
         EXPECT_EQ(FileBytes(run), c.runAfter) << c.step;

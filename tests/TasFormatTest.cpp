@@ -1,5 +1,7 @@
 #include "runs/TasFormat.h"
+#include "TempFolder.h"
 #include "runs/RecoveryJournal.h"
+#include "runs/RecoveryWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -293,16 +295,33 @@ TEST(RecoveryJournalTest, ATornOrDamagedTailIsDroppedWhole) {
         const JournalReadResult result = ReadJournal(journal.substr(0, cut), tas);
         ASSERT_EQ(result.outcome, JournalReadResult::Read) << cut;
         EXPECT_EQ(result.validBytes, lastRecord) << cut;
+        EXPECT_FALSE(result.damaged) << cut;
         EXPECT_EQ(tas.PendingInputs.size(), 0u) << cut; // the take-over, with nothing yet
         EXPECT_FALSE(tas.InputsApplied);
     }
-    std::string damaged = journal;
-    damaged[lastRecord + 40] ^= 1;
-    Tas tas;
-    const JournalReadResult result = ReadJournal(damaged, tas);
-    ASSERT_EQ(result.outcome, JournalReadResult::Read);
-    EXPECT_EQ(result.droppedBytes, journal.size() - lastRecord);
-    EXPECT_EQ(tas.PendingInputs.size(), 0u);
+    // Damage in the last record, or in its size, is a torn tail; damage before
+    // a whole record is not, wherever in the record it is.
+    const size_t merge = lastRecord - 16 - 20 - 20;
+    const struct {
+        size_t at;
+        size_t validBytes;
+        bool damaged;
+    } cases[] = {{lastRecord + 40, lastRecord, false},
+                 {lastRecord + 5, lastRecord, false},
+                 {merge + 1, merge, true},
+                 {merge + 6, merge, true},
+                 {RecoveryJournalHeaderBytes + 30, RecoveryJournalHeaderBytes, false},
+                 {merge - 20, merge - 3268, true}};
+    for (const auto& c : cases) {
+        std::string damaged = journal;
+        damaged[c.at] ^= 1;
+        Tas tas;
+        const JournalReadResult result = ReadJournal(damaged, tas);
+        EXPECT_EQ(result.validBytes, c.validBytes) << c.at;
+        EXPECT_EQ(result.damaged, c.damaged) << c.at;
+        EXPECT_EQ(result.outcome,
+                  c.at < 100 ? JournalReadResult::CutShort : JournalReadResult::Read);
+    }
 }
 
 TEST(RecoveryJournalTest, RefusesWhatIsNotAWholeJournalOfThisVersion) {
@@ -333,6 +352,16 @@ TEST(RecoveryJournalTest, RefusesWhatIsNotAWholeJournalOfThisVersion) {
     Tas tas;
     EXPECT_EQ(ReadJournal(huge, tas).outcome, JournalReadResult::Read);
     EXPECT_EQ(ReadJournal(huge, tas).droppedBytes, 76u);
+    // A base whose run claims a million frames in a few bytes is refused
+    // before the frames are allocated.
+    std::string claimed = BaseRecord("a", base).substr(12);
+    claimed.resize(claimed.size() - 8);
+    claimed[4 + 1 + 8 + 4 + 2] = 0x10;
+    Tas claiming;
+    EXPECT_EQ(
+        ReadJournal(JournalHeader() + FramedRecord(JournalRecord::Base, claimed), claiming).outcome,
+        JournalReadResult::Unreadable);
+    EXPECT_EQ(claiming.Data.Inputs.capacity(), 0u);
 }
 
 TEST(RecoveryJournalTest, ABaseWithATraceOfItsFirstFramesRecoversIt) {
@@ -357,4 +386,114 @@ TEST(RecoveryJournalTest, ABaseWithATraceOfItsFirstFramesRecoversIt) {
     Tas longer;
     EXPECT_EQ(ReadJournal(JournalHeader() + BaseRecord("longer", base), longer).outcome,
               JournalReadResult::Unreadable);
+}
+
+namespace {
+
+// Bytes put field by field in the order RecoveryJournal.h gives, each field
+// a value of its own: a writer and a reader agreeing on another order fail.
+struct Layout {
+    std::string bytes;
+    float next = 0.0f;
+    template <typename T> T Put(T value) {
+        bytes.append(reinterpret_cast<const char*>(&value), sizeof value);
+        return value;
+    }
+    float F() { return Put(next += 0.25f); }
+    int32_t I() { return Put(static_cast<int32_t>(next += 1.0f)); }
+    Vector V() { return Vector{F(), F(), F()}; } // braces: in order
+    Rotator R() { return Rotator{I(), I(), I()}; }
+    VehicleInput Input() {
+        return VehicleInput{F(), F(), F(), F(), F(), F(), F(), static_cast<uint32_t>(I())};
+    }
+    TraceEntry Trace() { return TraceEntry{V(), R(), V(), V(), V(), V(), Put(uint32_t{1})}; }
+    StartingState Start(size_t padding) {
+        StartingState state{V(), R(), V(), V(), Put(uint8_t{1}) == 1};
+        bytes.append(padding, '\0');
+        return state;
+    }
+    // Frames what was put from at as one record.
+    void Record(JournalRecord kind, size_t at) {
+        const std::string payload = bytes.substr(at);
+        bytes.resize(at);
+        Put(static_cast<uint32_t>(kind));
+        Put(static_cast<uint64_t>(payload.size()));
+        bytes += payload;
+        uint64_t digest = 0xcbf29ce484222325ull;
+        for (const char byte : bytes.substr(at)) {
+            digest = (digest ^ static_cast<unsigned char>(byte)) * 0x100000001b3ull;
+        }
+        Put(digest);
+    }
+};
+
+} // namespace
+
+TEST(RecoveryJournalTest, TheWriterPutsEveryByteWhereTheLayoutSays) {
+    Layout run;
+    TasData data;
+    run.Put(int32_t{1});
+    run.Put(uint64_t{2});
+    data.Inputs = {run.Input(), run.Input()};
+    run.Put(uint64_t{1});
+    data.TeleportFrames = {run.Put(uint64_t{0})};
+    data.CarStart = run.Start(3);
+    data.BallStart = run.Start(3);
+    data.Hitbox = run.Put(HitboxType::Dominus);
+    data.AirSensitivity = run.F();
+    data.SteerSensitivity = run.F();
+    Layout want{"GYRORCVR", run.next};
+    want.Put(uint32_t{2});
+    size_t at = want.bytes.size();
+    want.bytes += want.Put(uint32_t{4}) == 4 ? "gold" : "";
+    want.Put(static_cast<uint64_t>(run.bytes.size()));
+    want.bytes += run.bytes;
+    want.Put(uint64_t{2});
+    data.Trace = {want.Trace(), want.Trace()};
+    want.Record(JournalRecord::Base, at);
+    at = want.bytes.size();
+    want.Put(uint64_t{1}); // take-over frame, then next teleport
+    want.Put(uint64_t{0});
+    want.Record(JournalRecord::TakeOver, at);
+    at = want.bytes.size();
+    want.Put(uint32_t{2});
+    const VehicleInput inputs[] = {want.Input(), want.Input()};
+    const TraceEntry trace[] = {want.Trace(), want.Trace()};
+    want.Put(uint32_t{1});
+    want.Put(uint64_t{2});
+    want.Record(JournalRecord::Pending, at);
+    RunSplice change;
+    at = want.bytes.size();
+    change.At = want.Put(uint64_t{1});
+    change.Removed = want.Put(uint64_t{0});
+    want.Put(uint64_t{1});
+    change.Inputs = {want.Input()};
+    want.Put(uint64_t{1});
+    change.Teleports = {want.Put(uint64_t{4})};
+    change.TraceAt = want.Put(uint64_t{5});
+    want.Put(uint64_t{1});
+    change.TraceTail = {want.Trace()};
+    want.Record(JournalRecord::Splice, at);
+    at = want.bytes.size();
+    const StartingState car = want.Start(0);
+    const StartingState ball = want.Start(0);
+    want.Record(JournalRecord::Starts, at);
+    at = want.bytes.size();
+    want.bytes += want.Put(uint32_t{3}) == 3 ? "new" : "";
+    want.Record(JournalRecord::Name, at);
+
+    TempFolder folder;
+    const auto path = folder.path() / "gold.journal";
+    RecoveryWriter writer;
+    writer.Start();
+    writer.Begin(path, JournalBase{"gold", std::nullopt, 2, BaseRecord("gold", data)});
+    writer.TakeOver(1, 0);
+    writer.Record(inputs[0], trace[0]);
+    writer.Teleport(2);
+    writer.Record(inputs[1], trace[1]);
+    writer.Write(JournalRecord::Splice, SplicePayload(change));
+    writer.Write(JournalRecord::Starts, StartsPayload(car, ball));
+    writer.Write(JournalRecord::Name, NamePayload("new"));
+    EXPECT_TRUE(writer.Join());
+    EXPECT_EQ(FileBytes(path), want.bytes);
 }

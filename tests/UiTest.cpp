@@ -3,9 +3,16 @@
 #include "FailingAllocations.h"
 #include "PluginHarness.h"
 #include "runs/RecoveryJournal.h"
+#include "runs/TasFormat.h"
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
+#include <thread>
+#if !defined(_WIN32)
+#include <sys/mount.h>
+#include <sys/stat.h>
+#endif
 #include <stb/stb_image.h>
 
 namespace {
@@ -1011,6 +1018,9 @@ protected:
         host.UnloadPlugin();
         return pending;
     }
+    size_t Logged(const std::string& line) {
+        return std::count(host.Logs().begin(), host.Logs().end(), line);
+    }
     std::vector<fs::path> RecoveryFiles() {
         std::vector<fs::path> files;
         std::error_code error;
@@ -1083,6 +1093,143 @@ TEST_F(RecoveryUiTest, DiscardRemovesItAndADamagedJournalIsSetAside) {
     EXPECT_EQ(RecoveryFiles(), std::vector<fs::path>{"old.journal.unreadable"});
     host.RunLine("tas_discardrecovery");
     EXPECT_EQ(LastLog(), "No unsaved run to discard");
+}
+
+// Damaged in its second block: read up to it, kept whole aside, and what it
+// held goes on in a new journal. Odd entries beside it hide nothing.
+TEST_F(RecoveryUiTest, ADamagedJournalIsRecoveredUpToTheDamageAndKeptWhole) {
+    RecordAndUnload(250);
+    const fs::path folder = RunFolder() / "recovery";
+    const fs::path journal = folder / RecoveryFiles().at(0);
+    std::string bytes = FileBytes(journal);
+    uint64_t at = RecoveryJournalHeaderBytes;
+    for (int record = 0; record < 3; ++record) { // base, take-over, first block
+        at += 20 + *reinterpret_cast<const uint64_t*>(bytes.data() + at + 4);
+    }
+    bytes[at + 100] ^= 1;
+    std::ofstream(journal, std::ios::binary) << bytes;
+    std::ofstream(folder / "bad.journal") << "garbage";
+    fs::create_directory(folder / "bad.journal.unreadable");
+    fs::create_symlink("nowhere", folder / "link.journal");
+#if !defined(_WIN32)
+    ASSERT_EQ(mkfifo((folder / "fifo.journal").c_str(), 0600), 0);
+#endif
+    for (int i = 0; i < 6; ++i) {
+        const fs::path aside = folder / ("old" + std::to_string(i) + ".journal.unreadable");
+        std::ofstream(aside) << "x";
+        fs::last_write_time(aside, fs::file_time_type::clock::now() - std::chrono::hours(9 - i));
+    }
+    ASSERT_TRUE(host.LoadPlugin(exports));
+    EXPECT_EQ(Logged("Unsaved run run found: 120 frames, damaged after them (tas_recover loads "
+                     "them, tas_discardrecovery drops it)"),
+              1u);
+    EXPECT_EQ(Logged("Recovery folder entry link.journal left alone: it is a link"), 1u);
+#if !defined(_WIN32)
+    EXPECT_EQ(Logged("Recovery folder entry fifo.journal left alone: it is not a regular file"),
+              1u);
+#endif
+    EXPECT_EQ(std::count_if(host.Logs().begin(), host.Logs().end(),
+                            [](auto& line) {
+                                return line.starts_with("Unsaved run bad.journal not recovered: ");
+                            }),
+              1);
+    EXPECT_EQ(Logged("Removed the oldest journal set aside, old0.journal.unreadable"), 1u);
+    EXPECT_FALSE(fs::exists(folder / "old0.journal.unreadable"));
+    EXPECT_TRUE(fs::exists(folder / "old1.journal.unreadable"));
+    host.RunLine("tas_recover");
+    const std::string aside = journal.filename().string() + ".damaged";
+    EXPECT_EQ(LastLog(),
+              "Unsaved run run recovered: 120 frames; its damaged journal is kept as " + aside);
+    EXPECT_EQ(FileBytes(folder / aside), bytes);
+    EXPECT_EQ(Run().PendingInputs.size(), 120u);
+    host.UnloadPlugin();
+    ASSERT_TRUE(host.LoadPlugin(exports));
+    EXPECT_EQ(Logged("Unsaved run run found: 120 frames (tas_recover loads it, "
+                     "tas_discardrecovery drops it)"),
+              1u);
+}
+
+// The writer still busy with one take-over's journal when the next one's run
+// file goes or is changed from outside: that journal is whole all the same.
+TEST_F(RecoveryUiTest, ARunFileGoneOrChangedRightAfterATakeOverBeganLeavesItsJournalWhole) {
+    for (const bool outside : {false, true}) {
+        fs::remove_all(RunFolder());
+        for (const char* name : {"a", "b"}) {
+            CaptureRun(name);
+            Run().Data.Inputs.assign(300000, Input(0.5f));
+            Plugin().SaveTas();
+        }
+        Plugin().RefreshTasFiles();
+        for (const char* name : {"a", "b"}) {
+            Plugin().LoadTas(Plugin().FileIndex(name));
+            host.RunLine("tas_start");
+            host.Wait(0.2);
+            Tick(2);
+            Tick(1, Input(0.25f, VehicleInputFlag::ActivateBoost));
+            host.RunLine("tas_stop");
+        }
+        host.ClearRecords();
+        if (outside) {
+            std::ofstream file(RunFolder() / "b.data", std::ios::binary);
+            WriteTas(file, TasData());
+        } else {
+            Plugin().DeleteTas(Plugin().FileIndex("b"));
+        }
+        host.UnloadPlugin();
+        EXPECT_EQ(Logged("Unsaved run b kept for recovery"), 1u) << outside;
+        ASSERT_TRUE(host.LoadPlugin(exports));
+        EXPECT_EQ(Logged("Unsaved run b found: 3 frames (tas_recover loads it, "
+                         "tas_discardrecovery drops it)"),
+                  1u)
+            << outside;
+    }
+}
+
+// A journal that cannot be written is said while the run is recorded, once,
+// and the run is not said to be kept.
+TEST_F(RecoveryUiTest, AJournalThatCannotBeWrittenIsSaidAtOnce) {
+    const fs::path folder = RunFolder() / "recovery";
+#if !defined(_WIN32)
+    struct Unmount {
+        fs::path path;
+        ~Unmount() { umount(path.c_str()); }
+    } unmount{folder};
+#endif
+    for (const bool full : {false, true}) {
+        fs::remove_all(folder);
+        if (!full) {
+            std::ofstream(folder) << "a file";
+        } else {
+#if defined(_WIN32)
+            GTEST_SKIP() << "no small disk to fill here";
+#else
+            fs::create_directory(folder);
+            if (mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=4k") != 0) {
+                GTEST_SKIP() << "cannot mount a small tmpfs here: " << std::strerror(errno);
+            }
+#endif
+        }
+        host.ClearRecords();
+        CaptureRun();
+        host.RunLine("tas_checkthrottle 0; tas_start");
+        Tick(24);
+        for (int i = 0; i < 150 && host.Toasts().empty(); ++i) {
+            Tick(1, Input(1.0f));
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        const auto said = std::find_if(host.Logs().begin(), host.Logs().end(), [](auto& line) {
+            return line.starts_with("Unsaved work of run can't be kept for recovery: ");
+        });
+        ASSERT_NE(said, host.Logs().end()) << full;
+        const std::string line = *said;
+        ASSERT_FALSE(host.Toasts().empty());
+        EXPECT_EQ(host.Toasts().back().type, 3);
+        Tick(120, Input(1.0f));
+        host.UnloadPlugin();
+        EXPECT_EQ(Logged(line), 1u);
+        EXPECT_EQ(Logged("Unsaved run run kept for recovery"), 0u) << full;
+        ASSERT_TRUE(host.LoadPlugin(exports));
+    }
 }
 
 } // namespace

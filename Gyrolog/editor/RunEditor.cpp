@@ -78,19 +78,49 @@ void RunEditor::RunSaved(const std::string& name) {
     SetJournalBase(name, TasFile{name, RunFilePath(DataFolder, name)});
     if (Run.InputsApplied) { // a pending take-over is still kept for recovery
         Journal.Remove();
+        Journal.AwaitFileTasks(); // gone before the save is reported
         RunUnsaved = false;
     }
     ReportJournalFailures();
 }
 
 void RunEditor::ReportJournalFailures() {
-    for (const std::string& failure : Journal.TakeFailures()) {
-        Host.Log("Error keeping unsaved work for recovery: " + failure);
+    ReportJournalFailures(Journal.TakeFailures());
+}
+
+void RunEditor::ReportJournalFailures(const std::vector<std::string>& failures) {
+    if (failures.empty()) {
+        return;
+    }
+    std::string name;
+    {
+        std::lock_guard lock(RunLock);
+        name = Run.Name;
+    }
+    for (const std::string& failure : failures) {
+        Host.Log(fmt::format("Unsaved work of {} can't be kept for recovery: {}", name, failure));
+        Host.Toast("Unsaved work can't be kept for recovery, check logs", ToastKind::Error);
     }
 }
 
+void RunEditor::CheckJournal() {
+    if (!Journal.Active()) {
+        return;
+    }
+    if (Journal.TakeBaseChanged() && RunUnsaved) {
+        RejournalRun();
+    }
+    ReportJournalFailures(Journal.PollFailures());
+}
+
 void RunEditor::KeepForRecovery() {
-    if (RunUnsaved) {
+    Journal.AwaitFileTasks();
+    if (Journal.TakeBaseChanged() && RunUnsaved && Journal.Active()) {
+        RejournalRun(); // the run file changed before its base was read
+    }
+    const bool kept = Journal.Join();
+    ReportJournalFailures();
+    if (RunUnsaved && kept) {
         std::string name;
         {
             std::lock_guard lock(RunLock);
@@ -98,8 +128,6 @@ void RunEditor::KeepForRecovery() {
         }
         Host.Log(fmt::format("Unsaved run {} kept for recovery", name));
     }
-    Journal.Join();
-    ReportJournalFailures();
 }
 
 void RunEditor::TakeOverBegins() {

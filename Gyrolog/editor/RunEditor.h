@@ -48,6 +48,12 @@ public:
     void StartJournal() { Journal.Start(); }
     // At unload: the journal is written whole and kept.
     void KeepForRecovery();
+    // On the tick, cheaply: says a journal that cannot be written, once, and
+    // journals the run anew when its base file changed before it was read.
+    void CheckJournal();
+    // Before a run file is replaced or removed: the writer is done reading
+    // a base from it and holds no run file open.
+    void BeforeRunFileChanges() { Journal.AwaitFileTasks(); }
 
     // The run engine's recording, journaled as it goes.
     void TakeOverBegins();
@@ -85,6 +91,8 @@ public:
     void SetJournalBase(const std::string& name, const std::optional<TasFile>& file);
     // The run goes on with a journal found at load.
     void ResumeJournal(const std::filesystem::path& journal, uint64_t validBytes);
+    // A fresh journal of the run as it stands, its pending take-over included.
+    void RejournalRun();
     // The run was written to its file under name.
     void RunSaved(const std::string& name);
 
@@ -106,7 +114,7 @@ private:
     void AfterChange();
     void MarkUnsaved();
     void ReportJournalFailures();
-    void RejournalRun();
+    void ReportJournalFailures(const std::vector<std::string>& failures);
     void JournalWholeTrace();
     void JournalPending();
     void PublishHistory();

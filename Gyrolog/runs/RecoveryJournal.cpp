@@ -33,11 +33,54 @@ uint64_t Fnv1a(uint64_t digest, const void* data, size_t bytes) {
     return digest;
 }
 
-uint64_t RecordChecksum(uint32_t kind, uint64_t size, const std::string& payload) {
+uint64_t RecordChecksum(uint32_t kind, uint64_t size, const char* payload) {
     uint64_t digest = 0xcbf29ce484222325ull;
     digest = Fnv1a(digest, &kind, sizeof kind);
     digest = Fnv1a(digest, &size, sizeof size);
-    return Fnv1a(digest, payload.data(), payload.size());
+    return Fnv1a(digest, payload, size);
+}
+
+uint64_t RecordChecksum(uint32_t kind, uint64_t size, const std::string& payload) {
+    return RecordChecksum(kind, size, payload.data());
+}
+
+// Whether a whole record lies anywhere in the bytes after the start of a
+// record that is not whole: then that record was damaged, not torn by a
+// crash mid-write, which leaves nothing after it. Any offset is tried, as
+// the damage may be in the size. When the search would take too long the
+// answer is yes: a journal taken for damaged is kept, one taken for torn is
+// cut.
+bool WholeRecordAfter(std::istream& stream, uint64_t at, uint64_t size) {
+    stream.clear();
+    stream.seekg(static_cast<std::streamoff>(at));
+    std::string rest(static_cast<size_t>(size - at), '\0');
+    if (!stream.read(rest.data(), static_cast<std::streamsize>(rest.size()))) {
+        return true;
+    }
+    constexpr uint64_t MostHashed = uint64_t{1} << 28;
+    uint64_t hashed = 0;
+    for (uint64_t offset = 1; rest.size() - offset >= RecordFrameBytes; ++offset) {
+        uint32_t kind = 0;
+        uint64_t bytes = 0;
+        std::memcpy(&kind, rest.data() + offset, sizeof kind);
+        std::memcpy(&bytes, rest.data() + offset + sizeof kind, sizeof bytes);
+        if (kind < static_cast<uint32_t>(JournalRecord::TakeOver) ||
+            kind > static_cast<uint32_t>(JournalRecord::Name) ||
+            bytes > rest.size() - offset - RecordFrameBytes) {
+            continue;
+        }
+        hashed += bytes;
+        if (hashed > MostHashed) {
+            return true;
+        }
+        uint64_t checksum = 0;
+        const char* payload = rest.data() + offset + 12;
+        std::memcpy(&checksum, payload + bytes, sizeof checksum);
+        if (checksum == RecordChecksum(kind, bytes, payload)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::string Record(JournalRecord kind, const std::string& payload) {
@@ -101,7 +144,21 @@ bool ApplyBase(const std::string& payload, Tas& tas, std::string& name) {
         runBytes > reader.Left()) {
         return false;
     }
+    // The run's counts are checked against the bytes there before the run
+    // reader allocates: it allows a run file cut short by far more.
     PayloadReader runReader(reader.At(), runBytes);
+    int32_t version = 0;
+    uint64_t frames = 0;
+    uint64_t teleports = 0;
+    if (!runReader.Read(version) || !runReader.Read(frames) ||
+        frames > runReader.Left() / sizeof(VehicleInput)) {
+        return false;
+    }
+    runReader.Skip(frames * sizeof(VehicleInput));
+    if (!runReader.Read(teleports) || teleports > runReader.Left() / sizeof(uint64_t)) {
+        return false;
+    }
+    runReader.pubseekpos(0);
     reader.Skip(runBytes);
     std::istream runStream(&runReader);
     if (ReadTasData(runStream, tas.Data).outcome != ReadOutcome::Loaded) {
@@ -343,6 +400,7 @@ JournalReadResult ReadRecoveryJournal(std::istream& stream, uint64_t size, Tas& 
     }
     uint64_t at = RecoveryJournalHeaderBytes;
     bool based = false;
+    bool whole = true;
     std::string payload;
     while (size - at >= RecordFrameBytes) {
         uint32_t kind = 0;
@@ -351,12 +409,14 @@ JournalReadResult ReadRecoveryJournal(std::istream& stream, uint64_t size, Tas& 
         stream.read(reinterpret_cast<char*>(&kind), sizeof kind);
         stream.read(reinterpret_cast<char*>(&bytes), sizeof bytes);
         if (!stream || bytes > size - at - RecordFrameBytes) {
-            break; // torn: the size is checked before anything is allocated
+            whole = false; // the size is checked before anything is allocated
+            break;
         }
         payload.resize(bytes);
         stream.read(payload.data(), static_cast<std::streamsize>(bytes));
         stream.read(reinterpret_cast<char*>(&checksum), sizeof checksum);
         if (!stream || checksum != RecordChecksum(kind, bytes, payload)) {
+            whole = false;
             break;
         }
         const bool applied = based ? ApplyRecord(kind, payload, tas, result.name)
@@ -371,6 +431,7 @@ JournalReadResult ReadRecoveryJournal(std::istream& stream, uint64_t size, Tas& 
     }
     result.validBytes = at;
     result.droppedBytes = size - at;
+    result.damaged = based && !whole && WholeRecordAfter(stream, at, size);
     result.outcome = based ? JournalReadResult::Read : JournalReadResult::CutShort;
     tas.State = TasState::Stopped;
     return result;

@@ -19,6 +19,8 @@
 // | the run as a run file holds it | uint64 N | N x 76-byte trace entry.
 // A record cut short or with another checksum ends the journal there: a
 // crash tears at most the record being written, which is dropped whole.
+// When a whole record follows such a record, the journal was damaged
+// rather than torn: it is read up to the damage and kept as it is.
 // Version 2 added the records of edits and undos; a version 1 journal is
 // read as it is.
 constexpr uint32_t RecoveryJournalVersion = 2;
@@ -64,6 +66,9 @@ struct JournalReadResult {
     std::string name;        // the run's, once the base was read
     uint64_t validBytes = 0; // where the last whole record ends
     uint64_t droppedBytes = 0;
+    // A record before the end was not whole, yet a whole one follows it:
+    // the records after validBytes may hold work, so the file is kept.
+    bool damaged = false;
 };
 
 // Reads the journal of size bytes into tas, which should be fresh: its run,

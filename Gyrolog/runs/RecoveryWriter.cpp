@@ -1,10 +1,12 @@
 #include "runs/RecoveryWriter.h"
 #include "runs/DurableFiles.h"
+#include "runs/RunFile.h"
 #include "runs/RunFolder.h"
 
 #include <exception>
 #include <fstream>
 #include <limits>
+#include <stdexcept>
 
 namespace fs = std::filesystem;
 
@@ -19,9 +21,9 @@ void RecoveryWriter::Start() {
     }
 }
 
-void RecoveryWriter::Join() {
+bool RecoveryWriter::Join() {
     if (!Thread.joinable()) {
-        return;
+        return false;
     }
     End();
     {
@@ -30,6 +32,7 @@ void RecoveryWriter::Join() {
     }
     QueueChanged.notify_one();
     Thread.join();
+    return Kept;
 }
 
 void RecoveryWriter::Begin(const fs::path& path, const JournalBase& base) {
@@ -135,14 +138,33 @@ std::vector<std::string> RecoveryWriter::TakeFailures() {
     return std::exchange(Failures, {});
 }
 
+std::vector<std::string> RecoveryWriter::PollFailures() {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - LastPoll < HandOverAfter) {
+        return {};
+    }
+    LastPoll = now;
+    return TakeFailures();
+}
+
+void RecoveryWriter::AwaitFileTasks() {
+    std::unique_lock lock(QueueLock);
+    FileTasksDone.wait_for(lock, std::chrono::seconds(5), [this] { return FileTasksLeft == 0; });
+}
+
 void RecoveryWriter::Post(Task task) {
     {
         std::lock_guard lock(QueueLock);
+        if (task.kind == Task::Open || task.kind == Task::Delete) {
+            ++FileTasksLeft;
+        }
         Queue.push_back(std::move(task));
     }
     QueueChanged.notify_one();
 }
 
+// Nothing ends this thread but Join: a failure is noted and the next task
+// goes on.
 void RecoveryWriter::Run() {
     std::vector<Task> tasks;
     for (;;) {
@@ -155,35 +177,59 @@ void RecoveryWriter::Run() {
             tasks.swap(Queue);
         }
         for (Task& task : tasks) {
-            try {
-                Do(task);
-            } catch (const std::exception& e) {
-                Fail(e.what());
+            Guard([&] { Do(task); });
+            if (task.kind == Task::Open || task.kind == Task::Delete) {
+                {
+                    std::lock_guard lock(QueueLock);
+                    --FileTasksLeft;
+                }
+                FileTasksDone.notify_all();
             }
         }
         tasks.clear();
         // On the disk after each batch: neither a crash of the game nor a
         // power loss takes what was written so far.
-        if (File && !File->flush()) {
-            Fail("cannot write " + FilePath.string());
-            File.reset();
-        }
-        if (File) {
-            try {
-                FlushFileToDisk(FilePath);
-            } catch (const std::exception& e) {
-                Fail(e.what());
-            }
-        }
+        Guard([&] { FlushJournal(); });
     }
+}
+
+template <typename F> void RecoveryWriter::Guard(F&& work) noexcept {
+    try {
+        try {
+            work();
+        } catch (const std::exception& e) {
+            Fail(e.what());
+        } catch (...) {
+            Fail("an unknown failure");
+        }
+    } catch (...) { // noting it failed too: the journal is no longer kept whole
+        Kept = false;
+    }
+}
+
+void RecoveryWriter::FlushJournal() {
+    if (!File) {
+        return;
+    }
+    if (!File->flush()) {
+        File.reset();
+        throw std::runtime_error("cannot write " + Utf8FromPath(FilePath));
+    }
+    FlushFileToDisk(FilePath);
 }
 
 void RecoveryWriter::Do(Task& task) {
     switch (task.kind) {
     case Task::Open:
     case Task::Reopen:
-        File.reset();
+        CloseJournal();
+        {
+            std::lock_guard lock(QueueLock);
+            JournalFailed = false;
+        }
+        Kept = false;
         OpenJournal(task);
+        Kept = File != nullptr;
         break;
     case Task::Write:
         if (File) {
@@ -203,11 +249,16 @@ void RecoveryWriter::Do(Task& task) {
         }
         break;
     case Task::Close:
-        File.reset();
+        CloseJournal();
         break;
     case Task::Delete:
         File.reset();
-        fs::remove(FilePath);
+        Kept = false;
+        // Gone from the disk before the save is reported: a crash right
+        // after it finds no journal of the saved run.
+        if (fs::remove(FilePath)) {
+            FlushFolderToDisk(FilePath.parent_path());
+        }
         break;
     }
 }
@@ -220,6 +271,7 @@ void RecoveryWriter::OpenJournal(const Task& task) {
             fs::resize_file(task.path, task.validBytes); // the torn tail goes
         }
         File = std::make_unique<std::ofstream>(task.path, std::ios::binary | std::ios::app);
+        FailUnopened(task.path);
         return;
     }
     std::string base = task.base.Record;
@@ -228,7 +280,8 @@ void RecoveryWriter::OpenJournal(const Task& task) {
         const bool read = loaded.file.outcome == ReadOutcome::Loaded ||
                           loaded.file.outcome == ReadOutcome::CutShort;
         if (!read || loaded.data.Inputs.size() != task.base.Frames) {
-            Fail("the file of " + task.base.Name + " changed since it was loaded");
+            // Changed under us: the game thread journals the run it holds.
+            BaseChanged = true;
             return;
         }
         base = BaseRecord(task.base.Name, loaded.data);
@@ -237,9 +290,29 @@ void RecoveryWriter::OpenJournal(const Task& task) {
     const std::string header = JournalHeader();
     File->write(header.data(), static_cast<std::streamsize>(header.size()));
     File->write(base.data(), static_cast<std::streamsize>(base.size()));
+    FailUnopened(task.path);
 }
 
+void RecoveryWriter::FailUnopened(const fs::path& path) {
+    if (!*File) {
+        File.reset();
+        throw std::runtime_error("cannot open " + Utf8FromPath(path));
+    }
+}
+
+void RecoveryWriter::CloseJournal() {
+    if (File) {
+        FlushJournal();
+        File.reset();
+    }
+}
+
+// Said once per journal: the first failure is the one that explains it.
 void RecoveryWriter::Fail(const std::string& what) {
+    Kept = false;
     std::lock_guard lock(QueueLock);
-    Failures.push_back(what);
+    if (!JournalFailed) {
+        JournalFailed = true;
+        Failures.push_back(what);
+    }
 }

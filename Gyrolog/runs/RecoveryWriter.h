@@ -3,6 +3,7 @@
 #include "runs/RecoveryJournal.h"
 #include "runs/TasFile.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
@@ -39,7 +40,9 @@ public:
 
     void Start();
     // Writes everything handed over, closes the journal and ends the thread.
-    void Join();
+    // True when the journal last begun holds all of it: nothing failed on it
+    // since it was opened, and it is still there.
+    bool Join();
 
     // Starts a fresh journal at path from base.
     void Begin(const std::filesystem::path& path, const JournalBase& base);
@@ -80,8 +83,21 @@ public:
     // Closes the journal and removes it: its run is saved.
     void Remove();
 
-    // What went wrong on the writer's side since the last call.
+    // What went wrong on the writer's side since the last call: the first
+    // failure of each journal.
     std::vector<std::string> TakeFailures();
+    // The same, for a tick: empty unless half a second went by since the
+    // last poll. Takes the queue's lock only as long as the writer ever
+    // holds it.
+    std::vector<std::string> PollFailures();
+    // Waits (briefly) until the writer is done with the files of journals
+    // begun or removed so far: the run file a base is read from, and the
+    // journal of a run saved. For a save, which may replace that run file.
+    void AwaitFileTasks();
+    // Whether a run file changed before the writer read a base from it
+    // (since the last call): that journal holds nothing, and the run is
+    // journaled again from what the game thread holds.
+    bool TakeBaseChanged() { return BaseChanged.exchange(false); }
 
 private:
     struct Task {
@@ -103,12 +119,17 @@ private:
     void Do(Task& task);
     void OpenJournal(const Task& task);
     void Fail(const std::string& what);
+    template <typename F> void Guard(F&& work) noexcept;
+    void FlushJournal();
+    void CloseJournal();
+    void FailUnopened(const std::filesystem::path& path);
 
     // Game thread.
     bool Open = false;
     std::filesystem::path JournalPath;
     std::unique_ptr<RecordingBlock> Current = std::make_unique<RecordingBlock>();
     std::chrono::steady_clock::time_point BlockBegun;
+    std::chrono::steady_clock::time_point LastPoll;
 
     // Shared: held only to move tasks in or out and to note failures.
     std::mutex QueueLock;
@@ -116,9 +137,14 @@ private:
     std::vector<Task> Queue;
     bool Stopping = false;
     std::vector<std::string> Failures;
+    bool JournalFailed = false; // of the journal open now
+    std::condition_variable FileTasksDone;
+    int FileTasksLeft = 0; // Open and Delete tasks posted, not yet done
 
     // Writer thread.
     std::thread Thread;
     std::unique_ptr<std::ofstream> File;
     std::filesystem::path FilePath;
+    bool Kept = false; // the journal open last holds everything written to it
+    std::atomic<bool> BaseChanged = false;
 };

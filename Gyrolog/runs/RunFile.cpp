@@ -226,14 +226,32 @@ std::optional<InterruptedSave> InterruptedSaveOf(const fs::path& entry) {
         return std::nullopt; // no save of ours makes a name that is no text
     }
     const std::string traceEnd = ".data.trace.";
+    const std::string runEnd = ".data.";
     const std::string end = AsideExtension;
-    if (name.size() < traceEnd.size() + TokenLength + end.size() || !name.ends_with(end)) {
+    if (name.size() < runEnd.size() + TokenLength + end.size() || !name.ends_with(end)) {
         return std::nullopt;
     }
     const size_t tokenAt = name.size() - end.size() - TokenLength;
     const std::string token = name.substr(tokenAt, TokenLength);
-    if (name.compare(tokenAt - traceEnd.size(), traceEnd.size(), traceEnd) != 0 ||
-        token.find_first_not_of("0123456789abcdef") != std::string::npos) {
+    if (token.find_first_not_of("0123456789abcdef") != std::string::npos) {
+        return std::nullopt;
+    }
+    if (name.compare(tokenAt - runEnd.size(), runEnd.size(), runEnd) == 0 &&
+        !name.ends_with(traceEnd + token + end)) {
+        // NAME.data.TOKEN.saving without its save's record was written aside
+        // by a single-file write (an import) that did not get to its rename:
+        // the file it would replace is current, and it goes as a save's would.
+        const InterruptedSave save{entry.parent_path() / PathFromUtf8(name.substr(0, tokenAt - 1)),
+                                   token};
+        std::error_code error;
+        if (fs::exists(fs::symlink_status(AsidePath(TracePath(save.run), token), error)) ||
+            fs::is_symlink(fs::symlink_status(save.run, error))) {
+            return std::nullopt; // the record names it, or it is no write beside this run
+        }
+        return save;
+    }
+    if (tokenAt < traceEnd.size() ||
+        name.compare(tokenAt - traceEnd.size(), traceEnd.size(), traceEnd) != 0) {
         return std::nullopt;
     }
     // NAME.data.trace.TOKEN.saving was made by a save of NAME.data.

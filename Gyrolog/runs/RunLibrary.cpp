@@ -103,6 +103,7 @@ void Gyrolog::SaveTas() {
     saved.Hitbox = LoadedTas.Data.Hitbox;
     saved.AirSensitivity = LoadedTas.Data.AirSensitivity;
     saved.SteerSensitivity = LoadedTas.Data.SteerSensitivity;
+    Editor.BeforeRunFileChanges(); // a journal's base is read from the file this may replace
     try {
         const ArraysLent lent(LoadedTasLock, LentRun, LoadedTas.Data, saved);
         SaveRun(DataFolder, name, saved);
@@ -179,6 +180,7 @@ void Gyrolog::DeleteTas(int index) {
     // fails, what was gathered when the listing fails.
     std::vector<TasFile> relisted = *files;
     const TasFile& file = (*files)[index];
+    Editor.BeforeRunFileChanges(); // a journal's base may be read from this file
     try {
         const RunDeleteResult deleted = DeleteRun(file, DataFolder, relisted);
         if (deleted.traceLeft) {
