@@ -3,6 +3,8 @@
 #include "bakkesmod/wrappers/cvarmanagerwrapper.h"
 
 #include <exception>
+#include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 
@@ -29,4 +31,19 @@ template <typename Call> void Guarded(const char* what, Call&& call) noexcept {
     } catch (...) {
         ReportFailure(what, nullptr);
     }
+}
+
+// Runs each step Guarded; true when none failed.
+inline bool GuardedSteps(const char* what,
+                         std::initializer_list<std::function<void()>> steps) noexcept {
+    bool whole = true;
+    for (const auto& step : steps) {
+        bool done = false;
+        Guarded(what, [&] {
+            step();
+            done = true;
+        });
+        whole = whole && done;
+    }
+    return whole;
 }

@@ -18,10 +18,42 @@ Gyrolog::~Gyrolog() {
     }
 }
 
+// A failure at load or unload (a thread that cannot start or be joined, a
+// host call that throws) is logged and shown, and stays on this side. Each
+// step is tried on its own: an unload that fails in one still joins the
+// journal's thread.
 void Gyrolog::onLoad() {
+    GlobalCvarManager = cvarManager;
+    const auto load = [this] {
+        Load();
+    };
+    const auto startJournal = [this] {
+        Journal.Start();
+    };
+    if (!GuardedSteps("load", {load, startJournal})) {
+        Guarded("load", [&] { ShowToast("Gyrolog did not load fully, check logs", 3); });
+    }
+    Guarded("recovery", [&] { FindRecoveries(); });
+}
+
+void Gyrolog::onUnload() {
+    const auto unregister = [this] {
+        gameWrapper->UnregisterDrawables();
+    };
+    const auto stop = [this] {
+        Stop();
+    };
+    const auto keep = [this] {
+        KeepForRecovery();
+    };
+    if (!GuardedSteps("unload", {unregister, stop, keep})) {
+        Guarded("unload", [&] { ShowToast("Gyrolog did not unload cleanly, check logs", 3); });
+    }
+}
+
+void Gyrolog::Load() {
     // The host answers the data folder only through the live game handle.
     DataFolder = gameWrapper->GetDataFolder() / "Gyrolog";
-    GlobalCvarManager = cvarManager;
     RefreshInFreeplay();
     gameWrapper->RegisterDrawable([this](CanvasWrapper canvas) {
         Guarded("status overlay", [&] {
@@ -33,14 +65,6 @@ void Gyrolog::onLoad() {
     RegisterConsoleCommands();
     RegisterHooks();
     PrepareRunFolder();
-    Journal.Start();
-    Guarded("recovery", [&] { FindRecoveries(); });
-}
-
-void Gyrolog::onUnload() {
-    gameWrapper->UnregisterDrawables();
-    Stop();
-    KeepForRecovery();
 }
 
 std::string Gyrolog::GetPluginName() {
