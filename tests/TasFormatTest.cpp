@@ -1,8 +1,10 @@
 #include "runs/TasFormat.h"
 #include "runs/RecoveryJournal.h"
+#include "runs/RunTrace.h"
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <sstream>
@@ -69,6 +71,115 @@ TEST(TasFormatTest, RoundTripKeepsEveryBit) {
     EXPECT_EQ(back.AirSensitivity, 1.3f);
     EXPECT_EQ(Bits(back.SteerSensitivity), Bits(data.SteerSensitivity));
     EXPECT_EQ(Bytes(back), bytes);
+}
+
+// The layout spelled out field by field, little-endian, apart from the
+// writer's and reader's own code.
+struct LittleEndian {
+    std::string bytes;
+    void U32(uint32_t v) {
+        for (int i = 0; i < 4; ++i) {
+            bytes += static_cast<char>(v >> (8 * i));
+        }
+    }
+    void U64(uint64_t v) {
+        U32(static_cast<uint32_t>(v));
+        U32(static_cast<uint32_t>(v >> 32));
+    }
+    void F(std::initializer_list<float> vs) {
+        for (float v : vs) {
+            U32(std::bit_cast<uint32_t>(v));
+        }
+    }
+    void V(const Vector& v) { F({v.X, v.Y, v.Z}); }
+    void R(const Rotator& r) {
+        for (int32_t v : {r.Pitch, r.Yaw, r.Roll}) {
+            U32(static_cast<uint32_t>(v));
+        }
+    }
+    void Block(const StartingState& s) {
+        V(s.Location), R(s.Rotation), V(s.Velocity), V(s.AngularVelocity);
+        bytes += std::string{static_cast<char>(s.Enabled ? 1 : 0), 0, 0, 0};
+    }
+    void Entry(const TraceEntry& e) {
+        V(e.CarLocation), R(e.CarRotation), V(e.CarVelocity), V(e.CarAngularVelocity);
+        V(e.BallLocation), V(e.BallVelocity), U32(e.HasBall);
+    }
+};
+
+TEST(TasFormatTest, EveryFieldLiesWhereTheLayoutSays) {
+    TasData data;
+    float next = 1.0f; // every float of the run differs from every other
+    auto f = [&] {
+        return next += 0.25f;
+    };
+    auto v = [&] {
+        return Vector{f(), f(), f()};
+    };
+    data.Inputs = {{f(), f(), f(), f(), f(), f(), f(), 0x80000015},
+                   {f(), f(), f(), f(), f(), f(), f(), 0x0A}};
+    data.TeleportFrames = {0x0102030405060708ull, 0x1112131415161718ull};
+    data.CarStart = {v(), {-3, 16001, 70000}, v(), v(), true};
+    data.BallStart = {v(), {9, -8, 7}, v(), v(), false};
+    data.Hitbox = HitboxType::Breakout;
+    data.AirSensitivity = f();
+    data.SteerSensitivity = f();
+    for (uint32_t ball : {1u, 0u}) {
+        data.Trace.push_back(
+            {v(), {11 + static_cast<int>(ball), -12, 13}, v(), v(), v(), v(), ball});
+    }
+
+    LittleEndian run;
+    run.U32(1);
+    run.U64(data.Inputs.size());
+    for (const VehicleInput& in : data.Inputs) {
+        run.F({in.Throttle, in.Steer, in.Pitch, in.Yaw, in.Roll, in.FlipForward, in.FlipSideways});
+        run.U32(in.Flags);
+    }
+    run.U64(data.TeleportFrames.size());
+    for (uint64_t frame : data.TeleportFrames) {
+        run.U64(frame);
+    }
+    run.Block(data.CarStart), run.Block(data.BallStart);
+    run.U32(static_cast<uint32_t>(data.Hitbox));
+    run.F({data.AirSensitivity, data.SteerSensitivity});
+    EXPECT_EQ(Bytes(data), run.bytes);
+
+    // FNV-1a over the inputs, both blocks and the hitbox as the run file holds them.
+    const size_t inputsEnd = 12 + 32 * data.Inputs.size();
+    const size_t blocksAt = inputsEnd + 8 + 8 * data.TeleportFrames.size();
+    uint64_t digest = 0xcbf29ce484222325ull;
+    for (char c : run.bytes.substr(12, inputsEnd - 12) + run.bytes.substr(blocksAt, 108)) {
+        digest = (digest ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
+    }
+    LittleEndian trace;
+    trace.bytes = "GYROTRCE";
+    trace.U32(2), trace.U32(76), trace.U64(data.Trace.size()), trace.U64(digest);
+    for (const TraceEntry& e : data.Trace) {
+        trace.Entry(e);
+    }
+    std::ostringstream written;
+    WriteTrace(written, data);
+    EXPECT_EQ(written.str(), trace.bytes);
+
+    // And the readers take each field from there.
+    TasData back;
+    ASSERT_EQ(Read(run.bytes, back).outcome, ReadOutcome::Loaded);
+    std::istringstream traceStream(trace.bytes);
+    ASSERT_EQ(ReadTrace(traceStream, back, back.Trace).fit, TraceFit::Belongs);
+    LittleEndian again;
+    for (const TasData* d : {&data, &back}) {
+        again.Block(d->CarStart), again.Block(d->BallStart);
+        again.U32(static_cast<uint32_t>(d->Hitbox)),
+            again.F({d->AirSensitivity, d->SteerSensitivity});
+        for (const TraceEntry& e : d->Trace) {
+            again.Entry(e);
+        }
+    }
+    const size_t half = again.bytes.size() / 2;
+    EXPECT_EQ(again.bytes.substr(half), again.bytes.substr(0, half));
+    EXPECT_EQ(std::memcmp(back.Inputs.data(), data.Inputs.data(), 2 * sizeof(VehicleInput)), 0);
+    EXPECT_EQ(back.TeleportFrames, data.TeleportFrames);
 }
 
 TEST(TasFormatTest, OtherVersionsAndInputTooShortForAVersionAreRejected) {
