@@ -1,6 +1,7 @@
 #include "Gyrolog.h"
 #include "bakkesmod/wrappers/GameObject/BallWrapper.h"
 #include "bakkesmod/wrappers/SettingsWrapper.h"
+#include "runs/RunFolder.h"
 
 namespace {
 
@@ -20,10 +21,14 @@ void Gyrolog::CreateNewTas(const std::string& name) {
         ShowToast("Load into freeplay to make a new TAS", 3);
         return;
     }
+    if (const char* problem = RunNameProblem(DataFolder, name)) {
+        ShowToast(problem, 3);
+        return;
+    }
     RefreshTasFiles();
     for (const auto& file : *RunFiles()) {
-        if (file.Name == name) {
-            ShowToast(name + " already exists, new TAS not created", 3);
+        if (SameRunName(file.Name, name)) {
+            ShowToast(file.Name + " already exists, new TAS not created", 3);
             return;
         }
     }

@@ -3,6 +3,7 @@
 #include "runs/RunFolder.h"
 #include "ui/Idioms.h"
 
+#include <algorithm>
 #include <fmt/core.h>
 #include <imgui.h>
 
@@ -91,7 +92,7 @@ void RenderReplayCheck(const ReplayCheckView& check) {
 
 } // namespace
 
-Tas::DetailsEdit Tas::RenderDetails() {
+Tas::DetailsEdit Tas::RenderDetails(const std::filesystem::path& runFolder) {
     DetailsEdit edit;
     ui::ElidedText("TAS Name: " + Name, ImGui::GetContentRegionAvail().x - ui::PopupButtonWidth -
                                             ImGui::GetStyle().ItemSpacing.x);
@@ -115,7 +116,8 @@ Tas::DetailsEdit Tas::RenderDetails() {
         ImGui::TextUnformatted("Name:");
         ImGui::SameLine(0, -1);
         ui::InputText("TAS Name##Gyrologpopup4", NameEdit);
-        NameEditInvalid = !IsValidTasName(NameEdit);
+        const char* problem = RunNameProblem(runFolder, NameEdit);
+        NameEditInvalid = problem != nullptr;
         const bool invalid = NameEditInvalid;
         if (invalid) {
             ui::PushDisabled();
@@ -129,7 +131,7 @@ Tas::DetailsEdit Tas::RenderDetails() {
             ImGui::CloseCurrentPopup();
         }
         if (invalid) {
-            ui::TooltipWhenDisabled(true, TasNameProblem(NameEdit));
+            ui::TooltipWhenDisabled(true, problem);
             ui::PopDisabled();
         }
         ImGui::SameLine(0, -1);
@@ -152,7 +154,7 @@ void Gyrolog::RenderLoadedTas() {
     }
     const StartingState car = LoadedTas.Data.CarStart;
     const StartingState ball = LoadedTas.Data.BallStart;
-    CommitPageEdits(LoadedTas.RenderDetails(), car, ball);
+    CommitPageEdits(LoadedTas.RenderDetails(DataFolder), car, ball);
     RenderReplayCheck(ReplayCheck);
     RenderHistoryButtons();
 
@@ -166,8 +168,14 @@ void Gyrolog::RenderLoadedTas() {
     };
     if (ImGui::Button("Save TAS##Gyrolog")) {
         const std::string name = LoadedTas.Name;
+        const auto files = RunFiles();
+        const auto clash = std::find_if(files->begin(), files->end(), [&](const TasFile& file) {
+            return file.Name != name && SameRunName(file.Name, name);
+        });
         if (name.empty()) {
             ShowToast("TAS name can't be empty", 3);
+        } else if (clash != files->end()) {
+            ShowToast(CaseClashMessage(clash->Name), 3);
         } else {
             std::error_code error;
             const bool exists = std::filesystem::exists(RunFilePath(DataFolder, name), error);
