@@ -30,10 +30,13 @@ void Gyrolog::onLoad() {
     const auto startJournal = [this] {
         Journal.Start();
     };
-    if (!GuardedSteps("load", {load, startJournal})) {
+    const bool loaded = GuardedSteps("load", {load});
+    if (!GuardedSteps("load", {startJournal}) || !loaded) {
         Guarded("load", [&] { ShowToast("Gyrolog did not load fully, check logs", 3); });
     }
-    Guarded("recovery", [&] { FindRecoveries(); });
+    if (loaded) { // the journals' folder is known
+        Guarded("recovery", [&] { FindRecoveries(); });
+    }
 }
 
 void Gyrolog::onUnload() {
