@@ -1,6 +1,5 @@
 #include "PluginHarness.h"
 
-#include <atomic>
 #include <cerrno>
 #include <dlfcn.h>
 #include <fstream>
@@ -10,7 +9,7 @@
 namespace {
 
 // Set, no thread can start: as when the system has none left to give.
-std::atomic<bool> ThreadsRefused = false;
+bool ThreadsRefused = false;
 
 } // namespace
 
@@ -105,10 +104,9 @@ TEST_F(PluginLibraryTest, AThreadThatCannotStartIsReportedAndLoadAndUnloadGoOn) 
     const bool loaded = host.LoadPluginLibrary(GYROLOG_PLUGIN_PATH);
     ThreadsRefused = false;
     ASSERT_TRUE(loaded);
-    ASSERT_FALSE(host.Logs().empty());
-    EXPECT_TRUE(host.Logs().front().starts_with("Error in load: ")) << host.Logs().front();
-    ASSERT_FALSE(host.Toasts().empty());
-    EXPECT_EQ(host.Toasts().back().text, "Gyrolog did not load fully, check logs");
+    EXPECT_TRUE(!host.Logs().empty() && host.Logs().front().starts_with("Error in load: "));
+    EXPECT_TRUE(!host.Toasts().empty() &&
+                host.Toasts().back().text == "Gyrolog did not load fully, check logs");
     host.RunLine("tas_stop");
     host.UnloadPlugin();
     EXPECT_TRUE(host.Errors().empty());

@@ -74,36 +74,31 @@ TEST(TasFormatTest, RoundTripKeepsEveryBit) {
 }
 
 // The layout spelled out field by field, little-endian, apart from the
-// writer's and reader's own code.
-struct LittleEndian {
+// writer's and reader's code.
+struct Layout {
     std::string bytes;
-    void U32(uint32_t v) {
-        for (int i = 0; i < 4; ++i) {
-            bytes += static_cast<char>(v >> (8 * i));
+    template <typename T> Layout& operator<<(T value) {
+        const auto bits =
+            std::bit_cast<std::conditional_t<sizeof value == 8, uint64_t, uint32_t>>(value);
+        for (size_t i = 0; i < sizeof value; ++i) {
+            bytes += static_cast<char>(bits >> (8 * i));
         }
+        return *this;
     }
-    void U64(uint64_t v) {
-        U32(static_cast<uint32_t>(v));
-        U32(static_cast<uint32_t>(v >> 32));
+    Layout& operator<<(Vector v) { return *this << v.X << v.Y << v.Z; }
+    Layout& operator<<(Rotator r) { return *this << r.Pitch << r.Yaw << r.Roll; }
+    Layout& operator<<(const StartingState& s) {
+        *this << s.Location << s.Rotation << s.Velocity << s.AngularVelocity;
+        bytes += std::string{static_cast<char>(s.Enabled), 0, 0, 0};
+        return *this;
     }
-    void F(std::initializer_list<float> vs) {
-        for (float v : vs) {
-            U32(std::bit_cast<uint32_t>(v));
-        }
+    Layout& operator<<(const TraceEntry& e) {
+        return *this << e.CarLocation << e.CarRotation << e.CarVelocity << e.CarAngularVelocity
+                     << e.BallLocation << e.BallVelocity << e.HasBall;
     }
-    void V(const Vector& v) { F({v.X, v.Y, v.Z}); }
-    void R(const Rotator& r) {
-        for (int32_t v : {r.Pitch, r.Yaw, r.Roll}) {
-            U32(static_cast<uint32_t>(v));
-        }
-    }
-    void Block(const StartingState& s) {
-        V(s.Location), R(s.Rotation), V(s.Velocity), V(s.AngularVelocity);
-        bytes += std::string{static_cast<char>(s.Enabled ? 1 : 0), 0, 0, 0};
-    }
-    void Entry(const TraceEntry& e) {
-        V(e.CarLocation), R(e.CarRotation), V(e.CarVelocity), V(e.CarAngularVelocity);
-        V(e.BallLocation), V(e.BallVelocity), U32(e.HasBall);
+    Layout& operator<<(const VehicleInput& i) {
+        return *this << i.Throttle << i.Steer << i.Pitch << i.Yaw << i.Roll << i.FlipForward
+                     << i.FlipSideways << i.Flags;
     }
 };
 
@@ -124,62 +119,32 @@ TEST(TasFormatTest, EveryFieldLiesWhereTheLayoutSays) {
     data.Hitbox = HitboxType::Breakout;
     data.AirSensitivity = f();
     data.SteerSensitivity = f();
-    for (uint32_t ball : {1u, 0u}) {
-        data.Trace.push_back(
-            {v(), {11 + static_cast<int>(ball), -12, 13}, v(), v(), v(), v(), ball});
-    }
-
-    LittleEndian run;
-    run.U32(1);
-    run.U64(data.Inputs.size());
-    for (const VehicleInput& in : data.Inputs) {
-        run.F({in.Throttle, in.Steer, in.Pitch, in.Yaw, in.Roll, in.FlipForward, in.FlipSideways});
-        run.U32(in.Flags);
-    }
-    run.U64(data.TeleportFrames.size());
-    for (uint64_t frame : data.TeleportFrames) {
-        run.U64(frame);
-    }
-    run.Block(data.CarStart), run.Block(data.BallStart);
-    run.U32(static_cast<uint32_t>(data.Hitbox));
-    run.F({data.AirSensitivity, data.SteerSensitivity});
+    data.Trace = {{v(), {11, -12, 13}, v(), v(), v(), v(), 1},
+                  {v(), {14, 15, -16}, v(), v(), v(), v(), 0}};
+    Layout run;
+    run << 1 << uint64_t{2} << data.Inputs[0] << data.Inputs[1] << uint64_t{2}
+        << data.TeleportFrames[0] << data.TeleportFrames[1] << data.CarStart << data.BallStart
+        << data.Hitbox << data.AirSensitivity << data.SteerSensitivity;
     EXPECT_EQ(Bytes(data), run.bytes);
-
-    // FNV-1a over the inputs, both blocks and the hitbox as the run file holds them.
-    const size_t inputsEnd = 12 + 32 * data.Inputs.size();
-    const size_t blocksAt = inputsEnd + 8 + 8 * data.TeleportFrames.size();
-    uint64_t digest = 0xcbf29ce484222325ull;
-    for (char c : run.bytes.substr(12, inputsEnd - 12) + run.bytes.substr(blocksAt, 108)) {
+    uint64_t digest = 0xcbf29ce484222325ull; // FNV-1a of the inputs, both starts and the hitbox
+    for (char c : run.bytes.substr(12, 64) + run.bytes.substr(100, 108)) {
         digest = (digest ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
     }
-    LittleEndian trace;
-    trace.bytes = "GYROTRCE";
-    trace.U32(2), trace.U32(76), trace.U64(data.Trace.size()), trace.U64(digest);
-    for (const TraceEntry& e : data.Trace) {
-        trace.Entry(e);
-    }
+    Layout trace{"GYROTRCE"};
+    trace << 2 << 76 << uint64_t{2} << digest << data.Trace[0] << data.Trace[1];
     std::ostringstream written;
     WriteTrace(written, data);
     EXPECT_EQ(written.str(), trace.bytes);
 
-    // And the readers take each field from there.
-    TasData back;
+    TasData back; // and the readers take every field from there
     ASSERT_EQ(Read(run.bytes, back).outcome, ReadOutcome::Loaded);
-    std::istringstream traceStream(trace.bytes);
-    ASSERT_EQ(ReadTrace(traceStream, back, back.Trace).fit, TraceFit::Belongs);
-    LittleEndian again;
-    for (const TasData* d : {&data, &back}) {
-        again.Block(d->CarStart), again.Block(d->BallStart);
-        again.U32(static_cast<uint32_t>(d->Hitbox)),
-            again.F({d->AirSensitivity, d->SteerSensitivity});
-        for (const TraceEntry& e : d->Trace) {
-            again.Entry(e);
-        }
-    }
-    const size_t half = again.bytes.size() / 2;
-    EXPECT_EQ(again.bytes.substr(half), again.bytes.substr(0, half));
-    EXPECT_EQ(std::memcmp(back.Inputs.data(), data.Inputs.data(), 2 * sizeof(VehicleInput)), 0);
-    EXPECT_EQ(back.TeleportFrames, data.TeleportFrames);
+    std::istringstream stream(trace.bytes);
+    ASSERT_EQ(ReadTrace(stream, back, back.Trace).fit, TraceFit::Belongs);
+    Layout again;
+    again << back.Inputs[0] << back.Inputs[1] << uint64_t{2} << back.TeleportFrames[0]
+          << back.TeleportFrames[1] << back.CarStart << back.BallStart << back.Hitbox
+          << back.AirSensitivity << back.SteerSensitivity << back.Trace[0] << back.Trace[1];
+    EXPECT_EQ(again.bytes, run.bytes.substr(12) + trace.bytes.substr(32));
 }
 
 TEST(TasFormatTest, OtherVersionsAndInputTooShortForAVersionAreRejected) {

@@ -26,9 +26,8 @@ private:
     std::filesystem::path path_;
 };
 
-// The most UTF-16 units a run name may have in folder: a save's longest
-// file, NAME.data.trace.TOKEN.saving with an 8-digit token, stays within
-// Windows' 259.
+// The UTF-16 units a run name may have in folder: a save's longest file,
+// NAME.data.trace.TOKEN.saving, stays within Windows' 259.
 inline size_t RoomForName(const std::filesystem::path& folder) {
     return 259 -
            (std::filesystem::absolute(folder) / ".data.trace.01234567.saving").u16string().size();
