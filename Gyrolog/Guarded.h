@@ -3,6 +3,8 @@
 #include "bakkesmod/wrappers/cvarmanagerwrapper.h"
 
 #include <exception>
+#include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <utility>
@@ -43,4 +45,19 @@ template <typename Call> void GuardedOnGame(const char* what, Call&& call) noexc
     if (!RefusedOffGameThread(what)) {
         Guarded(what, std::forward<Call>(call));
     }
+}
+
+// Runs each step Guarded; true when none failed.
+inline bool GuardedSteps(const char* what,
+                         std::initializer_list<std::function<void()>> steps) noexcept {
+    bool whole = true;
+    for (const auto& step : steps) {
+        bool done = false;
+        Guarded(what, [&] {
+            step();
+            done = true;
+        });
+        whole = whole && done;
+    }
+    return whole;
 }

@@ -18,12 +18,49 @@ Gyrolog::~Gyrolog() {
     }
 }
 
+// A failure at load or unload (a thread that cannot start or be joined, a
+// host call that throws) is logged and shown, and stays on this side. Each
+// step is tried on its own: an unload that fails in one still joins the
+// journal's thread.
 void Gyrolog::onLoad() {
     NoteGameThread(); // the host loads plugins on its game thread
+    GlobalCvarManager = cvarManager;
+    const auto load = [this] {
+        Load();
+    };
+    const auto startJournal = [this] {
+        Editor.StartJournal();
+    };
+    const bool loaded = GuardedSteps("load", {load});
+    if (!GuardedSteps("load", {startJournal}) || !loaded) {
+        Guarded("load",
+                [&] { ShowToast("Gyrolog did not load fully, check logs", ToastKind::Error); });
+    }
+    if (loaded) { // the journals' folder is known
+        GuardedOnGame("recovery", [&] { FindRecoveries(); });
+    }
+}
+
+void Gyrolog::onUnload() {
+    const auto unregister = [this] {
+        gameWrapper->UnregisterDrawables();
+    };
+    const auto stop = [this] {
+        Stop();
+    };
+    const auto keep = [this] {
+        Editor.KeepForRecovery();
+    };
+    if (!GuardedSteps("unload", {unregister, stop, keep})) {
+        Guarded("unload",
+                [&] { ShowToast("Gyrolog did not unload cleanly, check logs", ToastKind::Error); });
+    }
+}
+
+void Gyrolog::Load() {
     // The host answers the data folder only through the live game handle.
     DataFolder = gameWrapper->GetDataFolder() / "Gyrolog";
     Editor.SetDataFolder(DataFolder);
-    GlobalCvarManager = cvarManager;
     RefreshInFreeplay();
     gameWrapper->RegisterDrawable([this](CanvasWrapper canvas) {
         GuardedOnGame("status overlay", [&] {
@@ -35,14 +72,6 @@ void Gyrolog::onLoad() {
     RegisterConsoleCommands();
     RegisterHooks();
     PrepareRunFolder();
-    Editor.StartJournal();
-    GuardedOnGame("recovery", [&] { FindRecoveries(); });
-}
-
-void Gyrolog::onUnload() {
-    gameWrapper->UnregisterDrawables();
-    Stop();
-    Editor.KeepForRecovery();
 }
 
 std::string Gyrolog::GetPluginName() {

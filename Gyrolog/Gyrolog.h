@@ -75,6 +75,8 @@ public:
 private:
     friend struct GyrologTestAccess;
 
+    void Load();
+
     // Run engine.
     void OnSetVehicleInput(CarWrapper caller, void* params, std::string eventName);
     void TakeOver();

@@ -15,6 +15,37 @@ if(NOT EXISTS "${BAKKESMOD_IMGUI_DIR}/imgui.h")
     message(FATAL_ERROR "BAKKESMOD_IMGUI_DIR must name the host's Dear ImGui folder (imgui.h)")
 endif()
 
+if(MSVC)
+    # The host is a Release build: its objects cross the boundary (std::string,
+    # std::shared_ptr, std::function) with the Release runtime's layout, which
+    # /MDd and the debug library change.
+    # Kept free of commas, semicolons and angle brackets: the Debug check of
+    # multi-config generators below carries it in a generator expression.
+    string(CONCAT GYROLOG_DEBUG_REFUSAL "Gyrolog.dll cannot be a Debug build: the host is a "
+        "Release build and /MDd with the debug runtime changes the layout of what crosses "
+        "between them. Build Release or RelWithDebInfo")
+    if(CMAKE_BUILD_TYPE STREQUAL "Debug")
+        message(FATAL_ERROR "${GYROLOG_DEBUG_REFUSAL}")
+    endif()
+    set(CMAKE_MSVC_RUNTIME_LIBRARY MultiThreadedDLL)
+
+    set(GYROLOG_MISSING "")
+    foreach(source imgui.cpp imgui_draw.cpp imgui_widgets.cpp)
+        if(NOT EXISTS "${BAKKESMOD_IMGUI_DIR}/${source}")
+            list(APPEND GYROLOG_MISSING "${BAKKESMOD_IMGUI_DIR}/${source} (Dear ImGui's source: \
+unpack the SDK's imgui_bm.zip into BAKKESMOD_IMGUI_DIR)")
+        endif()
+    endforeach()
+    if(NOT EXISTS "${BAKKESMOD_SDK_DIR}/lib/pluginsdk.lib")
+        list(APPEND GYROLOG_MISSING "${BAKKESMOD_SDK_DIR}/lib/pluginsdk.lib (the host's import \
+library, in the SDK folder's lib/)")
+    endif()
+    if(GYROLOG_MISSING)
+        list(JOIN GYROLOG_MISSING "\n  " GYROLOG_MISSING)
+        message(FATAL_ERROR "Gyrolog.dll cannot be built; missing:\n  ${GYROLOG_MISSING}")
+    endif()
+endif()
+
 if(GYROLOG_FMT_INCLUDE_DIR)
     add_library(gyrolog_fmt INTERFACE)
     target_include_directories(gyrolog_fmt INTERFACE ${GYROLOG_FMT_INCLUDE_DIR})
@@ -60,6 +91,12 @@ endif()
 
 add_library(gyrolog_runs STATIC ${GYROLOG_RUNS_SOURCES})
 target_include_directories(gyrolog_runs PUBLIC Gyrolog)
+if(MSVC)
+    # Visual Studio 17.10's library made std::mutex's constructor constexpr,
+    # relying on a runtime as new: in a game holding an older runtime, the
+    # DLL would crash at its first lock.
+    target_compile_definitions(gyrolog_runs PUBLIC _DISABLE_CONSTEXPR_MUTEX_CONSTRUCTOR)
+endif()
 target_link_libraries(gyrolog_runs PUBLIC gyrolog_host_sdk)
 target_compile_options(gyrolog_runs PRIVATE ${GYROLOG_PLUGIN_WARNINGS})
 
@@ -85,9 +122,17 @@ if(TARGET gyrolog_imgui AND EXISTS "${GYROLOG_PLUGINSDK_LIB}" AND MSVC)
     add_library(Gyrolog SHARED $<TARGET_OBJECTS:gyrolog_plugin> $<TARGET_OBJECTS:gyrolog_imgui>)
     target_link_libraries(Gyrolog PRIVATE gyrolog_runs gyrolog_fmt ${GYROLOG_PLUGINSDK_LIB})
     set_target_properties(Gyrolog PROPERTIES PREFIX "")
+    # Multi-config generators choose the configuration at build time: there,
+    # a Debug build stops before compiling anything.
+    add_custom_target(gyrolog_refuse_debug
+        COMMAND "$<$<CONFIG:Debug>:${CMAKE_COMMAND};-E;echo;${GYROLOG_DEBUG_REFUSAL}>"
+        COMMAND "$<$<CONFIG:Debug>:${CMAKE_COMMAND};-E;false>"
+        COMMAND_EXPAND_LISTS VERBATIM)
+    add_dependencies(gyrolog_runs gyrolog_refuse_debug)
 else()
-    message(STATUS "Gyrolog: no Dear ImGui sources, no lib/pluginsdk.lib or no MSVC to link it: "
-                   "compiling the plugin's objects without linking Gyrolog.dll")
+    # Only a compiler other than MSVC gets here (MinGW's check of the sources).
+    message(STATUS "Gyrolog: no MSVC to link lib/pluginsdk.lib: compiling the plugin's "
+                   "objects without linking Gyrolog.dll")
 endif()
 
 if(GYROLOG_WINDOWS_CHECKS)

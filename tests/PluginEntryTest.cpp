@@ -1,9 +1,25 @@
 #include "PluginHarness.h"
 
+#include <cerrno>
 #include <dlfcn.h>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <pthread.h>
 #include <thread>
+
+namespace {
+
+// Set, no thread can start: as when the system has none left to give.
+bool ThreadsRefused = false;
+
+} // namespace
+
+extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attributes,
+                              void* (*start)(void*), void* argument) {
+    using Create = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
+    static const auto next = reinterpret_cast<Create>(dlsym(RTLD_NEXT, "pthread_create"));
+    return ThreadsRefused ? EAGAIN : next(thread, attributes, start, argument);
+}
 
 namespace {
 
@@ -81,6 +97,19 @@ TEST_F(PluginLibraryTest, RunFolderFailureAtLoadIsLoggedAndLoadGoesOn) {
     ASSERT_FALSE(host.Logs().empty());
     EXPECT_TRUE(host.Logs().back().starts_with("Error listing files: ")) << host.Logs().back();
     host.RunLine("tas_stop");
+    EXPECT_TRUE(host.Errors().empty());
+}
+
+TEST_F(PluginLibraryTest, AThreadThatCannotStartIsReportedAndLoadAndUnloadGoOn) {
+    ThreadsRefused = true;
+    const bool loaded = host.LoadPluginLibrary(GYROLOG_PLUGIN_PATH);
+    ThreadsRefused = false;
+    ASSERT_TRUE(loaded);
+    EXPECT_TRUE(!host.Logs().empty() && host.Logs().front().starts_with("Error in load: "));
+    EXPECT_TRUE(!host.Toasts().empty() &&
+                host.Toasts().back().text == "Gyrolog did not load fully, check logs");
+    host.RunLine("tas_stop");
+    host.UnloadPlugin();
     EXPECT_TRUE(host.Errors().empty());
 }
 

@@ -82,14 +82,19 @@ TEST_F(RunCaptureTest, RefusalsComeInOrderAndLeaveTheRun) {
     EXPECT_EQ(LastToast(), "taken already exists, new TAS not created");
     EXPECT_EQ(Plugin().Files().size(), 1u);
 
-    Plugin().CreateNewTas("Taken");
+    Plugin().CreateNewTas("TAKEN"); // one file on Windows
+    EXPECT_EQ(LastToast(), "taken already exists, new TAS not created");
+    Plugin().CreateNewTas(std::string(RoomForName(RunFolder()) + 1, 'n'));
+    EXPECT_EQ(LastToast(), "TAS name is too long for the run folder");
+
+    Plugin().CreateNewTas("Taken2");
     EXPECT_EQ(LastToast(), "Can't find car information new TAS not created");
 
     World().SetLocalCar(std::nextafter(60.2536888f, 100.0f));
-    Plugin().CreateNewTas("Taken");
+    Plugin().CreateNewTas("Taken2");
     EXPECT_EQ(LastToast(),
               "Couldn't identify hitbox type, make sure you're in freeplay and not in a replay");
-    EXPECT_EQ(host.Toasts().size(), 4u);
+    EXPECT_EQ(host.Toasts().size(), 6u);
     for (auto& toast : host.Toasts()) {
         EXPECT_EQ(toast.type, 3);
         EXPECT_EQ(toast.title, "Gyrolog");

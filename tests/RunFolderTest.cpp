@@ -261,14 +261,22 @@ TEST(NameRule, RefusesWhatIsNotUtf8) {
     }
 }
 
+// The folder's own path leaves less room than the name's 200 bytes: a run
+// folder under %APPDATA% holds names of about 165.
 TEST_F(RunFolderTest, TheLongestNameSavesAgainAndAgain) {
     const std::string longest(MaxTasNameBytes, 'n');
     EXPECT_TRUE(IsValidTasName(longest));
     EXPECT_STREQ(TasNameProblem(longest + "n"), LongNameMessage);
+    ASSERT_LT(RoomForName(Folder()), MaxTasNameBytes);
+    const std::string fits(RoomForName(Folder()), 'n');
+    EXPECT_STREQ(RunNameProblem(Folder(), fits + "n"), LongPathMessage);
     for (int i = 0; i < 3; ++i) {
-        Save(longest, 2);
+        Save(fits, 2);
     }
-    EXPECT_EQ(ListedNames(), std::vector<std::string>{longest});
+    EXPECT_THROW(Save(fits + "n", 2), std::invalid_argument);
+    EXPECT_THROW(Save("N" + fits.substr(1), 2), std::invalid_argument); // one file on Windows
+    EXPECT_EQ(ListedNames(), std::vector<std::string>{fits});
+    EXPECT_FALSE(SameRunName("\xC3\xA9", "\xC3\x89")); // é and É: left to the file system
 }
 
 } // namespace

@@ -7,8 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -333,6 +335,10 @@ ToolRun Tool(const std::string& arguments) {
 #else
     FILE* pipe = popen(command.c_str(), "r");
 #endif
+    if (!pipe) {
+        ADD_FAILURE() << "cannot start " << command << ": " << std::strerror(errno);
+        return run;
+    }
     char buffer[4096];
     for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
         run.output.append(buffer, n);

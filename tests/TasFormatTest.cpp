@@ -2,9 +2,11 @@
 #include "TempFolder.h"
 #include "runs/RecoveryJournal.h"
 #include "runs/RecoveryWriter.h"
+#include "runs/RunTrace.h"
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <sstream>
@@ -71,6 +73,80 @@ TEST(TasFormatTest, RoundTripKeepsEveryBit) {
     EXPECT_EQ(back.AirSensitivity, 1.3f);
     EXPECT_EQ(Bits(back.SteerSensitivity), Bits(data.SteerSensitivity));
     EXPECT_EQ(Bytes(back), bytes);
+}
+
+// The layout spelled out field by field, little-endian, apart from the
+// writer's and reader's code.
+struct Layout {
+    std::string bytes;
+    template <typename T> Layout& operator<<(T value) {
+        const auto bits =
+            std::bit_cast<std::conditional_t<sizeof value == 8, uint64_t, uint32_t>>(value);
+        for (size_t i = 0; i < sizeof value; ++i) {
+            bytes += static_cast<char>(bits >> (8 * i));
+        }
+        return *this;
+    }
+    Layout& operator<<(Vector v) { return *this << v.X << v.Y << v.Z; }
+    Layout& operator<<(Rotator r) { return *this << r.Pitch << r.Yaw << r.Roll; }
+    Layout& operator<<(const StartingState& s) {
+        *this << s.Location << s.Rotation << s.Velocity << s.AngularVelocity;
+        bytes += std::string{static_cast<char>(s.Enabled), 0, 0, 0};
+        return *this;
+    }
+    Layout& operator<<(const TraceEntry& e) {
+        return *this << e.CarLocation << e.CarRotation << e.CarVelocity << e.CarAngularVelocity
+                     << e.BallLocation << e.BallVelocity << e.HasBall;
+    }
+    Layout& operator<<(const VehicleInput& i) {
+        return *this << i.Throttle << i.Steer << i.Pitch << i.Yaw << i.Roll << i.FlipForward
+                     << i.FlipSideways << i.Flags;
+    }
+};
+
+TEST(TasFormatTest, EveryFieldLiesWhereTheLayoutSays) {
+    TasData data;
+    float next = 1.0f; // every float of the run differs from every other
+    auto f = [&] {
+        return next += 0.25f;
+    };
+    auto v = [&] {
+        return Vector{f(), f(), f()};
+    };
+    data.Inputs = {{f(), f(), f(), f(), f(), f(), f(), 0x80000015},
+                   {f(), f(), f(), f(), f(), f(), f(), 0x0A}};
+    data.TeleportFrames = {0x0102030405060708ull, 0x1112131415161718ull};
+    data.CarStart = {v(), {-3, 16001, 70000}, v(), v(), true};
+    data.BallStart = {v(), {9, -8, 7}, v(), v(), false};
+    data.Hitbox = HitboxType::Breakout;
+    data.AirSensitivity = f();
+    data.SteerSensitivity = f();
+    data.Trace = {{v(), {11, -12, 13}, v(), v(), v(), v(), 1},
+                  {v(), {14, 15, -16}, v(), v(), v(), v(), 0}};
+    Layout run;
+    run << 1 << uint64_t{2} << data.Inputs[0] << data.Inputs[1] << uint64_t{2}
+        << data.TeleportFrames[0] << data.TeleportFrames[1] << data.CarStart << data.BallStart
+        << data.Hitbox << data.AirSensitivity << data.SteerSensitivity;
+    EXPECT_EQ(Bytes(data), run.bytes);
+    uint64_t digest = 0xcbf29ce484222325ull; // FNV-1a of the inputs, both starts and the hitbox
+    for (char c : run.bytes.substr(12, 64) + run.bytes.substr(100, 108)) {
+        digest = (digest ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
+    }
+    Layout trace{"GYROTRCE"};
+    trace << 2 << 76 << uint64_t{2} << digest << data.Trace[0] << data.Trace[1];
+    std::ostringstream written;
+    WriteTrace(written, data);
+    EXPECT_EQ(written.str(), trace.bytes);
+
+    TasData back; // and the readers take every field from there
+    ASSERT_EQ(Read(run.bytes, back).outcome, ReadOutcome::Loaded);
+    std::istringstream stream(trace.bytes);
+    ASSERT_EQ(ReadTrace(stream, back, back.Trace).fit, TraceFit::Belongs);
+    Layout again;
+    again << back.Inputs[0] << back.Inputs[1] << uint64_t{2} << back.TeleportFrames[0]
+          << back.TeleportFrames[1] << back.CarStart << back.BallStart << back.Hitbox
+          << back.AirSensitivity << back.SteerSensitivity << back.Trace[0] << back.Trace[1];
+    EXPECT_EQ(again.bytes, run.bytes.substr(12) + trace.bytes.substr(32));
 }
 
 TEST(TasFormatTest, OtherVersionsAndInputTooShortForAVersionAreRejected) {
@@ -392,7 +468,7 @@ namespace {
 
 // Bytes put field by field in the order RecoveryJournal.h gives, each field
 // a value of its own: a writer and a reader agreeing on another order fail.
-struct Layout {
+struct JournalLayout {
     std::string bytes;
     float next = 0.0f;
     template <typename T> T Put(T value) {
@@ -430,7 +506,7 @@ struct Layout {
 } // namespace
 
 TEST(RecoveryJournalTest, TheWriterPutsEveryByteWhereTheLayoutSays) {
-    Layout run;
+    JournalLayout run;
     TasData data;
     run.Put(int32_t{1});
     run.Put(uint64_t{2});
@@ -442,7 +518,7 @@ TEST(RecoveryJournalTest, TheWriterPutsEveryByteWhereTheLayoutSays) {
     data.Hitbox = run.Put(HitboxType::Dominus);
     data.AirSensitivity = run.F();
     data.SteerSensitivity = run.F();
-    Layout want{"GYRORCVR", run.next};
+    JournalLayout want{"GYRORCVR", run.next};
     want.Put(uint32_t{2});
     size_t at = want.bytes.size();
     want.bytes += want.Put(uint32_t{4}) == 4 ? "gold" : "";

@@ -26,6 +26,13 @@ private:
     std::filesystem::path path_;
 };
 
+// The UTF-16 units a run name may have in folder: a save's longest file,
+// NAME.data.trace.TOKEN.saving, stays within Windows' 259.
+inline size_t RoomForName(const std::filesystem::path& folder) {
+    return 259 -
+           (std::filesystem::absolute(folder) / ".data.trace.01234567.saving").u16string().size();
+}
+
 inline std::string FileBytes(const std::filesystem::path& path) {
     std::ifstream stream(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(stream), {});

@@ -153,7 +153,7 @@ TEST_F(UiTest, FilesListsRowsWithLoadAndDelete) {
 
 // Long names give way to the buttons beside them, shown whole in a tooltip.
 TEST_F(UiTest, LongNamesAreCutSoTheirButtonsStayInReach) {
-    const std::string name(MaxTasNameBytes, 'n');
+    const std::string name(RoomForName(RunFolder()), 'n');
     CaptureRun(name);
     Tab("Loaded TAS");
     bool cut = false;
@@ -575,6 +575,10 @@ TEST_F(UiTest, RenameRefusesBadNamesWithTooltips) {
     Enter("TAS Name", std::string(MaxTasNameBytes + 1, 'n'));
     ASSERT_EQ(Ui().Hover("Update"), "");
     EXPECT_EQ(Tooltip(), "Name can't be longer than 200 bytes");
+    ASSERT_LT(RoomForName(RunFolder()), MaxTasNameBytes);
+    Enter("TAS Name", std::string(RoomForName(RunFolder()) + 1, 'n'));
+    ASSERT_EQ(Ui().Hover("Update"), "");
+    EXPECT_EQ(Tooltip(), "TAS name is too long for the run folder");
 
     Enter("TAS Name", "café ñ");
     EXPECT_EQ(Run().NameEdit, "café ñ"); // one character each, not their bytes
@@ -605,6 +609,14 @@ TEST_F(UiTest, SaveAsksBeforeOverwriting) {
     Click("Overwrite");
     Ui().Frame();
     EXPECT_EQ(fs::file_size(RunFolder() / "saved.data"), TasFileSize(3, 0));
+
+    Run().Name = "Saved"; // the same file on Windows
+    Click("Save TAS");
+    EXPECT_FALSE(Shows("ui popup: Overwrite Confirm"));
+    EXPECT_EQ(LastToast(), "TAS name clashes with saved, which differs only in letter case");
+    Ui().Frame();
+    EXPECT_FALSE(fs::exists(RunFolder() / "Saved.data"));
+    Run().Name = "saved";
 
     host.RunLine("tas_confirmoverwritefile 0");
     Run().Data.Inputs.clear();

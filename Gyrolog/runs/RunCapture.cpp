@@ -1,6 +1,7 @@
 #include "Gyrolog.h"
 #include "bakkesmod/wrappers/GameObject/BallWrapper.h"
 #include "bakkesmod/wrappers/SettingsWrapper.h"
+#include "runs/RunFolder.h"
 
 namespace {
 
@@ -20,10 +21,14 @@ void Gyrolog::CreateNewTas(const std::string& name) {
         ShowToast("Load into freeplay to make a new TAS", ToastKind::Error);
         return;
     }
+    if (const char* problem = RunNameProblem(DataFolder, name)) {
+        ShowToast(problem, ToastKind::Error);
+        return;
+    }
     RefreshTasFiles();
     for (const auto& file : *RunFiles()) {
-        if (file.Name == name) {
-            ShowToast(name + " already exists, new TAS not created", ToastKind::Error);
+        if (SameRunName(file.Name, name)) {
+            ShowToast(file.Name + " already exists, new TAS not created", ToastKind::Error);
             return;
         }
     }

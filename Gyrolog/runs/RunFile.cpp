@@ -52,6 +52,14 @@ fs::path AsidePath(const fs::path& target, const std::string& token) {
     return aside;
 }
 
+} // namespace
+
+fs::path LongestSavePath(const fs::path& run) {
+    return AsidePath(TracePath(run), std::string(TokenLength, '0'));
+}
+
+namespace {
+
 // Fills a file this write created, and waits until its bytes are on the disk.
 void FillFile(const fs::path& path, const std::function<void(std::ostream&)>& write) {
     std::ofstream stream(path, std::ios::binary | std::ios::trunc);

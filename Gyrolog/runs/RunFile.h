@@ -28,6 +28,10 @@ std::filesystem::path WriteBeside(const std::filesystem::path& target,
 // resolved by ResolveInterruptedSave.
 void SaveRunFile(const std::filesystem::path& target, const TasData& data);
 
+// The longest path a save of the run file run writes: its trace's
+// temporary file, NAME.data.trace.TOKEN.saving.
+std::filesystem::path LongestSavePath(const std::filesystem::path& run);
+
 // A save of run that did not finish, known by the record it leaves in the
 // run's folder, NAME.data.trace.TOKEN.saving.
 struct InterruptedSave {

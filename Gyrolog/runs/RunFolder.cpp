@@ -13,6 +13,26 @@ fs::path RunFilePath(const fs::path& folder, const std::string& name) {
     return folder / PathFromUtf8(name + ".data");
 }
 
+bool SavePathTooLong(const fs::path& folder, const std::string& name) {
+    std::error_code error;
+    fs::path absolute = fs::absolute(folder, error);
+    if (error) {
+        absolute = folder;
+    }
+    try {
+        return LongestSavePath(RunFilePath(absolute, name)).u16string().size() > MaxSavePathUnits;
+    } catch (const std::exception&) {
+        return false; // a folder or name that is not text: the save says so
+    }
+}
+
+const char* RunNameProblem(const fs::path& folder, const std::string& name) {
+    if (const char* problem = TasNameProblem(name)) {
+        return problem;
+    }
+    return SavePathTooLong(folder, name) ? LongPathMessage : nullptr;
+}
+
 namespace {
 
 // The entry's run name when it is a run file: a regular file whose last
@@ -71,9 +91,18 @@ void SaveRun(const fs::path& folder, const std::string& name, const TasData& dat
     if (IsDeviceName(name)) {
         throw std::invalid_argument("\"" + name + "\" names a device on Windows");
     }
+    if (SavePathTooLong(folder, name)) {
+        throw std::invalid_argument(LongPathMessage);
+    }
     const fs::path path = RunFilePath(folder, name);
     if (!fs::exists(folder)) {
         fs::create_directories(folder);
+    }
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const auto other = RunFileName(entry);
+        if (other && *other != name && SameRunName(*other, name)) {
+            throw std::invalid_argument(CaseClashMessage(*other));
+        }
     }
     SaveRunFile(path, data);
 }

@@ -16,6 +16,15 @@
 // folder / (name + ".data").
 std::filesystem::path RunFilePath(const std::filesystem::path& folder, const std::string& name);
 
+// Whether a save of the run name in folder would write a path longer than
+// Windows opens (MaxSavePathUnits), counted on every platform so that a run
+// folder behaves the same everywhere; a relative folder counts from the
+// current folder.
+bool SavePathTooLong(const std::filesystem::path& folder, const std::string& name);
+
+// TasNameProblem, then LongPathMessage when the name is too long for folder.
+const char* RunNameProblem(const std::filesystem::path& folder, const std::string& name);
+
 // Appends the folder's run files in enumeration order: regular files whose
 // last extension is exactly ".data"; entries whose type or name cannot be
 // read are passed over. On a failure of the enumeration itself the files
@@ -28,7 +37,7 @@ bool IsListed(const std::vector<TasFile>& files, const std::string& name);
 
 // Writes the run file of name, creating the folder and its parents when
 // missing. An existing file is replaced only once every byte is written.
-// Device names are refused.
+// Device names and names too long for the folder are refused.
 void SaveRun(const std::filesystem::path& folder, const std::string& name, const TasData& data);
 
 struct RunLoadResult {

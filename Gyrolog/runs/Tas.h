@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -119,5 +120,6 @@ struct Tas {
         bool StartsChanged = false;
         std::optional<std::string> RenamedFrom;
     };
-    DetailsEdit RenderDetails();
+    // Names are checked against the run folder they are saved in.
+    DetailsEdit RenderDetails(const std::filesystem::path& runFolder);
 };

@@ -1,5 +1,6 @@
 #include "runs/TasFile.h"
 
+#include <algorithm>
 #include <cctype>
 
 bool HasForbiddenCharacter(const std::string& name) {
@@ -79,6 +80,18 @@ const char* TasNameProblem(const std::string& name) {
         return InvalidNameMessage;
     }
     return IsDeviceName(name) ? DeviceNameMessage : nullptr;
+}
+
+bool SameRunName(std::string_view a, std::string_view b) {
+    auto lower = [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+std::string CaseClashMessage(const std::string& other) {
+    return "TAS name clashes with " + other + ", which differs only in letter case";
 }
 
 bool IsValidTasName(const std::string& name) {

@@ -33,8 +33,23 @@ inline const char* const InvalidNameMessage = "Name can't contain these charater
 inline const char* const EmptyNameMessage = "TAS name can't be empty";
 inline const char* const InvalidTextMessage = "Name must be valid text";
 inline const char* const LongNameMessage = "Name can't be longer than 200 bytes";
+inline const char* const LongPathMessage = "TAS name is too long for the run folder";
 inline const char* const DeviceNameMessage =
     "Name can't be a device name like CON, PRN, AUX, NUL, COM1 or LPT1";
 
 // The message that refuses the name, or nullptr for a valid name.
 const char* TasNameProblem(const std::string& name);
+
+// Windows opens no file whose path is longer than MAX_PATH, 260 UTF-16 units
+// with the closing NUL, unless the process opts into long paths, which the
+// game does not.
+constexpr size_t MaxSavePathUnits = 259;
+
+// Whether two run names name one file. Windows' file systems ignore letter
+// case, and run folders are copied between machines, so names that differ
+// only in the case of ASCII letters clash on every platform. (Windows also
+// folds other letters; such clashes are left to its file system.)
+bool SameRunName(std::string_view a, std::string_view b);
+// Refuses saving name beside other, a run file's name that clashes with it
+// (SameRunName) in another spelling.
+std::string CaseClashMessage(const std::string& other);

@@ -1,5 +1,6 @@
 #include "Guarded.h"
 #include "Gyrolog.h"
+#include "runs/RunFolder.h"
 #include "ui/Idioms.h"
 
 #include <imgui.h>
@@ -134,10 +135,11 @@ void Gyrolog::RenderTasControls() {
         if (ImGui::IsItemHovered() && NewTasName.empty()) {
             ImGui::SetTooltip("%s", "Make sure to give your TAS a name");
         } else if (ImGui::IsAnyItemHovered() && !NewTasName.empty() &&
-                   !IsValidTasName(NewTasName)) {
-            ImGui::SetTooltip("%s", TasNameProblem(NewTasName));
+                   RunNameProblem(DataFolder, NewTasName)) {
+            ImGui::SetTooltip("%s", RunNameProblem(DataFolder, NewTasName));
         }
-        if (ImGui::Button("Create##Gyrologpopup3", buttonSize) && IsValidTasName(NewTasName)) {
+        if (ImGui::Button("Create##Gyrologpopup3", buttonSize) &&
+            !RunNameProblem(DataFolder, NewTasName)) {
             // The name goes with the action: the field is the page's own.
             gameWrapper->Execute([this, name = std::move(NewTasName)](GameWrapper*) {
                 GuardedOnGame("new TAS", [&] { CreateNewTas(name); });

@@ -3,6 +3,7 @@
 #include "runs/RunFolder.h"
 #include "ui/Idioms.h"
 
+#include <algorithm>
 #include <fmt/core.h>
 #include <imgui.h>
 
@@ -89,7 +90,7 @@ void RenderReplayCheck(const ReplayCheckView& check) {
 
 } // namespace
 
-Tas::DetailsEdit Tas::RenderDetails() {
+Tas::DetailsEdit Tas::RenderDetails(const std::filesystem::path& runFolder) {
     DetailsEdit edit;
     ui::ElidedText("TAS Name: " + Name, ImGui::GetContentRegionAvail().x - ui::PopupButtonWidth -
                                             ImGui::GetStyle().ItemSpacing.x);
@@ -113,7 +114,8 @@ Tas::DetailsEdit Tas::RenderDetails() {
         ImGui::TextUnformatted("Name:");
         ImGui::SameLine(0, -1);
         ui::InputText("TAS Name##Gyrologpopup4", NameEdit);
-        NameEditInvalid = !IsValidTasName(NameEdit);
+        const char* problem = RunNameProblem(runFolder, NameEdit);
+        NameEditInvalid = problem != nullptr;
         const bool invalid = NameEditInvalid;
         if (invalid) {
             ui::PushDisabled();
@@ -127,7 +129,7 @@ Tas::DetailsEdit Tas::RenderDetails() {
             ImGui::CloseCurrentPopup();
         }
         if (invalid) {
-            ui::TooltipWhenDisabled(true, TasNameProblem(NameEdit));
+            ui::TooltipWhenDisabled(true, problem);
             ui::PopDisabled();
         }
         ImGui::SameLine(0, -1);
@@ -158,7 +160,7 @@ void Gyrolog::RenderLoadedTas() {
         }
         car = LoadedTas.Data.CarStart;
         ball = LoadedTas.Data.BallStart;
-        edit = LoadedTas.RenderDetails();
+        edit = LoadedTas.RenderDetails(DataFolder);
         name = LoadedTas.Name;
         undo = Editor.UndoText();
         redo = Editor.RedoText();
@@ -176,9 +178,15 @@ void Gyrolog::RenderLoadedTas() {
         });
     };
     if (ImGui::Button("Save TAS##Gyrolog")) {
+        const auto files = RunFiles();
+        const auto clash = std::find_if(files->begin(), files->end(), [&](const TasFile& file) {
+            return file.Name != name && SameRunName(file.Name, name);
+        });
         if (name.empty()) {
             ShowToast("TAS name can't be empty", ToastKind::Error);
-        } else if (IsListed(*RunFiles(), name) && CvarIsOn("tas_confirmoverwritefile")) {
+        } else if (clash != files->end()) {
+            ShowToast(CaseClashMessage(clash->Name), ToastKind::Error);
+        } else if (IsListed(*files, name) && CvarIsOn("tas_confirmoverwritefile")) {
             // The published list, not the disk: the page does no file work.
             ImGui::OpenPopup("Overwrite Confirm##Gyrolog");
         } else {

@@ -1,5 +1,6 @@
 #include "RunText.h"
 #include "TextRules.h"
+#include "runs/RunFile.h"
 
 #include <bit>
 #include <charconv>
@@ -101,10 +102,10 @@ void RequireFile(const fs::path& path) {
     std::error_code error;
     const auto status = fs::status(path, error);
     if (status.type() == fs::file_type::not_found) {
-        throw std::runtime_error("cannot open " + path.string() + ": no such file");
+        throw std::runtime_error("cannot open " + PathText(path) + ": no such file");
     }
     if (status.type() == fs::file_type::directory) {
-        throw std::runtime_error("cannot open " + path.string() + ": it is a folder");
+        throw std::runtime_error("cannot open " + PathText(path) + ": it is a folder");
     }
 }
 
@@ -142,7 +143,7 @@ FileReport Inspect(const fs::path& file) {
     RequireFile(file);
     std::ifstream stream(file, std::ios::binary);
     if (!stream.is_open()) {
-        throw std::runtime_error("cannot open " + file.string());
+        throw std::runtime_error("cannot open " + PathText(file));
     }
     FileReport report;
     report.size = fs::file_size(file);
@@ -368,23 +369,36 @@ std::string ExportJson(const FileReport& report) {
     return text;
 }
 
+std::string PathText(const fs::path& path) noexcept {
+    try {
+        return Utf8FromPath(path);
+    } catch (...) {
+    }
+    try {
+        const std::u8string text = path.u8string();
+        return std::string(text.begin(), text.end());
+    } catch (...) {
+    }
+    return "(a path that is not text)";
+}
+
 std::string ReadTextFile(const fs::path& path) {
     RequireFile(path);
     std::ifstream stream(path, std::ios::binary);
     if (!stream.is_open()) {
-        throw std::runtime_error("cannot open " + path.string());
+        throw std::runtime_error("cannot open " + PathText(path));
     }
     std::error_code error;
     const auto size = fs::file_size(path, error);
     if (error) {
-        throw std::runtime_error("cannot read " + path.string() + ": " + error.message());
+        throw std::runtime_error("cannot read " + PathText(path) + ": " + error.message());
     }
     std::string text;
     text.reserve(size + JsonPadding);
     text.resize(size);
     stream.read(text.data(), static_cast<std::streamsize>(size));
     if (static_cast<uint64_t>(stream.gcount()) != size) {
-        throw std::runtime_error("cannot read " + path.string());
+        throw std::runtime_error("cannot read " + PathText(path));
     }
     return text;
 }

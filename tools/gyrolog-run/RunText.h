@@ -102,6 +102,11 @@ TextRun ImportJson(const std::string& text, const std::string& name);
 // A whole text file, with room for the JSON reader's padding.
 std::string ReadTextFile(const std::filesystem::path& path);
 
+// The path as UTF-8 for messages, never throwing: Windows' narrow path text
+// is in the ANSI code page and refuses what that cannot hold. A name that is
+// not valid UTF-8 shows as its bytes.
+std::string PathText(const std::filesystem::path& path) noexcept;
+
 // The run file: the plugin's writer, then the block tails written over its
 // usual ones. The stream must be seekable.
 void WriteRun(std::ostream& stream, const TextRun& run);

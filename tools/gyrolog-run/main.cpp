@@ -24,7 +24,8 @@ void WriteBoth(const fs::path& first, const std::string& firstText, const fs::pa
     std::array<fs::path, 2> kept;
     for (size_t i = 0; i < 2; ++i) {
         if (fs::is_directory(targets[i])) {
-            throw std::runtime_error("cannot write " + targets[i].string() + ": it is a folder");
+            throw std::runtime_error("cannot write " + runtext::PathText(targets[i]) +
+                                     ": it is a folder");
         }
         kept[i] = fs::path(targets[i]) += ".old";
     }
@@ -79,7 +80,7 @@ int Info(const fs::path& file, bool json) {
         }
         std::cout << info.dump(2) << "\n";
     } else {
-        std::cout << "file: " << file.string() << "\n" << runtext::InfoText(report);
+        std::cout << "file: " << runtext::PathText(file) << "\n" << runtext::InfoText(report);
         if (read) {
             std::cout << runtext::TraceText(trace, report.data.Inputs.size());
         }
@@ -92,7 +93,7 @@ int Check(const std::vector<fs::path>& files) {
     for (const auto& file : files) {
         try {
             const auto report = runtext::Inspect(file);
-            std::cout << file.string() << ": " << runtext::StatusName(report.status);
+            std::cout << runtext::PathText(file) << ": " << runtext::StatusName(report.status);
             switch (report.status) {
             case runtext::FileStatus::Complete:
                 break;
@@ -110,7 +111,7 @@ int Check(const std::vector<fs::path>& files) {
             }
             std::cout << "\n";
         } catch (const std::exception& e) {
-            std::cout << file.string() << ": unreadable (" << e.what() << ")\n";
+            std::cout << runtext::PathText(file) << ": unreadable (" << e.what() << ")\n";
             status = 2;
         }
     }
@@ -120,16 +121,17 @@ int Check(const std::vector<fs::path>& files) {
 int Export(const fs::path& file, bool csv, bool json, const fs::path& out) {
     const auto report = runtext::Inspect(file);
     if (report.status == runtext::FileStatus::Rejected) {
-        throw std::runtime_error(file.string() + " is not a run file this version reads (version " +
+        throw std::runtime_error(runtext::PathText(file) +
+                                 " is not a run file this version reads (version " +
                                  std::to_string(report.version) +
                                  (report.reason.empty() ? "" : ": " + report.reason) + ")");
     }
     if (report.status == runtext::FileStatus::CutShort) {
-        std::cerr << "gyrolog-run: warning: " << file.string()
+        std::cerr << "gyrolog-run: warning: " << runtext::PathText(file)
                   << " is cut short; its missing bytes are exported as zero\n";
     }
     if (report.status == runtext::FileStatus::ExtraBytes) {
-        std::cerr << "gyrolog-run: warning: " << file.string() << " has "
+        std::cerr << "gyrolog-run: warning: " << runtext::PathText(file) << " has "
                   << report.size - report.expectedSize
                   << " bytes after the run; they are not exported\n";
     }
@@ -139,8 +141,8 @@ int Export(const fs::path& file, bool csv, bool json, const fs::path& out) {
             throw std::runtime_error("a CSV export needs -o OUT.csv for its side file");
         }
         const fs::path side = runtext::SideFilePath(out);
-        if (Lower(side.string()) == Lower(out.string())) {
-            throw std::runtime_error("a CSV export cannot go to " + out.string() +
+        if (Lower(runtext::PathText(side)) == Lower(runtext::PathText(out))) {
+            throw std::runtime_error("a CSV export cannot go to " + runtext::PathText(out) +
                                      ": its side file has that name; use -o NAME.csv");
         }
         WriteBoth(out, runtext::ExportCsv(report.data), side,
@@ -159,9 +161,10 @@ int ImportRun(const fs::path& in, const fs::path& out) {
     if (in.extension() == ".csv") {
         const std::string csv = runtext::ReadTextFile(in);
         const fs::path side = runtext::SideFilePath(in);
-        run = runtext::ImportCsv(csv, in.string(), runtext::ReadTextFile(side), side.string());
+        run = runtext::ImportCsv(csv, runtext::PathText(in), runtext::ReadTextFile(side),
+                                 runtext::PathText(side));
     } else {
-        run = runtext::ImportJson(runtext::ReadTextFile(in), in.string());
+        run = runtext::ImportJson(runtext::ReadTextFile(in), runtext::PathText(in));
     }
     WriteFileAtomically(out, [&](std::ostream& stream) { runtext::WriteRun(stream, run); });
     return 0;
