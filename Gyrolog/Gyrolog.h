@@ -15,11 +15,11 @@
 #include "bakkesmod/wrappers/cvarmanagerwrapper.h"
 #include "bakkesmod/wrappers/cvarwrapper.h"
 #include "editor/RunEditor.h"
-#include "runs/FrameEdits.h"
+#include "runs/edits/FrameEdits.h"
 #include "runs/RunCapture.h"
-#include "runs/RunHistory.h"
-#include "runs/Tas.h"
-#include "runs/TasFile.h"
+#include "runs/edits/RunHistory.h"
+#include "runs/record/Tas.h"
+#include "runs/files/TasFile.h"
 #include "ui/InputsView.h"
 
 #include <atomic>

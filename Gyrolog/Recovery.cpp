@@ -1,5 +1,5 @@
 #include "Gyrolog.h"
-#include "runs/RunFile.h"
+#include "runs/files/RunFile.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "runs/Tas.h"
-#include "runs/VehicleInput.h"
+#include "runs/record/Tas.h"
+#include "runs/record/VehicleInput.h"
 
 #include <cstdint>
 

@@ -1,7 +1,7 @@
 // Loading and saving an hour-long run against one plain stream call that
 // moves the same bytes.
 #include "BenchSupport.h"
-#include "runs/TasFormat.h"
+#include "runs/record/TasFormat.h"
 
 #include <benchmark/benchmark.h>
 

@@ -89,16 +89,13 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
     target_compile_options(gyrolog_host_sdk INTERFACE -fno-canonical-system-headers)
 endif()
 
-add_library(gyrolog_runs STATIC ${GYROLOG_RUNS_SOURCES})
-target_include_directories(gyrolog_runs PUBLIC Gyrolog)
 if(MSVC)
     # Visual Studio 17.10's library made std::mutex's constructor constexpr,
     # relying on a runtime as new: in a game holding an older runtime, the
     # DLL would crash at its first lock.
-    target_compile_definitions(gyrolog_runs PUBLIC _DISABLE_CONSTEXPR_MUTEX_CONSTRUCTOR)
+    target_compile_definitions(gyrolog_host_sdk INTERFACE _DISABLE_CONSTEXPR_MUTEX_CONSTRUCTOR)
 endif()
-target_link_libraries(gyrolog_runs PUBLIC gyrolog_host_sdk)
-target_compile_options(gyrolog_runs PRIVATE ${GYROLOG_PLUGIN_WARNINGS})
+gyrolog_add_run_rooms(gyrolog_host_sdk ${GYROLOG_PLUGIN_WARNINGS})
 
 add_library(gyrolog_plugin OBJECT ${GYROLOG_PLUGIN_SOURCES})
 target_include_directories(gyrolog_plugin SYSTEM PRIVATE ${BAKKESMOD_IMGUI_DIR})
@@ -128,7 +125,7 @@ if(TARGET gyrolog_imgui AND EXISTS "${GYROLOG_PLUGINSDK_LIB}" AND MSVC)
         COMMAND "$<$<CONFIG:Debug>:${CMAKE_COMMAND};-E;echo;${GYROLOG_DEBUG_REFUSAL}>"
         COMMAND "$<$<CONFIG:Debug>:${CMAKE_COMMAND};-E;false>"
         COMMAND_EXPAND_LISTS VERBATIM)
-    add_dependencies(gyrolog_runs gyrolog_refuse_debug)
+    add_dependencies(gyrolog_record gyrolog_refuse_debug)
 else()
     # Only a compiler other than MSVC gets here (MinGW's check of the sources).
     message(STATUS "Gyrolog: no MSVC to link lib/pluginsdk.lib: compiling the plugin's "

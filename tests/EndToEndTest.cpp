@@ -2,7 +2,7 @@
 // through the host's console, ticks and teleports.
 #include "PluginHarness.h"
 #include "Session.h"
-#include "runs/RecoveryJournal.h"
+#include "runs/recovery/RecoveryJournal.h"
 
 #include <algorithm>
 #include <chrono>

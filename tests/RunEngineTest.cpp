@@ -1,5 +1,5 @@
 #include "PluginHarness.h"
-#include "runs/TasFormat.h"
+#include "runs/record/TasFormat.h"
 
 #include <array>
 #include <cmath>

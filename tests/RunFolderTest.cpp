@@ -1,7 +1,7 @@
 // The run folder on its own: real files in a temporary folder, no host.
-#include "runs/RunFolder.h"
+#include "runs/files/RunFolder.h"
 #include "TempFolder.h"
-#include "runs/RunFile.h"
+#include "runs/files/RunFile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "RunText.h"
 #include "TempFolder.h"
 #include "TextRules.h"
-#include "runs/RunFile.h"
+#include "runs/files/RunFile.h"
 #include "ui/InputsView.h"
 
 #include <gtest/gtest.h>

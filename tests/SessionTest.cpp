@@ -2,7 +2,7 @@
 #include "Session.h"
 #include "PluginHarness.h"
 
-#include "runs/RunFile.h"
+#include "runs/files/RunFile.h"
 
 #include <algorithm>
 #include <cstdlib>

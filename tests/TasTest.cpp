@@ -1,6 +1,6 @@
-#include "runs/Tas.h"
+#include "runs/record/Tas.h"
 #include "TextRules.h"
-#include "runs/FrameEdits.h"
+#include "runs/edits/FrameEdits.h"
 
 #include <gtest/gtest.h>
 

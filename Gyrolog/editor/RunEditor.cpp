@@ -1,6 +1,6 @@
 #include "editor/RunEditor.h"
-#include "runs/RecoveryJournal.h"
-#include "runs/RunFolder.h"
+#include "runs/recovery/RecoveryJournal.h"
+#include "runs/files/RunFolder.h"
 
 #include <fmt/core.h>
 

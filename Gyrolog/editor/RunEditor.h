@@ -1,12 +1,12 @@
 #pragma once
 
 #include "ToastKind.h"
-#include "runs/FrameEdits.h"
-#include "runs/RecoveryWriter.h"
-#include "runs/RunHistory.h"
-#include "runs/RunSplice.h"
-#include "runs/Tas.h"
-#include "runs/TasFile.h"
+#include "runs/edits/FrameEdits.h"
+#include "runs/recovery/RecoveryWriter.h"
+#include "runs/edits/RunHistory.h"
+#include "runs/edits/RunSplice.h"
+#include "runs/record/Tas.h"
+#include "runs/files/TasFile.h"
 
 #include <atomic>
 #include <cstdint>

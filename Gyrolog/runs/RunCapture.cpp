@@ -1,7 +1,7 @@
 #include "Gyrolog.h"
 #include "bakkesmod/wrappers/GameObject/BallWrapper.h"
 #include "bakkesmod/wrappers/SettingsWrapper.h"
-#include "runs/RunFolder.h"
+#include "runs/files/RunFolder.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "bakkesmod/wrappers/GameObject/CarWrapper.h"
-#include "runs/Hitbox.h"
+#include "runs/record/Hitbox.h"
 
 #include <optional>
 

@@ -1,6 +1,6 @@
 #include "Gyrolog.h"
-#include "runs/RunFile.h"
-#include "runs/RunFolder.h"
+#include "runs/files/RunFile.h"
+#include "runs/files/RunFolder.h"
 
 #include <fmt/core.h>
 

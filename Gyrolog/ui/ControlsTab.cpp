@@ -1,6 +1,6 @@
 #include "Guarded.h"
 #include "Gyrolog.h"
-#include "runs/RunFolder.h"
+#include "runs/files/RunFolder.h"
 #include "ui/Idioms.h"
 
 #include <imgui.h>

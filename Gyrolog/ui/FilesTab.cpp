@@ -1,6 +1,6 @@
 #include "Guarded.h"
 #include "Gyrolog.h"
-#include "runs/RunFile.h"
+#include "runs/files/RunFile.h"
 #include "ui/Idioms.h"
 
 #include <imgui.h>

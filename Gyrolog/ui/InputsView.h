@@ -2,7 +2,7 @@
 
 // What the Inputs tab shows of a run, free of Dear ImGui: which row holds
 // which frame, the selection, the graph's window and the cells' texts.
-#include "runs/VehicleInput.h"
+#include "runs/record/VehicleInput.h"
 
 #include <array>
 #include <cstddef>

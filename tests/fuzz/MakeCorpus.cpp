@@ -1,6 +1,6 @@
 // Writes the fuzzer's seed corpus with the project's own writer:
 //   make_fuzz_corpus DIR
-#include "runs/TasFormat.h"
+#include "runs/record/TasFormat.h"
 
 #include <cmath>
 #include <fstream>

@@ -1,5 +1,5 @@
 // Feeds arbitrary bytes to the run file reader through a real input stream.
-#include "runs/TasFormat.h"
+#include "runs/record/TasFormat.h"
 
 #include <cstddef>
 #include <cstdint>

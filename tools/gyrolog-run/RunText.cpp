@@ -1,6 +1,6 @@
 #include "RunText.h"
 #include "TextRules.h"
-#include "runs/RunFile.h"
+#include "runs/files/RunFile.h"
 
 #include <bit>
 #include <charconv>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "runs/RunTrace.h"
-#include "runs/TasFormat.h"
+#include "runs/record/RunTrace.h"
+#include "runs/record/TasFormat.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,6 +1,6 @@
 // gyrolog-run: inspect, check, export and import run files outside the game.
 #include "RunText.h"
-#include "runs/RunFile.h"
+#include "runs/files/RunFile.h"
 
 #include <CLI/CLI.hpp>
 

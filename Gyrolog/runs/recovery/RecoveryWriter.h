@@ -1,7 +1,7 @@
 #pragma once
 
-#include "runs/RecoveryJournal.h"
-#include "runs/TasFile.h"
+#include "runs/recovery/RecoveryJournal.h"
+#include "runs/files/TasFile.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "runs/RunSplice.h"
+#include "runs/edits/RunSplice.h"
 
 #include <algorithm>
 #include <stdexcept>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "runs/Tas.h"
-#include "runs/TasFormat.h"
+#include "runs/record/Tas.h"
+#include "runs/record/TasFormat.h"
 
 #include <filesystem>
 #include <string>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "runs/RunSplice.h"
-#include "runs/RunTrace.h"
-#include "runs/Tas.h"
-#include "runs/VehicleInput.h"
+#include "runs/edits/RunSplice.h"
+#include "runs/record/RunTrace.h"
+#include "runs/record/Tas.h"
+#include "runs/record/VehicleInput.h"
 
 #include <cstdint>
 #include <iosfwd>

@@ -1,4 +1,4 @@
-#include "runs/RunHistory.h"
+#include "runs/edits/RunHistory.h"
 
 #include <algorithm>
 #include <utility>

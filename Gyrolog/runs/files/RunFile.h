@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runs/Tas.h"
+#include "runs/record/Tas.h"
 
 #include <filesystem>
 #include <functional>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "runs/RunSplice.h"
-#include "runs/Tas.h"
+#include "runs/edits/RunSplice.h"
+#include "runs/record/Tas.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "runs/TasFile.h"
+#include "runs/files/TasFile.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "bakkesmod/wrappers/wrapperstructs.h"
-#include "runs/ChunkedVector.h"
-#include "runs/Hitbox.h"
-#include "runs/RunTrace.h"
-#include "runs/VehicleInput.h"
+#include "runs/record/ChunkedVector.h"
+#include "runs/record/Hitbox.h"
+#include "runs/record/RunTrace.h"
+#include "runs/record/VehicleInput.h"
 
 #include <atomic>
 #include <cstdint>

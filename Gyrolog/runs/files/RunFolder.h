@@ -1,9 +1,9 @@
 #pragma once
 
-#include "runs/RunTrace.h"
-#include "runs/Tas.h"
-#include "runs/TasFile.h"
-#include "runs/TasFormat.h"
+#include "runs/record/RunTrace.h"
+#include "runs/record/Tas.h"
+#include "runs/files/TasFile.h"
+#include "runs/record/TasFormat.h"
 
 #include <filesystem>
 #include <optional>

@@ -1,5 +1,5 @@
-#include "runs/RunFolder.h"
-#include "runs/RunFile.h"
+#include "runs/files/RunFolder.h"
+#include "runs/files/RunFile.h"
 
 #include <algorithm>
 #include <exception>

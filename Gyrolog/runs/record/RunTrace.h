@@ -1,7 +1,7 @@
 #pragma once
 
 #include "bakkesmod/wrappers/wrapperstructs.h"
-#include "runs/VehicleInput.h"
+#include "runs/record/VehicleInput.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "runs/Tas.h"
+#include "runs/record/Tas.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "runs/DurableFiles.h"
+#include "runs/files/DurableFiles.h"
 
 #include <system_error>
 

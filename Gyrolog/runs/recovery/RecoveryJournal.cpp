@@ -1,5 +1,5 @@
-#include "runs/RecoveryJournal.h"
-#include "runs/TasFormat.h"
+#include "runs/recovery/RecoveryJournal.h"
+#include "runs/record/TasFormat.h"
 
 #include <bit>
 #include <cstring>

@@ -1,7 +1,7 @@
-#include "runs/RecoveryWriter.h"
-#include "runs/DurableFiles.h"
-#include "runs/RunFile.h"
-#include "runs/RunFolder.h"
+#include "runs/recovery/RecoveryWriter.h"
+#include "runs/files/DurableFiles.h"
+#include "runs/files/RunFile.h"
+#include "runs/files/RunFolder.h"
 
 #include <exception>
 #include <fstream>

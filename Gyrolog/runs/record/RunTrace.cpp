@@ -1,6 +1,6 @@
-#include "runs/RunTrace.h"
-#include "runs/Tas.h"
-#include "runs/TasFormat.h"
+#include "runs/record/RunTrace.h"
+#include "runs/record/Tas.h"
+#include "runs/record/TasFormat.h"
 
 #include <bit>
 #include <cstring>

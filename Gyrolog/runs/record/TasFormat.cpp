@@ -1,4 +1,4 @@
-#include "runs/TasFormat.h"
+#include "runs/record/TasFormat.h"
 
 #include <bit>
 #include <cstring>

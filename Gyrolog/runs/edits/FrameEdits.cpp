@@ -1,4 +1,4 @@
-#include "runs/FrameEdits.h"
+#include "runs/edits/FrameEdits.h"
 
 #include <array>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "runs/Hitbox.h"
+#include "runs/record/Hitbox.h"
 
 #include <cstring>
 #include <iterator>

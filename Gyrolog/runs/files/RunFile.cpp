@@ -1,8 +1,8 @@
-#include "runs/RunFile.h"
-#include "runs/DurableFiles.h"
-#include "runs/RunTrace.h"
-#include "runs/TasFile.h"
-#include "runs/TasFormat.h"
+#include "runs/files/RunFile.h"
+#include "runs/files/DurableFiles.h"
+#include "runs/record/RunTrace.h"
+#include "runs/files/TasFile.h"
+#include "runs/record/TasFormat.h"
 
 #include <cstdio>
 #include <fstream>
