@@ -15,11 +15,11 @@
 #include "bakkesmod/wrappers/cvarmanagerwrapper.h"
 #include "bakkesmod/wrappers/cvarwrapper.h"
 #include "editor/RunEditor.h"
-#include "runs/edits/FrameEdits.h"
 #include "runs/RunCapture.h"
+#include "runs/edits/FrameEdits.h"
 #include "runs/edits/RunHistory.h"
-#include "runs/record/Tas.h"
 #include "runs/files/TasFile.h"
+#include "runs/record/Tas.h"
 #include "ui/InputsView.h"
 
 #include <atomic>
@@ -118,8 +118,6 @@ private:
     // Run library.
     void PrepareRunFolder();
     void RefreshTasFiles();
-    void PublishRunFiles(std::vector<TasFile> files);
-    std::shared_ptr<const std::vector<TasFile>> RunFiles();
     void SaveTas();
     void LoadTas(int index);
     void DeleteTas(int index);
@@ -130,12 +128,8 @@ private:
 
     // Recovery of unsaved work.
     void FindRecoveries();
-    void PublishRecoveries(std::vector<FoundRecovery> found);
-    std::shared_ptr<const std::vector<FoundRecovery>> Recoveries();
     void RecoverRun();
     void DiscardRecovery();
-    void SetAsideRecovery(const std::filesystem::path& journal, const std::string& name,
-                          const char* why);
 
     void ShowToast(const std::string& text, ToastKind kind);
     void RefreshInFreeplay();
@@ -145,7 +139,6 @@ private:
     void RenderTasFiles();
     void RenderRecoveryLine();
     void RenderLoadedTas();
-    void RenderHistoryButtons(const std::string& undo, const std::string& redo);
     void CommitPageEdits(const Tas::DetailsEdit& edit, const StartingState& car,
                          const StartingState& ball);
     void RenderTasControls();
@@ -184,15 +177,10 @@ private:
     // engine's per-tick path takes no lock: the page never touches what it
     // uses, and the run state it shows (State, InputsApplied) is atomic.
     //
-    // The run-file list, published whole by the game thread: the page draws
-    // from the snapshot it took, which nobody changes or frees under it. The
-    // lock is held only to copy or swap the pointer.
-    std::mutex TasFilesLock;
-    std::shared_ptr<const std::vector<TasFile>> TasFiles =
-        std::make_shared<const std::vector<TasFile>>();
-    // Unsaved runs found at load, published the same way under the same lock.
-    std::shared_ptr<const std::vector<FoundRecovery>> FoundRecoveries =
-        std::make_shared<const std::vector<FoundRecovery>>();
+    // The run-file list and the unsaved runs found at load, published whole
+    // by the game thread: the page draws from the snapshot it took.
+    Published<std::vector<TasFile>> TasFiles;
+    Published<std::vector<FoundRecovery>> FoundRecoveries;
     // Guards the loaded run's name and the fields the run editor shows and
     // edits in place (starting states, hitbox, sensitivities), and the arrays
     // the Inputs tab reads (inputs, teleports, a stopped run's pending frames

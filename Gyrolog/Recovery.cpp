@@ -77,6 +77,15 @@ void RemoveOldSetAside(std::vector<std::pair<fs::file_time_type, fs::path>> setA
     }
 }
 
+// A journal that cannot be recovered, moved aside for a look.
+void SetAside(const fs::path& journal, const std::string& name, const char* why) {
+    fs::path aside = journal;
+    aside += ".unreadable";
+    fs::rename(journal, aside);
+    LogLine(fmt::format("Unsaved run {} not recovered, {}: moved aside as {}",
+                        name.empty() ? Shown(journal) : name, why, Shown(aside)));
+}
+
 } // namespace
 
 // Each entry on its own: one that cannot be read or set aside does not hide
@@ -117,7 +126,7 @@ void Gyrolog::FindRecoveries() {
             if (read.result.outcome != JournalReadResult::Read) {
                 fs::path aside = journal;
                 aside += ".unreadable";
-                SetAsideRecovery(journal, read.result.name, JournalProblem(read.result.outcome));
+                SetAside(journal, read.result.name, JournalProblem(read.result.outcome));
                 setAside.emplace_back(fs::file_time_type::clock::now(), aside);
                 continue;
             }
@@ -136,39 +145,20 @@ void Gyrolog::FindRecoveries() {
         }
     }
     RemoveOldSetAside(std::move(setAside));
-    PublishRecoveries(std::move(found));
-}
-
-void Gyrolog::SetAsideRecovery(const fs::path& journal, const std::string& name, const char* why) {
-    fs::path aside = journal;
-    aside += ".unreadable";
-    fs::rename(journal, aside);
-    LogLine(fmt::format("Unsaved run {} not recovered, {}: moved aside as {}",
-                        name.empty() ? Shown(journal) : name, why, Shown(aside)));
-}
-
-void Gyrolog::PublishRecoveries(std::vector<FoundRecovery> found) {
-    auto published = std::make_shared<const std::vector<FoundRecovery>>(std::move(found));
-    std::lock_guard lock(TasFilesLock);
-    FoundRecoveries.swap(published);
-}
-
-std::shared_ptr<const std::vector<FoundRecovery>> Gyrolog::Recoveries() {
-    std::lock_guard lock(TasFilesLock);
-    return FoundRecoveries;
+    FoundRecoveries.Publish(std::move(found));
 }
 
 void Gyrolog::RecoverRun() {
-    const auto found = Recoveries();
+    const auto found = FoundRecoveries.Get();
     if (found->empty()) {
         LogLine("No unsaved run to recover");
         return;
     }
     const FoundRecovery recovery = found->front();
-    PublishRecoveries(std::vector<FoundRecovery>(found->begin() + 1, found->end()));
+    FoundRecoveries.Publish(std::vector<FoundRecovery>(found->begin() + 1, found->end()));
     ReadJournal read = ReadJournalFile(recovery.Journal);
     if (read.result.outcome != JournalReadResult::Read) {
-        SetAsideRecovery(recovery.Journal, recovery.Name, JournalProblem(read.result.outcome));
+        SetAside(recovery.Journal, recovery.Name, JournalProblem(read.result.outcome));
         return;
     }
     Tas& run = *read.run;
@@ -198,13 +188,13 @@ void Gyrolog::RecoverRun() {
 }
 
 void Gyrolog::DiscardRecovery() {
-    const auto found = Recoveries();
+    const auto found = FoundRecoveries.Get();
     if (found->empty()) {
         LogLine("No unsaved run to discard");
         return;
     }
     const FoundRecovery recovery = found->front();
     fs::remove(recovery.Journal);
-    PublishRecoveries(std::vector<FoundRecovery>(found->begin() + 1, found->end()));
+    FoundRecoveries.Publish(std::vector<FoundRecovery>(found->begin() + 1, found->end()));
     LogLine(fmt::format("Unsaved run {} discarded", recovery.Name));
 }

@@ -19,7 +19,7 @@ struct GyrologTestAccess {
     void LoadTas(int index) { plugin.LoadTas(index); }
     void RefreshTasFiles() { plugin.RefreshTasFiles(); }
     int FileIndex(const std::string& name) {
-        const auto files = plugin.RunFiles();
+        const auto files = plugin.TasFiles.Get();
         for (size_t i = 0; i < files->size(); ++i) {
             if ((*files)[i].Name == name) {
                 return static_cast<int>(i);

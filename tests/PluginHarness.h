@@ -17,7 +17,7 @@ struct GyrologTestAccess {
     Tas& Run() { return plugin.LoadedTas; }
     int32_t SpeedMode() { return static_cast<int32_t>(plugin.SpeedMode); }
     uint32_t& TeleportCooldownTicks() { return plugin.TeleportCooldownTicks; }
-    std::vector<TasFile> Files() { return *plugin.RunFiles(); }
+    std::vector<TasFile> Files() { return *plugin.TasFiles.Get(); }
     int32_t& SelectedFile() { return plugin.SelectedFile; }
     std::string& NewTasName() { return plugin.NewTasName; }
     const std::filesystem::path& DataFolder() { return plugin.DataFolder; }

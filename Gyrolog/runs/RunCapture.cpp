@@ -26,7 +26,7 @@ void Gyrolog::CreateNewTas(const std::string& name) {
         return;
     }
     RefreshTasFiles();
-    for (const auto& file : *RunFiles()) {
+    for (const auto& file : *TasFiles.Get()) {
         if (SameRunName(file.Name, name)) {
             ShowToast(file.Name + " already exists, new TAS not created", ToastKind::Error);
             return;

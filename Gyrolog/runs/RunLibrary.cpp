@@ -71,18 +71,7 @@ void Gyrolog::RefreshTasFiles() {
         // The list keeps what was gathered before the failure.
         LogLine(fmt::format("Error listing files: {}", e.what()));
     }
-    PublishRunFiles(std::move(files));
-}
-
-void Gyrolog::PublishRunFiles(std::vector<TasFile> files) {
-    auto published = std::make_shared<const std::vector<TasFile>>(std::move(files));
-    std::lock_guard lock(TasFilesLock);
-    TasFiles.swap(published); // the old list goes when its last reader lets it go
-}
-
-std::shared_ptr<const std::vector<TasFile>> Gyrolog::RunFiles() {
-    std::lock_guard lock(TasFilesLock);
-    return TasFiles;
+    TasFiles.Publish(std::move(files));
 }
 
 void Gyrolog::SaveTas() {
@@ -122,7 +111,7 @@ void Gyrolog::SaveTas() {
 }
 
 void Gyrolog::LoadTas(int index) {
-    const auto files = RunFiles();
+    const auto files = TasFiles.Get();
     if (index < 0 || static_cast<size_t>(index) >= files->size()) {
         return;
     }
@@ -172,7 +161,7 @@ void Gyrolog::LoadTas(int index) {
 }
 
 void Gyrolog::DeleteTas(int index) {
-    const auto files = RunFiles();
+    const auto files = TasFiles.Get();
     if (index < 0 || static_cast<size_t>(index) >= files->size()) {
         return;
     }
@@ -193,5 +182,5 @@ void Gyrolog::DeleteTas(int index) {
         LogLine(fmt::format("Error deleting file: {}", e.what()));
         ShowToast("Error deleting file, check logs", ToastKind::Error);
     }
-    PublishRunFiles(std::move(relisted));
+    TasFiles.Publish(std::move(relisted));
 }

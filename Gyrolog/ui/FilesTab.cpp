@@ -14,7 +14,7 @@ void Gyrolog::DeferOnRow(const char* what, int index, const std::filesystem::pat
                          void (Gyrolog::*action)(int)) {
     gameWrapper->Execute([this, what, index, file, action](GameWrapper*) {
         GuardedOnGame(what, [&] {
-            const auto files = RunFiles();
+            const auto files = TasFiles.Get();
             if (index >= 0 && static_cast<size_t>(index) < files->size() &&
                 (*files)[index].Path == file) {
                 (this->*action)(index);
@@ -25,7 +25,7 @@ void Gyrolog::DeferOnRow(const char* what, int index, const std::filesystem::pat
 
 // The first unsaved run found at load, with what can be done about it.
 void Gyrolog::RenderRecoveryLine() {
-    const auto found = Recoveries();
+    const auto found = FoundRecoveries.Get();
     if (found->empty()) {
         return;
     }
@@ -50,7 +50,7 @@ void Gyrolog::RenderRecoveryLine() {
 
 void Gyrolog::RenderTasFiles() {
     RenderRecoveryLine();
-    const auto files = RunFiles(); // this frame's snapshot
+    const auto files = TasFiles.Get(); // this frame's snapshot
     if (files->empty()) {
         ImGui::TextUnformatted("Create a TAS and save it to see it here");
     }

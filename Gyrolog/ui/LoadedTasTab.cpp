@@ -88,6 +88,24 @@ void RenderReplayCheck(const ReplayCheckView& check) {
     ImGui::TextUnformatted(("Last replay: " + last).c_str());
 }
 
+// Undo or Redo: dim with "Nothing to ..." when there is nothing, else with
+// what it would do as its tooltip. Says whether it was clicked.
+bool HistoryButton(const char* label, const std::string& what, const char* verb,
+                   const char* nothing) {
+    const bool none = what.empty();
+    if (none) {
+        ui::PushDisabled();
+    }
+    const bool clicked = ImGui::Button(label) && !none;
+    if (none) {
+        ui::TooltipWhenDisabled(true, nothing);
+        ui::PopDisabled();
+    } else if (ImGui::IsItemHovered()) {
+        ImGui::SetTooltip("%s", (std::string(verb) + " " + what).c_str());
+    }
+    return clicked;
+}
+
 } // namespace
 
 Tas::DetailsEdit Tas::RenderDetails(const std::filesystem::path& runFolder) {
@@ -167,7 +185,18 @@ void Gyrolog::RenderLoadedTas() {
     }
     CommitPageEdits(edit, car, ball);
     RenderReplayCheck(ReplayCheck.Get());
-    RenderHistoryButtons(undo, redo);
+    auto deferHistory = [this](const char* verb, void (RunEditor::*action)()) {
+        gameWrapper->Execute([this, action, verb](GameWrapper*) {
+            GuardedOnGame(verb, [&] { (Editor.*action)(); });
+        });
+    };
+    if (HistoryButton("Undo##Gyrolog", undo, "Undo", "Nothing to undo")) {
+        deferHistory("Undo", &RunEditor::Undo);
+    }
+    ImGui::SameLine(0, -1);
+    if (HistoryButton("Redo##Gyrolog", redo, "Redo", "Nothing to redo")) {
+        deferHistory("Redo", &RunEditor::Redo);
+    }
 
     auto deferSave = [this] {
         gameWrapper->Execute([this](GameWrapper*) {
@@ -178,7 +207,7 @@ void Gyrolog::RenderLoadedTas() {
         });
     };
     if (ImGui::Button("Save TAS##Gyrolog")) {
-        const auto files = RunFiles();
+        const auto files = TasFiles.Get();
         const auto clash = std::find_if(files->begin(), files->end(), [&](const TasFile& file) {
             return file.Name != name && SameRunName(file.Name, name);
         });
@@ -232,28 +261,4 @@ void Gyrolog::CommitPageEdits(const Tas::DetailsEdit& edit, const StartingState&
             GuardedOnGame("rename", [&] { Editor.CommitRename(oldName, run); });
         });
     }
-}
-
-void Gyrolog::RenderHistoryButtons(const std::string& undo, const std::string& redo) {
-    auto historyButton = [this](const char* label, const std::string& what, const char* verb,
-                                const char* nothing, void (RunEditor::*action)()) {
-        const bool none = what.empty();
-        if (none) {
-            ui::PushDisabled();
-        }
-        if (ImGui::Button(label) && !none) {
-            gameWrapper->Execute([this, action, verb](GameWrapper*) {
-                GuardedOnGame(verb, [&] { (Editor.*action)(); });
-            });
-        }
-        if (none) {
-            ui::TooltipWhenDisabled(true, nothing);
-            ui::PopDisabled();
-        } else if (ImGui::IsItemHovered()) {
-            ImGui::SetTooltip("%s", (std::string(verb) + " " + what).c_str());
-        }
-    };
-    historyButton("Undo##Gyrolog", undo, "Undo", "Nothing to undo", &RunEditor::Undo);
-    ImGui::SameLine(0, -1);
-    historyButton("Redo##Gyrolog", redo, "Redo", "Nothing to redo", &RunEditor::Redo);
 }
