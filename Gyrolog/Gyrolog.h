@@ -150,13 +150,50 @@ private:
     void DeferOnRow(const char* what, int index, const std::filesystem::path& file,
                     void (Gyrolog::*action)(int));
     void DrawStatusOverlay(CanvasWrapper canvas);
+    // The Inputs tab: the run's frames as a table and a graph.
+    void RenderInputsTab();
+    // The edit clicked, if any, for the caller to hand to the game thread.
+    std::function<FrameEdit(const TasData&)> RenderFrameEditBar(const TasData& frames, bool live);
 
+    // ---- Shared with the render thread, which draws the settings page. ----
+    //
+    // Guards the loaded run's name and the fields the run editor shows and
+    // edits in place (starting states, hitbox, sensitivities), and the arrays
+    // the Inputs tab reads (inputs, teleports, a stopped run's pending frames
+    // and CurrentFrame), which the game thread changes only under it; the tick
+    // only reads the inputs. The page holds it while it draws them and makes
+    // no host call meanwhile; the game thread takes it only briefly, to copy
+    // the editable ones, to swap in a run read aside or to merge, never
+    // across file work.
+    std::mutex LoadedTasLock;
+    // The run engine's per-tick path takes no lock: the page never touches
+    // what it uses, and the run state it shows (State, InputsApplied,
+    // LiveFrame) is atomic.
+    Tas LoadedTas;
+    // While a save writes the run, its inputs and teleports are lent to the
+    // copy it writes: the Inputs tab reads them there. Under LoadedTasLock.
+    const TasData* LentRun = nullptr;
+    // Written whole by the game thread, read whole by the page.
+    SharedValue<ReplayCheckView> ReplayCheck;
+    // The run-file list and the unsaved runs found at load, published whole
+    // by the game thread: the page draws from the snapshot it took.
+    Published<std::vector<TasFile>> TasFiles;
+    Published<std::vector<FoundRecovery>> FoundRecoveries;
+    // The game's freeplay test for the Controls tab, kept current on the game
+    // thread by the canvas drawable and by an action each drawn page frame
+    // hands to Execute.
+    std::atomic<bool> InFreeplay = false;
+    // Set by onLoad before the page is first drawn, then only read.
+    std::filesystem::path DataFolder;
+
+    // ---- Game thread only (checked in our builds: GuardedOnGame). ----
+    //
     // Ticks of the local car left in which a teleport is the one just seen
     // reported again.
     uint32_t TeleportCooldownTicks = 0;
-    Tas LoadedTas;
     GameSpeedMode SpeedMode = GameSpeedMode::None;
     uint64_t StopCount = 0; // a start whose timers see it changed was stopped
+    // The console variables' mirrors, written by the host's binding.
     std::shared_ptr<bool> AutoReplay;
     std::shared_ptr<float> ReplaySpeed;
     std::shared_ptr<float> RecordSpeed;
@@ -169,26 +206,7 @@ private:
     std::shared_ptr<float> DriftTolerance;
     std::shared_ptr<float> SeekSpeed;
     std::shared_ptr<bool> ShowFrame;
-    bool DriftChecking = false;               // this replay has a trace and has not drifted yet
-    SharedValue<ReplayCheckView> ReplayCheck; // what the page shows of the replay check
-    std::filesystem::path DataFolder;
-
-    // Shared with the render thread, which draws the settings page. The run
-    // engine's per-tick path takes no lock: the page never touches what it
-    // uses, and the run state it shows (State, InputsApplied) is atomic.
-    //
-    // The run-file list and the unsaved runs found at load, published whole
-    // by the game thread: the page draws from the snapshot it took.
-    Published<std::vector<TasFile>> TasFiles;
-    Published<std::vector<FoundRecovery>> FoundRecoveries;
-    // Guards the loaded run's name and the fields the run editor shows and
-    // edits in place (starting states, hitbox, sensitivities), and the arrays
-    // the Inputs tab reads (inputs, teleports, a stopped run's pending frames
-    // and CurrentFrame), which the game thread changes only under it; the tick
-    // only reads the inputs. The page holds it while it draws them; the game
-    // thread takes it only briefly, to copy the editable ones, to swap in a
-    // run read aside or to merge, never across file work.
-    std::mutex LoadedTasLock;
+    bool DriftChecking = false; // this replay has a trace and has not drifted yet
     // The run editor's reach into the plugin: the console, toasts, the run
     // engine's stop and the replay check the page shows.
     struct EditorHost final : RunEditorHost {
@@ -196,7 +214,7 @@ private:
         void Log(const std::string& text) override;
         void Toast(const std::string& text, ToastKind kind) override;
         void StopRun() override;
-        void PublishRunCheck(bool newRun) override; // takes LoadedTasLock
+        void PublishRunCheck(bool newRun) override;
         void DropStaleTrace() override;
         Gyrolog& Plugin;
     };
@@ -204,15 +222,8 @@ private:
     // The loaded run's history, frame edits, page edits, replacement and
     // journal; its Undo and Redo texts are read under LoadedTasLock.
     RunEditor Editor{LoadedTas, LoadedTasLock, Host};
-    // While a save writes the run, its inputs and teleports are lent to the
-    // copy it writes: the Inputs tab reads them there. Under LoadedTasLock.
-    const TasData* LentRun = nullptr;
-    // The game's freeplay test for the Controls tab, kept current on the game
-    // thread by the canvas drawable and by an action each drawn page frame
-    // hands to Execute.
-    std::atomic<bool> InFreeplay = false;
 
-    // The page's own state, touched only on the render thread.
+    // ---- Render thread only. ----
     int32_t SelectedFile = -1;
     std::filesystem::path SelectedFilePath; // the file of that row when it was clicked
     std::string NewTasName;
@@ -225,12 +236,7 @@ private:
     bool ControlsDisabled = false;
     bool StopDisabled = false;
     bool UpdateDisabled = false;
-
-    // The Inputs tab: the run's frames as a table and a graph. Its state
-    // (selection, follow, scroll requests) is touched only on the render thread.
-    void RenderInputsTab();
-    // The edit clicked, if any, for the caller to hand to the game thread.
-    std::function<FrameEdit(const TasData&)> RenderFrameEditBar(const TasData& frames, bool live);
+    // The Inputs tab's selection, follow and scroll requests.
     inputs::InputsTabState InputsTab;
 };
 
