@@ -83,6 +83,18 @@ void TooltipWhenDisabled(bool disabled, const char* text) {
     }
 }
 
+bool ButtonUnless(const char* label, const char* refused) {
+    if (refused) {
+        PushDisabled();
+    }
+    const bool clicked = ImGui::Button(label) && !refused;
+    if (refused) {
+        TooltipWhenDisabled(true, refused);
+        PopDisabled();
+    }
+    return clicked;
+}
+
 bool RedButton(const char* label, float width, float height) {
     ImGui::PushID(0);
     ImGui::PushStyleColor(ImGuiCol_Button, static_cast<ImVec4>(ImColor::HSV(0.0f, 0.6f, 0.6f)));

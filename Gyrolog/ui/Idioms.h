@@ -16,6 +16,10 @@ void PopDisabled();
 // A tooltip for the last item while it is disabled, drawn at full alpha.
 void TooltipWhenDisabled(bool disabled, const char* text);
 
+// A button that is dim, with refused as its tooltip, when refused is set;
+// says whether it was clicked while it was not.
+bool ButtonUnless(const char* label, const char* refused);
+
 // A red button; the colours and the ID scope are popped before it returns.
 bool RedButton(const char* label, float width = 0.0f, float height = 0.0f);
 

@@ -20,18 +20,7 @@ std::function<FrameEdit(const TasData&)> Gyrolog::RenderFrameEditBar(const TasDa
     const char* why = live       ? "Stop the TAS before editing"
                       : selected ? nullptr
                                  : "Select a frame first";
-    // A button that is dim, with its reason as tooltip, when refused.
-    auto editButton = [](const char* label, const char* refused) {
-        if (refused) {
-            ui::PushDisabled();
-        }
-        const bool clicked = ImGui::Button(label) && !refused;
-        if (refused) {
-            ui::TooltipWhenDisabled(true, refused);
-            ui::PopDisabled();
-        }
-        return clicked;
-    };
+    const auto editButton = ui::ButtonUnless;
     // Handed to the game thread by the caller, once it lets go of the run.
     std::function<FrameEdit(const TasData&)> clicked;
     auto defer = [&clicked](std::function<FrameEdit(const TasData&)> make) {

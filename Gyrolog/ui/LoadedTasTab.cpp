@@ -92,15 +92,8 @@ void RenderReplayCheck(const ReplayCheckView& check) {
 // what it would do as its tooltip. Says whether it was clicked.
 bool HistoryButton(const char* label, const std::string& what, const char* verb,
                    const char* nothing) {
-    const bool none = what.empty();
-    if (none) {
-        ui::PushDisabled();
-    }
-    const bool clicked = ImGui::Button(label) && !none;
-    if (none) {
-        ui::TooltipWhenDisabled(true, nothing);
-        ui::PopDisabled();
-    } else if (ImGui::IsItemHovered()) {
+    const bool clicked = ui::ButtonUnless(label, what.empty() ? nothing : nullptr);
+    if (!what.empty() && ImGui::IsItemHovered()) {
         ImGui::SetTooltip("%s", (std::string(verb) + " " + what).c_str());
     }
     return clicked;
