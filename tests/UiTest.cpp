@@ -1116,7 +1116,9 @@ TEST_F(RecoveryUiTest, ADamagedJournalIsRecoveredUpToTheDamageAndKeptWhole) {
     std::string bytes = FileBytes(journal);
     uint64_t at = RecoveryJournalHeaderBytes;
     for (int record = 0; record < 3; ++record) { // base, take-over, first block
-        at += 20 + *reinterpret_cast<const uint64_t*>(bytes.data() + at + 4);
+        uint64_t payload = 0;
+        std::memcpy(&payload, bytes.data() + at + 4, sizeof payload);
+        at += 20 + payload;
     }
     bytes[at + 100] ^= 1;
     std::ofstream(journal, std::ios::binary) << bytes;
