@@ -1,8 +1,8 @@
 #include "runs/record/TasFormat.h"
 #include "TempFolder.h"
+#include "runs/record/RunTrace.h"
 #include "runs/recovery/RecoveryJournal.h"
 #include "runs/recovery/RecoveryWriter.h"
-#include "runs/record/RunTrace.h"
 
 #include <gtest/gtest.h>
 

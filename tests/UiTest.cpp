@@ -2,8 +2,8 @@
 // read from what is drawn and driven by mouse and keyboard events.
 #include "FailingAllocations.h"
 #include "PluginHarness.h"
-#include "runs/recovery/RecoveryJournal.h"
 #include "runs/record/TasFormat.h"
+#include "runs/recovery/RecoveryJournal.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
 #include "editor/RunEditor.h"
-#include "runs/recovery/RecoveryJournal.h"
 #include "runs/files/RunFolder.h"
+#include "runs/recovery/RecoveryJournal.h"
 
 #include <fmt/core.h>
 
@@ -85,10 +85,7 @@ void RunEditor::RunSaved(const std::string& name) {
 }
 
 void RunEditor::ReportJournalFailures() {
-    ReportJournalFailures(Journal.TakeFailures());
-}
-
-void RunEditor::ReportJournalFailures(const std::vector<std::string>& failures) {
+    const std::vector<std::string> failures = Journal.TakeFailures();
     if (failures.empty()) {
         return;
     }
@@ -104,13 +101,13 @@ void RunEditor::ReportJournalFailures(const std::vector<std::string>& failures) 
 }
 
 void RunEditor::CheckJournal() {
-    if (!Journal.Active()) {
+    if (!Journal.Active() || !Journal.PollDue()) {
         return;
     }
     if (Journal.TakeBaseChanged() && RunUnsaved) {
         RejournalRun();
     }
-    ReportJournalFailures(Journal.PollFailures());
+    ReportJournalFailures();
 }
 
 void RunEditor::KeepForRecovery() {

@@ -2,11 +2,11 @@
 
 #include "ToastKind.h"
 #include "runs/edits/FrameEdits.h"
-#include "runs/recovery/RecoveryWriter.h"
 #include "runs/edits/RunHistory.h"
 #include "runs/edits/RunSplice.h"
-#include "runs/record/Tas.h"
 #include "runs/files/TasFile.h"
+#include "runs/record/Tas.h"
+#include "runs/recovery/RecoveryWriter.h"
 
 #include <atomic>
 #include <cstdint>
@@ -114,7 +114,6 @@ private:
     void AfterChange();
     void MarkUnsaved();
     void ReportJournalFailures();
-    void ReportJournalFailures(const std::vector<std::string>& failures);
     void JournalWholeTrace();
     void JournalPending();
     void PublishHistory();

@@ -1,7 +1,7 @@
 #include "runs/files/RunFile.h"
 #include "runs/files/DurableFiles.h"
-#include "runs/record/RunTrace.h"
 #include "runs/files/TasFile.h"
+#include "runs/record/RunTrace.h"
 #include "runs/record/TasFormat.h"
 
 #include <cstdio>

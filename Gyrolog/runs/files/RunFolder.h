@@ -1,8 +1,8 @@
 #pragma once
 
+#include "runs/files/TasFile.h"
 #include "runs/record/RunTrace.h"
 #include "runs/record/Tas.h"
-#include "runs/files/TasFile.h"
 #include "runs/record/TasFormat.h"
 
 #include <filesystem>

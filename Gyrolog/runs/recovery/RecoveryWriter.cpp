@@ -138,13 +138,13 @@ std::vector<std::string> RecoveryWriter::TakeFailures() {
     return std::exchange(Failures, {});
 }
 
-std::vector<std::string> RecoveryWriter::PollFailures() {
+bool RecoveryWriter::PollDue() {
     const auto now = std::chrono::steady_clock::now();
     if (now - LastPoll < HandOverAfter) {
-        return {};
+        return false;
     }
     LastPoll = now;
-    return TakeFailures();
+    return true;
 }
 
 void RecoveryWriter::AwaitFileTasks() {

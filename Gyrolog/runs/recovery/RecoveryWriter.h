@@ -1,7 +1,7 @@
 #pragma once
 
-#include "runs/recovery/RecoveryJournal.h"
 #include "runs/files/TasFile.h"
+#include "runs/recovery/RecoveryJournal.h"
 
 #include <atomic>
 #include <chrono>
@@ -86,10 +86,9 @@ public:
     // What went wrong on the writer's side since the last call: the first
     // failure of each journal.
     std::vector<std::string> TakeFailures();
-    // The same, for a tick: empty unless half a second went by since the
-    // last poll. Takes the queue's lock only as long as the writer ever
-    // holds it.
-    std::vector<std::string> PollFailures();
+    // For a tick: true at most once every half second, so that the tick
+    // looks at the writer's state (and its lock) only that often.
+    bool PollDue();
     // Waits (briefly) until the writer is done with the files of journals
     // begun or removed so far: the run file a base is read from, and the
     // journal of a run saved. For a save, which may replace that run file.
