@@ -8,7 +8,8 @@
 # the host's plain value types; the remaining arguments are compile options.
 cmake_path(SET runs NORMALIZE "${CMAKE_CURRENT_LIST_DIR}/../Gyrolog/runs")
 set(GYROLOG_RECORD_SOURCES ${runs}/record/Tas.cpp ${runs}/record/Hitbox.cpp
-                           ${runs}/record/TasFormat.cpp ${runs}/record/RunTrace.cpp)
+                           ${runs}/record/TasFormat.cpp ${runs}/record/RunTrace.cpp
+                           ${runs}/record/Keyframe.cpp)
 set(GYROLOG_FILES_SOURCES ${runs}/files/RunFile.cpp ${runs}/files/DurableFiles.cpp
                           ${runs}/files/TasFile.cpp ${runs}/files/RunFolder.cpp)
 set(GYROLOG_EDITS_SOURCES ${runs}/edits/RunSplice.cpp ${runs}/edits/RunHistory.cpp

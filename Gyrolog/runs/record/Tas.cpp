@@ -17,9 +17,12 @@ TasData& TasData::operator=(TasData&& other) noexcept {
     TeleportFrames.shrink_to_fit();
     Trace.clear();
     Trace.shrink_to_fit();
+    Keyframes.clear();
+    Keyframes.shrink_to_fit();
     Inputs.swap(other.Inputs);
     TeleportFrames.swap(other.TeleportFrames);
     Trace.swap(other.Trace);
+    Keyframes.swap(other.Keyframes);
     CarStart = other.CarStart;
     BallStart = other.BallStart;
     Hitbox = other.Hitbox;
@@ -38,6 +41,7 @@ void Tas::ResetRunState() {
     PendingInputs.clear();
     PendingTeleportFrames.clear();
     PendingTrace.clear();
+    PendingKeyframes.clear();
     HeldTrace.clear();
     RecordedFromOtherStart = false;
     CurrentFrame = 0;
@@ -77,17 +81,22 @@ void Tas::MergePendingTrace() {
     // those frames do; the rest follows frames nobody traced and goes.
     auto& trace = Data.Trace;
     const size_t keep = TraceKeptByMerge();
+    auto& keyframes = Data.Keyframes;
+    CutKeyframes(keyframes, keep);
     if (PendingTraceCovers()) {
         trace.reserve(keep + PendingTrace.size());
         trace.resize(keep);
         PendingTrace.AppendTo(trace);
+        PendingKeyframes.AppendTo(keyframes);
     } else {
         trace.resize(keep);
         if (keep == 0) {
             trace.shrink_to_fit();
+            keyframes.shrink_to_fit();
         }
     }
     PendingTrace.clear();
+    PendingKeyframes.clear();
 }
 
 void Tas::PendHeldTicks(const VehicleInput& held) {
@@ -101,6 +110,8 @@ void Tas::PendHeldTicks(const VehicleInput& held) {
 void Tas::DropTrace() {
     Data.Trace.clear();
     Data.Trace.shrink_to_fit();
+    Data.Keyframes.clear();
+    Data.Keyframes.shrink_to_fit();
     RecordedFromOtherStart = true;
 }
 

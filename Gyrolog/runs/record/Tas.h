@@ -3,6 +3,7 @@
 #include "bakkesmod/wrappers/wrapperstructs.h"
 #include "runs/record/ChunkedVector.h"
 #include "runs/record/Hitbox.h"
+#include "runs/record/Keyframe.h"
 #include "runs/record/RunTrace.h"
 #include "runs/record/VehicleInput.h"
 
@@ -43,6 +44,9 @@ struct TasData {
     // all of them, or the first K when frames from K on were changed since
     // they were recorded.
     std::vector<TraceEntry> Trace;
+    // Of the traced frames, ascending, each before Trace.size(): they go
+    // wherever the trace of their frame goes.
+    std::vector<Keyframe> Keyframes;
     // Set by the run editor when it changes a starting state: the trace was
     // recorded from another start. The game thread, which reads the trace
     // during a replay, drops it; until then it is no trace of this run.
@@ -71,6 +75,7 @@ struct Tas {
     ChunkedVector<VehicleInput> PendingInputs;
     std::vector<uint64_t> PendingTeleportFrames; // absolute frames of the merged run
     ChunkedVector<TraceEntry> PendingTrace;      // one per pending input
+    ChunkedVector<Keyframe> PendingKeyframes;    // of pending frames, absolute frames
     // Where the car was before each tick the replay has held at a teleport
     // frame waiting for its teleport. A take-over keeps the held ticks as
     // frames of the merged run.
