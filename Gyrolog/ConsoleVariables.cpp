@@ -56,6 +56,8 @@ void Gyrolog::RegisterConsoleVariables() {
                       &Gyrolog::OnDriftToleranceChanged);
     RegisterFloatCvar(SeekSpeed, "tas_seekspeed", "Speed for replaying up to a re-record frame",
                       &Gyrolog::OnSeekSpeedChanged);
+    RegisterBoolCvar(QuickSeek, true, "tas_quickseek", "1",
+                     "Re-record and play from the nearest keyframe instead of frame 0");
 }
 
 void Gyrolog::RegisterConsoleCommands() {
@@ -130,6 +132,12 @@ void Gyrolog::RegisterConsoleCommands() {
             GuardedOnGame("tas_deleteframes", [&] { Editor.DeleteFramesCommand(args); });
         },
         "Delete frames FROM to TO: tas_deleteframes FROM TO", 0);
+    cvarManager->registerNotifier(
+        "tas_playfrom",
+        [this](std::vector<std::string> args) {
+            GuardedOnGame("tas_playfrom", [&] { PlayFromCommand(args); });
+        },
+        "Play the loaded TAS from frame F", 0);
 }
 
 void Gyrolog::RegisterHooks() {

@@ -49,6 +49,7 @@ struct ReplayCheckView {
     uint64_t RunFrames = 0;   // the trace may cover fewer
     Outcome Last = NoReplay;
     uint64_t Frame = 0; // Drifted: where; Faithful: frames checked
+    uint64_t From = 0;  // the frame the replay was placed at: 0, or a keyframe's
 };
 
 // An unsaved run's journal found at load.
@@ -82,15 +83,21 @@ private:
     void TakeOver();
     void RecordTick(CarWrapper& car, const VehicleInput& live);
     TraceEntry TraceNow(CarWrapper& car);
+    void GrowTrace(CarWrapper& car);
     BallWrapper CurrentBall();
     void BeginDriftCheck();
     void CheckDrift(CarWrapper& car);
     void EndDriftCheck();
+    void PublishFaithful(uint64_t checkedUpTo);
     void OnDriftToleranceChanged(std::string oldValue, CVarWrapper variable);
     void Start();
     void RerecordCommand(const std::vector<std::string>& args);
     void RerecordFrom(uint64_t frame);
-    void StartRun(std::optional<uint64_t> rerecordFrame);
+    void PlayFromCommand(const std::vector<std::string>& args);
+    // A run starts placed at frame 0, or, for a re-record or a play from a
+    // frame with quick seek allowed, at the keyframe before its frame.
+    void StartRun(std::optional<uint64_t> rerecordFrame, std::optional<uint64_t> playFrom,
+                  bool quickSeek);
     void ApplyStartingState();
     void BeginReplay();
     void OnTeleport(std::string eventName);
@@ -205,6 +212,7 @@ private:
     std::shared_ptr<bool> CheckBoost;
     std::shared_ptr<float> DriftTolerance;
     std::shared_ptr<float> SeekSpeed;
+    std::shared_ptr<bool> QuickSeek;
     std::shared_ptr<bool> ShowFrame;
     bool DriftChecking = false; // this replay has a trace and has not drifted yet
     // The run editor's reach into the plugin: the console, toasts, the run

@@ -1,5 +1,6 @@
 #include "Gyrolog.h"
 #include "RunTick.h"
+#include "runs/KeyframePlacement.h"
 
 #include <cstring>
 
@@ -7,7 +8,7 @@ void Gyrolog::OnSetVehicleInput(CarWrapper caller, void* params, std::string) {
     Editor.CheckJournal(); // a journal that cannot be written is said while it happens
     // Stopped is the usual state: return before any host query. The queries
     // change nothing, so doing them later cannot be observed.
-    if (LoadedTas.State == TasState::Stopped && TeleportCooldownTicks == 0) {
+    if (LoadedTas.State == TasState::Stopped && TeleportCooldownTicks == 0 && !LoadedTas.Placing) {
         return;
     }
     if (!caller || !gameWrapper->IsInFreeplay()) {
@@ -22,6 +23,12 @@ void Gyrolog::OnSetVehicleInput(CarWrapper caller, void* params, std::string) {
     }
     auto* live = static_cast<VehicleInput*>(params);
     const uint64_t count = LoadedTas.Data.Inputs.size();
+    if (LoadedTas.Placing && LoadedTas.PlacedAt > 0 && LoadedTas.PlacedAt <= count) {
+        // The car placed at a keyframe holds the input of the frame before
+        // it, so that the keyframe's frame begins with the controls it had.
+        std::memcpy(params, &LoadedTas.Data.Inputs[LoadedTas.PlacedAt - 1], sizeof(VehicleInput));
+        return;
+    }
 
     if (LoadedTas.State == TasState::Recording) {
         RecordTick(localCar, *live);
@@ -67,15 +74,50 @@ void Gyrolog::OnSetVehicleInput(CarWrapper caller, void* params, std::string) {
     }
     if (DriftChecking) {
         CheckDrift(localCar);
+        if (LoadedTas.State != TasState::Replaying) {
+            return; // a quick seek that drifted starts again from frame 0
+        }
+    }
+    if (LoadedTas.PlayFrom && LoadedTas.CurrentFrame >= *LoadedTas.PlayFrom) {
+        LoadedTas.PlayFrom.reset(); // sought up to its frame: plays on at the replay speed
+        SetGameSpeed(*ReplaySpeed);
+        SpeedMode = GameSpeedMode::Replay;
+    }
+    if (LoadedTas.TraceGrowing) {
+        GrowTrace(localCar);
     }
     std::memcpy(params, &LoadedTas.Data.Inputs[LoadedTas.CurrentFrame], sizeof(VehicleInput));
     ++LoadedTas.CurrentFrame;
     LoadedTas.LiveFrame = LoadedTas.CurrentFrame;
 }
 
+// The replay plays a frame its trace does not cover yet: its trace entry and
+// keyframe are taken as a recording's would be. Room was made for them.
+void Gyrolog::GrowTrace(CarWrapper& car) {
+    auto& run = LoadedTas;
+    if (!ContinuesTrace(run) || !run.TraceStillValid()) {
+        run.TraceGrowing = false; // a teleport skipped frames, or the trace went
+        return;
+    }
+    const uint64_t frame = run.CurrentFrame;
+    const TraceEntry entry = TraceNow(car);
+    run.Data.Trace.push_back(entry);
+    if (IsKeyframeFrame(frame, run.Data.TeleportFrames)) {
+        run.Data.Keyframes.push_back(KeyframeNow(car, CurrentBall(), frame, entry));
+    }
+    run.TraceGrew = true;
+    if (frame % KeyframeInterval == 0) {
+        Host.PublishRunCheck(false); // the page's trace line grows with it
+    }
+}
+
 // The tick's input and where car and ball were before it moves them.
 void Gyrolog::RecordTick(CarWrapper& car, const VehicleInput& live) {
     const TraceEntry trace = TraceNow(car);
+    if (RecordsKeyframe(LoadedTas)) {
+        const uint64_t frame = LoadedTas.CurrentFrame + LoadedTas.PendingInputs.size();
+        LoadedTas.PendingKeyframes.push_back(KeyframeNow(car, CurrentBall(), frame, trace));
+    }
     LoadedTas.PendingInputs.push_back(live);
     LoadedTas.PendingTrace.push_back(trace);
     Editor.Record(live, trace);
@@ -95,10 +137,12 @@ void Gyrolog::TakeOver() {
         LoadedTas.RerecordFrame.reset();
     }
     EndDriftCheck();
+    LoadedTas.PlayFrom.reset();
     LoadedTas.State = TasState::Recording;
     LoadedTas.PendingInputs.clear();
     LoadedTas.PendingTeleportFrames.clear();
     LoadedTas.PendingTrace.clear();
+    LoadedTas.PendingKeyframes.clear();
     if (const VehicleInput* held = HeldInput(LoadedTas)) {
         LoadedTas.PendHeldTicks(*held);
     }

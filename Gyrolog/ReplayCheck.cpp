@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <utility>
 
 namespace {
 
@@ -35,7 +37,8 @@ void Gyrolog::BeginDriftCheck() {
         return; // nothing to replay: the first tick records
     }
     ReplayCheck.Update([&](ReplayCheckView& check) {
-        check.Frame = 0;
+        check.Frame = LoadedTas.PlacedAt;
+        check.From = LoadedTas.PlacedAt;
         check.Last = DriftChecking ? ReplayCheckView::Checking : ReplayCheckView::Unchecked;
     });
 }
@@ -45,7 +48,10 @@ void Gyrolog::BeginDriftCheck() {
 void Gyrolog::CheckDrift(CarWrapper& car) {
     const uint64_t frame = LoadedTas.CurrentFrame;
     if (frame >= LoadedTas.Data.Trace.size()) {
-        EndDriftCheck(); // a trace of the first frames: checked as far as it goes
+        // A trace of the first frames: checked as far as it goes; the
+        // replay may grow it from here.
+        DriftChecking = false;
+        PublishFaithful(frame);
         return;
     }
     const TraceEntry& recorded = LoadedTas.Data.Trace[frame];
@@ -62,6 +68,16 @@ void Gyrolog::CheckDrift(CarWrapper& car) {
         return;
     }
     DriftChecking = false;
+    LoadedTas.TraceGrowing = false; // what it plays now is not the recording's path
+    const std::optional<uint64_t> target =
+        LoadedTas.RerecordFrame ? LoadedTas.RerecordFrame : LoadedTas.PlayFrom;
+    if (LoadedTas.QuickSeeking && LoadedTas.PlacedAt > 0 && target && frame < *target) {
+        cvarManager->log(fmt::format("Quick seek from frame {} drifted at frame {}: seeking from "
+                                     "frame 0",
+                                     LoadedTas.PlacedAt, frame));
+        StartRun(LoadedTas.RerecordFrame, LoadedTas.PlayFrom, false);
+        return;
+    }
     ReplayCheck.Update([&](ReplayCheckView& check) {
         check.Frame = frame;
         check.Last = ReplayCheckView::Drifted;
@@ -73,17 +89,25 @@ void Gyrolog::CheckDrift(CarWrapper& car) {
               ToastKind::Warning);
 }
 
-// A take-over or a stop ends the replay: what was checked up to here was faithful.
+// A take-over or a stop ends the replay: what was checked up to here was
+// faithful, and the trace it grew is the run's.
 void Gyrolog::EndDriftCheck() {
+    LoadedTas.TraceGrowing = false;
+    if (std::exchange(LoadedTas.TraceGrew, false)) {
+        Host.PublishRunCheck(false);
+        Editor.TraceGrown();
+    }
     if (!DriftChecking) {
         return;
     }
     DriftChecking = false;
     // A teleport may have moved the replay past the traced frames.
-    const uint64_t checked =
-        std::min<uint64_t>(LoadedTas.CurrentFrame, LoadedTas.Data.Trace.size());
+    PublishFaithful(std::min<uint64_t>(LoadedTas.CurrentFrame, LoadedTas.Data.Trace.size()));
+}
+
+void Gyrolog::PublishFaithful(uint64_t checkedUpTo) {
     ReplayCheck.Update([&](ReplayCheckView& check) {
-        check.Frame = checked;
+        check.Frame = checkedUpTo;
         check.Last = ReplayCheckView::Faithful;
     });
 }
@@ -101,6 +125,7 @@ void Gyrolog::EditorHost::PublishRunCheck(bool newRun) {
         if (newRun) {
             check.Last = ReplayCheckView::NoReplay;
             check.Frame = 0;
+            check.From = 0;
         }
     });
 }

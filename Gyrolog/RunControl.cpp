@@ -16,6 +16,8 @@ void Gyrolog::Stop() {
     // see the count move on and do nothing.
     ++StopCount;
     LoadedTas.RerecordFrame.reset(); // a re-record stopped before its frame ends as a replay
+    LoadedTas.PlayFrom.reset();
+    LoadedTas.Placing = false;
     EndDriftCheck();
     Editor.RunStopped(); // journals what it recorded; its take-over is the one to undo
     // A run may already be Stopped with its speed in force: a restart
@@ -39,7 +41,8 @@ void Gyrolog::UpdateInputs() {
 // A re-record's replay up to its frame toggles between the seek speed and
 // the record speed.
 void Gyrolog::ToggleSpeed() {
-    const GameSpeedMode next = ToggledSpeed(SpeedMode, LoadedTas.RerecordFrame.has_value());
+    const GameSpeedMode next =
+        ToggledSpeed(SpeedMode, LoadedTas.RerecordFrame || LoadedTas.PlayFrom);
     if (next == SpeedMode) {
         return;
     }

@@ -3,9 +3,14 @@
 #include "RunTick.h"
 #include "bakkesmod/wrappers/Engine/ActorWrapper.h"
 #include "bakkesmod/wrappers/GameObject/BallWrapper.h"
+#include "runs/KeyframePlacement.h"
 
 #include <algorithm>
 #include <charconv>
+#include <fmt/core.h>
+#include <string>
+#include <variant>
+#include <vector>
 
 namespace {
 
@@ -20,35 +25,52 @@ std::string PastTheEnd(const std::string& frame, uint64_t frames) {
     return "Frame " + frame + " is past the end of the TAS (" + std::to_string(frames) + " frames)";
 }
 
+// A command's one frame argument: a frame of the run, or its frame count.
+// The problem otherwise, for the console and a toast.
+std::variant<uint64_t, std::string> FrameArgument(const std::vector<std::string>& args,
+                                                  const std::string& command, uint64_t frames) {
+    const std::string text = args.size() == 2 ? args[1] : "";
+    const bool digits = !text.empty() && std::all_of(text.begin(), text.end(),
+                                                     [](char c) { return c >= '0' && c <= '9'; });
+    if (!digits) {
+        return args.size() == 2 ? command + " takes a frame number of 0 or more, not " + text
+                                : command + " takes one frame number, as in " + command + " 120";
+    }
+    uint64_t frame = 0;
+    if (std::from_chars(text.data(), text.data() + text.size(), frame).ec != std::errc() ||
+        frame > frames) {
+        return PastTheEnd(text, frames); // also too long for a number
+    }
+    return frame;
+}
+
 } // namespace
 
 void Gyrolog::Start() {
-    StartRun(std::nullopt);
+    StartRun(std::nullopt, std::nullopt, false);
 }
 
 // tas_rerecordfrom F: F a frame of the run, or its frame count to record
 // after the last frame.
 void Gyrolog::RerecordCommand(const std::vector<std::string>& args) {
-    const std::string text = args.size() == 2 ? args[1] : "";
-    const bool digits = !text.empty() && std::all_of(text.begin(), text.end(),
-                                                     [](char c) { return c >= '0' && c <= '9'; });
-    if (!digits) {
-        const std::string problem =
-            args.size() == 2
-                ? "tas_rerecordfrom takes a frame number of 0 or more, not " + text
-                : "tas_rerecordfrom takes one frame number, as in tas_rerecordfrom 120";
-        cvarManager->log(problem);
-        ShowToast(problem, ToastKind::Error);
+    const auto frame = FrameArgument(args, "tas_rerecordfrom", LoadedTas.Data.Inputs.size());
+    if (const auto* problem = std::get_if<std::string>(&frame)) {
+        cvarManager->log(*problem);
+        ShowToast(*problem, ToastKind::Error);
         return;
     }
-    uint64_t frame = 0;
-    if (std::from_chars(text.data(), text.data() + text.size(), frame).ec != std::errc()) {
-        const std::string problem = PastTheEnd(text, LoadedTas.Data.Inputs.size()); // too long
-        cvarManager->log(problem);
-        ShowToast(problem, ToastKind::Error);
+    RerecordFrom(std::get<uint64_t>(frame));
+}
+
+// tas_playfrom F: the replay goes on to the run's end from frame F.
+void Gyrolog::PlayFromCommand(const std::vector<std::string>& args) {
+    const auto frame = FrameArgument(args, "tas_playfrom", LoadedTas.Data.Inputs.size());
+    if (const auto* problem = std::get_if<std::string>(&frame)) {
+        cvarManager->log(*problem);
+        ShowToast(*problem, ToastKind::Error);
         return;
     }
-    RerecordFrom(frame);
+    StartRun(std::nullopt, std::get<uint64_t>(frame), *QuickSeek);
 }
 
 void Gyrolog::RerecordFrom(uint64_t frame) {
@@ -59,17 +81,25 @@ void Gyrolog::RerecordFrom(uint64_t frame) {
         ShowToast(problem, ToastKind::Error);
         return;
     }
-    StartRun(frame);
+    StartRun(frame, std::nullopt, *QuickSeek);
 }
 
 // A re-record starts as any run does and replays up to its frame.
-void Gyrolog::StartRun(std::optional<uint64_t> rerecordFrame) {
+void Gyrolog::StartRun(std::optional<uint64_t> rerecordFrame, std::optional<uint64_t> playFrom,
+                       bool quickSeek) {
     if (!CheckCarSettings()) {
         return;
     }
     LoadedTas.State = TasState::Stopped;
-    LoadedTas.RerecordFrame = rerecordFrame;
     EndDriftCheck(); // a replay this start cuts short ends here
+    LoadedTas.RerecordFrame = rerecordFrame;
+    LoadedTas.PlayFrom = playFrom;
+    const std::optional<uint64_t> target = rerecordFrame ? rerecordFrame : playFrom;
+    const Keyframe* keyframe =
+        target && quickSeek ? QuickSeekKeyframe(LoadedTas.Data, *target) : nullptr;
+    LoadedTas.PlacedAt = keyframe ? keyframe->Frame : 0;
+    LoadedTas.QuickSeeking = keyframe != nullptr;
+    LoadedTas.Placing = true;
     ApplyStartingState();
     // The game settles a placed car over a few ticks: place it again until
     // the replay begins.
@@ -97,10 +127,19 @@ void Gyrolog::StartRun(std::optional<uint64_t> rerecordFrame) {
         0.20f);
 }
 
+// Places the keyframe the run starts from when its trace has one (the whole
+// state at frame 0, or a quick seek's), else the starting states.
 void Gyrolog::ApplyStartingState() {
     CarWrapper car = gameWrapper->GetLocalCar();
     if (!car || !gameWrapper->IsInFreeplay()) {
         return;
+    }
+    // Game-thread reads: only this thread changes the trace.
+    if (const Keyframe* keyframe = QuickSeekKeyframe(LoadedTas.Data, LoadedTas.PlacedAt)) {
+        if (keyframe->Frame == LoadedTas.PlacedAt) {
+            PlaceKeyframe(car, CurrentBall(), *keyframe);
+            return;
+        }
     }
     StartingState carStart;
     StartingState ballStart;
@@ -123,6 +162,7 @@ void Gyrolog::BeginReplay() {
     if (!gameWrapper->GetLocalCar() || !gameWrapper->IsInFreeplay()) {
         // The run stays Stopped: it must not stay slowed by a replay it
         // interrupted.
+        LoadedTas.Placing = false;
         if (SpeedMode != GameSpeedMode::None) {
             RestoreNormalSpeed();
         }
@@ -131,24 +171,41 @@ void Gyrolog::BeginReplay() {
     if (!LoadedTas.InputsApplied) {
         Editor.ThrowAwayPending(); // kept as a step an undo brings back
     }
+    const uint64_t placedAt = LoadedTas.PlacedAt;
+    if (placedAt > 0 && !QuickSeekKeyframe(LoadedTas.Data, placedAt)) {
+        // Its keyframe went while the car was placed: seek from frame 0.
+        StartRun(LoadedTas.RerecordFrame, LoadedTas.PlayFrom, false);
+        return;
+    }
+    LoadedTas.Placing = false;
     LoadedTas.State = TasState::Replaying;
-    LoadedTas.LiveFrame = 0;
-    LoadedTas.NextTeleport = 0;
+    LoadedTas.LiveFrame = placedAt;
+    LoadedTas.NextTeleport = NextTeleportAfterPlacing(LoadedTas.Data.TeleportFrames, placedAt);
     {
         // The page reads the pending frames of a stopped run, and the frame
         // they start at, under this lock.
         std::lock_guard lock(LoadedTasLock);
-        LoadedTas.CurrentFrame = 0;
+        LoadedTas.CurrentFrame = placedAt;
         LoadedTas.PendingInputs.clear();
         LoadedTas.PendingTeleportFrames.clear();
         LoadedTas.PendingTrace.clear();
+        LoadedTas.PendingKeyframes.clear();
     }
     LoadedTas.HeldTrace.clear();
     LoadedTas.HeldTrace.reserve(TeleportWaitTicks); // no growth on the tick
     LoadedTas.RecordedFromOtherStart = false;
     LoadedTas.InputsApplied = true;
     BeginDriftCheck();
-    if (LoadedTas.RerecordFrame) {
+    BeginTraceGrowth(LoadedTas);
+    const std::optional<uint64_t> target =
+        LoadedTas.RerecordFrame ? LoadedTas.RerecordFrame : LoadedTas.PlayFrom;
+    if (target && LoadedTas.QuickSeeking) {
+        cvarManager->log(fmt::format("Placed at keyframe {} for frame {}", placedAt, *target));
+    }
+    if (LoadedTas.PlayFrom) {
+        cvarManager->log(fmt::format("Playing from frame {}", *LoadedTas.PlayFrom));
+    }
+    if (LoadedTas.RerecordFrame || (LoadedTas.PlayFrom && *LoadedTas.PlayFrom > placedAt)) {
         SetGameSpeed(*SeekSpeed);
         SpeedMode = GameSpeedMode::Seek;
     } else {

@@ -1,5 +1,7 @@
 #include "RunTick.h"
 
+#include <algorithm>
+
 namespace {
 
 bool Touched(float value) {
@@ -62,4 +64,41 @@ GameSpeedMode ToggledSpeed(GameSpeedMode current, bool rerecording) {
         break;
     }
     return current;
+}
+
+const Keyframe* QuickSeekKeyframe(const TasData& run, uint64_t frame) {
+    if (!run.HasTrace()) {
+        return nullptr;
+    }
+    return KeyframeAtOrBefore(run.Keyframes, frame);
+}
+
+uint64_t NextTeleportAfterPlacing(const std::vector<uint64_t>& teleports, uint64_t frame) {
+    if (frame == 0) {
+        return 0; // a start: a teleport at frame 0 is still to come
+    }
+    return static_cast<uint64_t>(std::upper_bound(teleports.begin(), teleports.end(), frame) -
+                                 teleports.begin());
+}
+
+bool ContinuesTrace(const Tas& run) {
+    return run.CurrentFrame == run.Data.Trace.size() && run.CurrentFrame < run.Data.Inputs.size();
+}
+
+bool RecordsKeyframe(const Tas& run) {
+    const uint64_t frame = run.CurrentFrame + run.PendingInputs.size();
+    return frame % KeyframeInterval == 0 ||
+           (!run.PendingTeleportFrames.empty() && run.PendingTeleportFrames.back() == frame);
+}
+
+void BeginTraceGrowth(Tas& run) {
+    auto& data = run.Data;
+    run.TraceGrew = false;
+    run.TraceGrowing =
+        run.PlacedAt == 0 && run.TraceStillValid() && data.Trace.size() < data.Inputs.size();
+    if (run.TraceGrowing) {
+        data.Trace.reserve(data.Inputs.size());
+        data.Keyframes.reserve(data.Inputs.size() / KeyframeInterval + data.TeleportFrames.size() +
+                               1);
+    }
 }

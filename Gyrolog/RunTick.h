@@ -43,5 +43,28 @@ bool RerecordFrameReached(const Tas& run);
 // the first report jumped to.
 void StepToTeleportFrame(Tas& run, bool cooling);
 
+// The keyframe a re-record or a play from frame places, or nullptr when it
+// seeks from frame 0: the last one at or before frame, of a trace that still
+// checks the run.
+const Keyframe* QuickSeekKeyframe(const TasData& run, uint64_t frame);
+
+// Where a replay placed at a frame waits for its next teleport: the index of
+// the first teleport after that frame. A keyframe at a teleport frame was
+// taken after the teleport.
+uint64_t NextTeleportAfterPlacing(const std::vector<uint64_t>& teleports, uint64_t frame);
+
+// At a replay's beginning: a replay from frame 0 of a run whose trace, still
+// the run's, covers fewer frames than it has, grows the trace as it plays.
+// Room for all of it is made now, so that no tick copies it.
+void BeginTraceGrowth(Tas& run);
+
+// Whether the frame the replay plays now continues its trace, as a replay
+// that grows the trace needs: the trace ends just before it.
+bool ContinuesTrace(const Tas& run);
+
+// Whether the frame a recording records now gets a keyframe: every
+// KeyframeInterval frames of the merged run and where it noted a teleport.
+bool RecordsKeyframe(const Tas& run);
+
 // What tas_changespeed switches to; the mode itself when it switches nothing.
 GameSpeedMode ToggledSpeed(GameSpeedMode current, bool rerecording);

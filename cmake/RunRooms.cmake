@@ -11,7 +11,8 @@ set(GYROLOG_RECORD_SOURCES ${runs}/record/Tas.cpp ${runs}/record/Hitbox.cpp
                            ${runs}/record/TasFormat.cpp ${runs}/record/RunTrace.cpp
                            ${runs}/record/Keyframe.cpp)
 set(GYROLOG_FILES_SOURCES ${runs}/files/RunFile.cpp ${runs}/files/DurableFiles.cpp
-                          ${runs}/files/TasFile.cpp ${runs}/files/RunFolder.cpp)
+                          ${runs}/files/TasFile.cpp ${runs}/files/RunFolder.cpp
+                          ${runs}/files/TraceSaver.cpp)
 set(GYROLOG_EDITS_SOURCES ${runs}/edits/RunSplice.cpp ${runs}/edits/RunHistory.cpp
                           ${runs}/edits/FrameEdits.cpp)
 set(GYROLOG_RECOVERY_SOURCES ${runs}/recovery/RecoveryJournal.cpp
@@ -34,7 +35,7 @@ function(gyrolog_add_run_rooms sdk_target)
     target_link_libraries(gyrolog_edits PUBLIC gyrolog_record)
     target_link_libraries(gyrolog_recovery PUBLIC gyrolog_files gyrolog_edits)
     if(TARGET Threads::Threads)
-        target_link_libraries(gyrolog_recovery PUBLIC Threads::Threads)
+        target_link_libraries(gyrolog_files PUBLIC Threads::Threads)
     endif()
     add_library(gyrolog_runs INTERFACE)
     target_link_libraries(gyrolog_runs INTERFACE gyrolog_recovery gyrolog_files gyrolog_edits

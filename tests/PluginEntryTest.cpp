@@ -156,6 +156,7 @@ TEST_F(PluginLifecycleTest, FreshDefaultsOfAllVariablesInRegistrationOrder) {
         {"tas_showframe", "0"},
         {"tas_drifttolerance", "1"},
         {"tas_seekspeed", "1"},
+        {"tas_quickseek", "1"},
     };
     std::vector<std::string> names;
     for (auto [name, value] : expected) {
@@ -175,11 +176,13 @@ TEST_F(PluginLifecycleTest, FreshDefaultsOfAllVariablesInRegistrationOrder) {
               "Show the frame counter on the overlay");
     EXPECT_EQ(host.GetConsole().FindVariable("tas_seekspeed")->description,
               "Speed for replaying up to a re-record frame");
+    EXPECT_EQ(host.GetConsole().FindVariable("tas_quickseek")->description,
+              "Re-record and play from the nearest keyframe instead of frame 0");
     EXPECT_EQ(host.GetConsole().CommandNames(),
               (std::vector<std::string>{"tas_start", "tas_stop", "tas_update", "tas_stopandupdate",
                                         "tas_changespeed", "tas_undo", "tas_redo", "tas_recover",
                                         "tas_discardrecovery", "tas_rerecordfrom", "tas_setinput",
-                                        "tas_insertframes", "tas_deleteframes"}));
+                                        "tas_insertframes", "tas_deleteframes", "tas_playfrom"}));
 }
 
 TEST_F(PluginLifecycleTest, OverlayShowsNameAndStateAtTheTopCentre) {

@@ -100,7 +100,21 @@ void RunEditor::ReportJournalFailures() {
     }
 }
 
+void RunEditor::TraceGrown() {
+    if (RunUnsaved || !NextJournalBase.File) {
+        return;
+    }
+    // The copy is the price of writing off the game thread, once a replay.
+    TraceSaves.Save(NextJournalBase.File->Path, NextJournalBase.Name, Run.Data.Inputs.size(),
+                    Run.Data.Trace, Run.Data.Keyframes);
+}
+
 void RunEditor::CheckJournal() {
+    if (TraceSaves.HasReports()) {
+        for (const std::string& report : TraceSaves.TakeReports()) {
+            Host.Log(report);
+        }
+    }
     if (!Journal.Active() || !Journal.PollDue()) {
         return;
     }

@@ -5,6 +5,7 @@
 #include "runs/edits/RunHistory.h"
 #include "runs/edits/RunSplice.h"
 #include "runs/files/TasFile.h"
+#include "runs/files/TraceSaver.h"
 #include "runs/record/Tas.h"
 #include "runs/recovery/RecoveryWriter.h"
 
@@ -53,7 +54,10 @@ public:
     void CheckJournal();
     // Before a run file is replaced or removed: the writer is done reading
     // a base from it and holds no run file open.
-    void BeforeRunFileChanges() { Journal.AwaitFileTasks(); }
+    void BeforeRunFileChanges() {
+        Journal.AwaitFileTasks();
+        TraceSaves.Await();
+    }
 
     // The run engine's recording, journaled as it goes.
     void TakeOverBegins();
@@ -62,6 +66,10 @@ public:
     }
     void Teleport(uint64_t frame) { Journal.Teleport(frame); }
     void RunStopped();
+    // A replay grew the run's trace, which is the run's from now on: the next
+    // save writes it. When the run is exactly its file, it is written beside
+    // that file now, off the game thread.
+    void TraceGrown();
     // A replay begins over a take-over that was never applied.
     void ThrowAwayPending();
     // Merges a stopped run's pending take-over: one step.
@@ -125,6 +133,7 @@ private:
     RunEditorHost& Host;
     std::filesystem::path DataFolder;
     RecoveryWriter Journal;
+    TraceSaver TraceSaves;
     JournalBase NextJournalBase; // what a journal begun now starts from
     // Set when work begins that no file holds, cleared when the run is saved
     // or replaced by a run a file holds.

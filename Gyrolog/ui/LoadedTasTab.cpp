@@ -67,19 +67,24 @@ void RenderReplayCheck(const ReplayCheckView& check) {
     ImGui::TextUnformatted(trace.c_str());
     const ReplayCheckView::Outcome outcome = check.Last;
     const uint64_t frame = check.Frame;
+    // Only a replay checked from frame 0 proves the run: one placed at a
+    // keyframe says where it began.
+    const std::string from =
+        check.From > 0 ? " from frame " + std::to_string(check.From) : std::string();
     std::string last;
     switch (outcome) {
     case ReplayCheckView::NoReplay:
         last = "none yet";
         break;
     case ReplayCheckView::Checking:
-        last = "being checked";
+        last = "being checked" + from;
         break;
     case ReplayCheckView::Faithful:
-        last = "faithful (" + std::to_string(frame) + " frames checked)";
+        last = "faithful" + from + " (" + std::to_string(frame - check.From) + " frames checked)";
         break;
     case ReplayCheckView::Drifted:
-        last = "drifted at frame " + std::to_string(frame);
+        last = "drifted at frame " + std::to_string(frame) +
+               (check.From > 0 ? " (placed at frame " + std::to_string(check.From) + ")" : "");
         break;
     default:
         last = "not checked";

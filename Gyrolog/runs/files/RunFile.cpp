@@ -226,6 +226,32 @@ void SaveRunFile(const fs::path& path, const TasData& data) {
     PlaceTrace(files, traced);
 }
 
+// The save's steps 1, 3 and 5, for a run file that stays.
+void SaveTraceFile(const fs::path& path, const TasData& data) {
+    const fs::path trace = TracePath(path);
+    if (fs::is_directory(fs::symlink_status(trace))) {
+        throw std::runtime_error("cannot save the trace: " + Utf8FromPath(trace) + " is a folder");
+    }
+    std::string token;
+    do {
+        token = NewToken();
+    } while (!CreateNewFile(AsidePath(trace, token)));
+    const SaveFiles files(path, token);
+    try {
+        FlushFolderToDisk(trace.parent_path());
+        FillFile(files.traceAside, [&](std::ostream& stream) { WriteTrace(stream, data); });
+        RenameDurably(files.traceAside, files.trace);
+    } catch (...) {
+        RemoveQuietly(files.traceAside);
+        throw;
+    }
+}
+
+bool ReadRunFileWhole(const fs::path& path, TasData& data) {
+    std::ifstream stream(path, std::ios::binary);
+    return stream && ReadTasData(stream, data).outcome == ReadOutcome::Loaded;
+}
+
 std::optional<InterruptedSave> InterruptedSaveOf(const fs::path& entry) {
     std::string name;
     try {

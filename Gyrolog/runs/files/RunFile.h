@@ -28,6 +28,16 @@ std::filesystem::path WriteBeside(const std::filesystem::path& target,
 // resolved by ResolveInterruptedSave.
 void SaveRunFile(const std::filesystem::path& target, const TasData& data);
 
+// Writes the run's trace beside the run file, which holds that run already,
+// leaving the run file as it is. Replaced whole or not at all, also when the
+// process ends part-way: it writes as a save's last steps do, and
+// ResolveInterruptedSave finishes or undoes what it leaves.
+void SaveTraceFile(const std::filesystem::path& target, const TasData& data);
+
+// Reads the run file at path into data: false for a missing, cut or damaged
+// file.
+bool ReadRunFileWhole(const std::filesystem::path& path, TasData& data);
+
 // The longest path a save of the run file run writes: its trace's
 // temporary file, NAME.data.trace.TOKEN.saving.
 std::filesystem::path LongestSavePath(const std::filesystem::path& run);

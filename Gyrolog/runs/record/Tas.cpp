@@ -47,6 +47,12 @@ void Tas::ResetRunState() {
     CurrentFrame = 0;
     NextTeleport = 0;
     RerecordFrame.reset();
+    PlayFrom.reset();
+    PlacedAt = 0;
+    QuickSeeking = false;
+    Placing = false;
+    TraceGrowing = false;
+    TraceGrew = false;
     State = TasState::Stopped;
     InputsApplied = true;
 }

@@ -88,6 +88,20 @@ struct Tas {
     // Set from a re-record's start until its take-over: the replay plays on
     // up to this frame whatever the player holds, and records from there.
     std::optional<uint64_t> RerecordFrame;
+    // Set from tas_playfrom's start until its frame: the replay seeks up to it.
+    std::optional<uint64_t> PlayFrom;
+    // The frame this replay was placed at: 0, or a keyframe's for a quick
+    // seek. Set at the start, before the placement.
+    uint64_t PlacedAt = 0;
+    // This start placed a keyframe for its frame: a quick seek, which falls
+    // back to frame 0 when the frames up to its frame drift.
+    bool QuickSeeking = false;
+    // From a start until its replay begins: the car is being placed.
+    bool Placing = false;
+    // This replay records the trace of the frames it plays beyond it; and
+    // whether it did.
+    bool TraceGrowing = false;
+    bool TraceGrew = false;
     std::atomic<TasState> State = TasState::Stopped; // also read by the settings page
     // The frame of the merged run the car plays or records now: written by the
     // tick, read by the page and the overlay.
