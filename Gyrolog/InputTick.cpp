@@ -83,7 +83,7 @@ void Gyrolog::OnSetVehicleInput(CarWrapper caller, void* params, std::string) {
         SetGameSpeed(*ReplaySpeed);
         SpeedMode = GameSpeedMode::Replay;
     }
-    if (LoadedTas.TraceGrowing) {
+    if (LoadedTas.TraceGrowing && LoadedTas.CurrentFrame >= LoadedTas.Data.Trace.size()) {
         GrowTrace(localCar);
     }
     std::memcpy(params, &LoadedTas.Data.Inputs[LoadedTas.CurrentFrame], sizeof(VehicleInput));

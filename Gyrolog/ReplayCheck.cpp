@@ -51,7 +51,7 @@ void Gyrolog::CheckDrift(CarWrapper& car) {
         // A trace of the first frames: checked as far as it goes; the
         // replay may grow it from here.
         DriftChecking = false;
-        PublishFaithful(frame);
+        PublishFaithful(LoadedTas.Data.Trace.size());
         return;
     }
     const TraceEntry& recorded = LoadedTas.Data.Trace[frame];

@@ -1560,41 +1560,56 @@ TEST_F(FrameEditCommandTest, AnEditKeepsTheTraceBeforeItAndReplaysAreCheckedThat
     EXPECT_EQ(Check().TraceFrames, 60u);
     EXPECT_EQ(Check().RunFrames, 120u);
 
-    // The replay turns the other way from frame 60 on, where the trace ends:
-    // checked as faithful up to there, and nothing after it is reported.
-    StartReplay();
-    Tick(60);
-    EXPECT_EQ(Check().Last, ReplayCheckView::Checking);
-    Tick(1);
-    EXPECT_EQ(Check().Last, ReplayCheckView::Faithful);
-    EXPECT_EQ(Check().Frame, 60u);
-    host.Nudge({0.0f, 50.0f, 0.0f});
-    Tick(60);
-    EXPECT_EQ(Run().State, TasState::Recording);
-    EXPECT_TRUE(DriftLogs().empty());
-    EXPECT_EQ(Check().Frame, 60u);
-
-    // Before frame 60 a drift is still found.
-    host.RunLine("tas_stop");
+    // Before frame 60 a drift is found, and that replay traces nothing more.
     StartReplay();
     Tick(30);
     host.Nudge({0.0f, 3.0f, 0.0f});
-    Tick(40);
+    Tick(91);
     EXPECT_EQ(DriftLogs(), std::vector<std::string>{"Replay drifted from the recording at frame "
                                                     "30: car 3.0 uu, ball 0.0 uu away"});
     EXPECT_EQ(Check().Last, ReplayCheckView::Drifted);
+    EXPECT_EQ(Run().Data.Trace.size(), 60u);
 
     // A teleport that moves the replay past the traced frames: no more
-    // frames than the trace has count as checked.
+    // frames than the trace has count as checked, and the frames it skipped
+    // leave the trace as it was.
     host.RunLine("tas_stop");
     Run().Data.TeleportFrames = {100};
     StartReplay();
     Tick(10);
     host.Teleport({});
     ASSERT_EQ(Run().CurrentFrame, 100u);
+    Tick(10);
     host.RunLine("tas_stop");
     EXPECT_EQ(Check().Last, ReplayCheckView::Faithful);
     EXPECT_EQ(Check().Frame, 60u);
+    EXPECT_EQ(Run().Data.Trace.size(), 60u);
+    Run().Data.TeleportFrames.clear();
+
+    // The replay turns the other way from frame 60 on, where the trace ends:
+    // checked as faithful up to there, it traces the frames after it.
+    host.ClearRecords();
+    StartReplay();
+    Tick(60);
+    EXPECT_EQ(Check().Last, ReplayCheckView::Checking);
+    Tick(1);
+    EXPECT_EQ(Check().Last, ReplayCheckView::Faithful);
+    EXPECT_EQ(Check().Frame, 60u);
+    Tick(60);
+    EXPECT_EQ(Run().State, TasState::Recording);
+    EXPECT_TRUE(DriftLogs().empty());
+    EXPECT_EQ(Run().Data.Trace.size(), 120u);
+    EXPECT_EQ(Check().TraceFrames, 120u);
+    EXPECT_EQ(Run().Data.Keyframes.size(), 1u) << "frame 0's, kept from the recording";
+
+    // The next replay is checked on every frame.
+    host.RunLine("tas_stop");
+    StartReplay();
+    Tick(90);
+    host.Nudge({0.0f, 3.0f, 0.0f});
+    Tick(31);
+    EXPECT_EQ(DriftLogs(), std::vector<std::string>{"Replay drifted from the recording at frame "
+                                                    "90: car 3.0 uu, ball 0.0 uu away"});
 }
 
 TEST_F(FrameEditCommandTest, APrefixTraceIsSavedAndLoadedBackTiedToItsRun) {
@@ -1643,19 +1658,20 @@ TEST_F(FrameEditCommandTest, ATakeOverAfterTheTracedFramesKeepsThemTraced) {
     RecordDrive(120);
     host.RunLine("tas_setinput 80 119 steer 0");
     ASSERT_EQ(Check().TraceFrames, 80u);
-    // Taken over at 100, past the trace: frames 80 to 99 were never traced.
+    // Taken over at 100, past the trace: the replay traced frames 80 to 99
+    // as it played them, so the merged run is traced throughout.
     StartReplay();
     Tick(100);
     Tick(20, Input(0.5f, VehicleInputFlag::ActivateBoost));
     host.RunLine("tas_stopandupdate");
     ASSERT_EQ(Run().Data.Inputs.size(), 120u);
-    EXPECT_EQ(Run().Data.Trace.size(), 80u);
-    EXPECT_EQ(Check().TraceFrames, 80u);
+    EXPECT_EQ(Run().Data.Trace.size(), 120u);
+    EXPECT_EQ(Check().TraceFrames, 120u);
     host.ClearRecords();
     StartReplay();
     Tick(121);
     EXPECT_EQ(Check().Last, ReplayCheckView::Faithful);
-    EXPECT_EQ(Check().Frame, 80u);
+    EXPECT_EQ(Check().Frame, 120u);
 
     // Taken over at 50, inside it: traced throughout again.
     host.RunLine("tas_stop");
