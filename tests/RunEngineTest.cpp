@@ -1,6 +1,8 @@
 #include "PluginHarness.h"
 #include "runs/record/TasFormat.h"
 
+#include <fmt/core.h>
+
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -1041,6 +1043,91 @@ TEST_F(ReplayCheckTest, TakeOverDuringATeleportHoldReplaysAsRecorded) {
     EXPECT_EQ(Check().Frame, 73u);
 }
 
+TEST_F(ReplayCheckTest, QuickSeekPlacesTheLastKeyframeAndFallsBackToFrameZeroOnDrift) {
+    RecordDrive(1000);
+    ASSERT_EQ(Run().Data.Keyframes.size(), 9u) << "frames 0, 120, ..., 960";
+    host.RunLine("tas_drifttolerance 0");
+    const auto rerecordFrom970 = [&] {
+        host.ClearRecords();
+        host.RunLine("tas_rerecordfrom 970");
+        host.Wait(0.2);
+        ASSERT_EQ(Run().State, TasState::Replaying);
+    };
+    // Placed at 960: ten checked frames, then the take-over.
+    rerecordFrom970();
+    EXPECT_EQ(host.Logs(), std::vector<std::string>{"Placed at keyframe 960 for frame 970"});
+    EXPECT_EQ(Run().CurrentFrame, 960u);
+    Tick(10);
+    Tick(1, Input(-1.0f));
+    EXPECT_EQ(Run().State, TasState::Recording);
+    EXPECT_EQ(LastLog(), "Re-recording from frame 970");
+    EXPECT_EQ(Check().From, 960u);
+    EXPECT_EQ(Check().Last, ReplayCheckView::Faithful);
+    Tick(29, Input(-1.0f));
+    host.RunLine("tas_stopandupdate");
+    ASSERT_EQ(Run().Data.Inputs.size(), 1000u);
+    // The merged run replays faithful from frame 0.
+    host.ClearRecords();
+    StartReplay();
+    Tick(1001);
+    EXPECT_TRUE(DriftLogs().empty());
+    EXPECT_EQ(Check().Last, ReplayCheckView::Faithful);
+    EXPECT_EQ(Check().From, 0u);
+    EXPECT_EQ(Check().Frame, 1000u);
+
+    // A nudge during the checked frames, and a keyframe missing a field: the
+    // seek goes on from frame 0, and still takes over at 970.
+    for (const bool nudged : {true, false}) {
+        host.RunLine("tas_stop");
+        Keyframe& last = Run().Data.Keyframes.back();
+        const Vector velocity = last.CarVelocity;
+        if (!nudged) {
+            last.CarVelocity = {};
+        }
+        rerecordFrom970();
+        if (nudged) {
+            Tick(5);
+            host.Nudge({0.0f, 3.0f, 0.0f});
+        }
+        Tick(nudged ? 1 : 2);
+        EXPECT_EQ(LastLog(), fmt::format("Quick seek from frame 960 drifted at frame {}: "
+                                         "seeking from frame 0",
+                                         nudged ? 965 : 961));
+        last.CarVelocity = velocity;
+        host.Wait(0.2);
+        ASSERT_EQ(Run().State, TasState::Replaying);
+        EXPECT_EQ(Run().CurrentFrame, 0u);
+        EXPECT_EQ(Check().From, 0u);
+        Tick(970);
+        EXPECT_EQ(Run().State, TasState::Replaying);
+        Tick(1, Input(-1.0f));
+        EXPECT_EQ(LastLog(), "Re-recording from frame 970");
+    }
+
+    // Play from a frame: sought from its keyframe, then played to the end.
+    host.RunLine("tas_stop; tas_seekspeed 4; tas_replayspeed 0.5");
+    host.ClearRecords();
+    host.RunLine("tas_playfrom 500");
+    host.Wait(0.2);
+    EXPECT_EQ(host.Logs(), (std::vector<std::string>{"Placed at keyframe 480 for frame 500",
+                                                     "Playing from frame 500"}));
+    EXPECT_EQ(Executed().back(), "sv_soccar_gamespeed 4.000000");
+    Tick(20);
+    EXPECT_EQ(Executed().back(), "sv_soccar_gamespeed 4.000000");
+    Tick(1);
+    EXPECT_EQ(Executed().back(), "sv_soccar_gamespeed 0.500000");
+    Tick(500); // frames 501 to 999, then the take-over at the end
+    EXPECT_EQ(Run().State, TasState::Recording);
+    EXPECT_EQ(Check().Last, ReplayCheckView::Faithful);
+    EXPECT_EQ(Check().From, 480u);
+
+    // Without quick seek, both seek from frame 0.
+    host.RunLine("tas_stop; tas_quickseek 0");
+    rerecordFrom970();
+    EXPECT_TRUE(host.Logs().empty());
+    EXPECT_EQ(Run().CurrentFrame, 0u);
+}
+
 TEST_F(ReplayCheckTest, RunWithoutATraceIsNotChecked) {
     RunWithInputs(50);
     StartReplay();
@@ -1631,6 +1718,13 @@ TEST_F(FrameEditCommandTest, APrefixTraceIsSavedAndLoadedBackTiedToItsRun) {
     Tick(111);
     EXPECT_EQ(Check().Last, ReplayCheckView::Faithful);
     EXPECT_EQ(Check().Frame, 100u);
+    // It traced the frames after them; the run is its file, so the grown
+    // trace is written beside it, off the game thread.
+    Plugin().Editor().BeforeRunFileChanges();
+    Tick(1);
+    EXPECT_EQ(host.Logs().back(), "Trace of run written beside its run file: 110 of 110 frames");
+    Plugin().LoadTas(Plugin().FileIndex("run"));
+    EXPECT_EQ(Run().Data.Trace.size(), 110u);
 
     // The trace's digest covers the whole run: a frame after the traced
     // ones changed in the file unties it.
