@@ -64,6 +64,11 @@ TEST_F(SessionTest, StateAndCanvasLines) {
                         "angularvelocity=0 0 0");
     EXPECT_EQ(lines[4], "speed: 1");
     EXPECT_EQ(lines[6], "canvas: \"Gyrolog\" at 905 80 scale 3 3 color 255 255 255 255");
+    lines = Run("sim_car octane\nsim_boost 50\nsim_ballspin 0 0 2\nsim_state\n");
+    EXPECT_EQ(lines[4], "car: location=0 -4608 17 rotation=0 16384 0 velocity=0 0 0 "
+                        "angularvelocity=0 0 0 boost=50 jumped=0 doublejumped=0");
+    EXPECT_EQ(lines[5], "ball: location=0 0 92.75 rotation=0 0 0 velocity=0 0 0 "
+                        "angularvelocity=0 0 2");
 }
 
 TEST_F(SessionTest, ReloadedPluginPlaysAtTheSpeedsTheConsoleHolds) {
@@ -84,10 +89,13 @@ TEST_F(SessionTest, BadUsageIsAnErrorAndTheSessionGoesOn) {
     ASSERT_TRUE(session.LoadPlugin());
     auto lines =
         Run("sim_tick x\nsim_freeplay 2\nsim_tick 1 warp=1\nsim_after 0 \"sim_freeplay 0\"\n"
-            "sim_wait 0\ntas_start\n");
-    EXPECT_EQ(host.Errors(),
-              (std::vector<std::string>{"usage: sim_tick N [control=value ...]",
-                                        "usage: sim_freeplay 0|1", "unknown control 'warp'"}));
+            "sim_wait 0\nsim_boost 100.5\nsim_boost -1\nsim_boost x\nsim_ballspin 1 y 2\n"
+            "tas_start\n");
+    const std::string boostUsage = "usage: sim_boost AMOUNT (0 to 100 on the gauge)";
+    EXPECT_EQ(host.Errors(), (std::vector<std::string>{
+                                 "usage: sim_tick N [control=value ...]", "usage: sim_freeplay 0|1",
+                                 "unknown control 'warp'", boostUsage, boostUsage, boostUsage,
+                                 "usage: sim_ballspin X Y Z"}));
     EXPECT_FALSE(host.GetWorld().freeplay);
     EXPECT_TRUE(host.Toasts().empty()); // not in freeplay: the start is refused quietly
 }
