@@ -35,9 +35,11 @@ float Radians(int32_t units) {
     return static_cast<float>(units) / RotationUnitsPerRadian;
 }
 
+// A ball left spinning turns on for hours: the units wrap as the game's do.
 int32_t Turn(int32_t units, float radiansPerSecond) {
-    return units + static_cast<int32_t>(
-                       std::lround(radiansPerSecond * TickSeconds * RotationUnitsPerRadian));
+    const auto step =
+        static_cast<int32_t>(std::lround(radiansPerSecond * TickSeconds * RotationUnitsPerRadian));
+    return static_cast<int32_t>(static_cast<uint32_t>(units) + static_cast<uint32_t>(step));
 }
 
 } // namespace
