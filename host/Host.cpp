@@ -352,11 +352,9 @@ void Host::Tick(int count, const ControllerInput& live) {
         }
         // Hooks may have taken objects away; move what is still there.
         if (Car* car = world_.LocalCar()) {
-            car->lastInput = used;
             World::StepCar(*car, used);
         }
         if (Car* other = world_.OtherCar()) {
-            other->lastInput = otherUsed;
             World::StepCar(*other, otherUsed);
         }
         if (Ball* ball = world_.GetBall()) {

@@ -2,10 +2,13 @@
 #include "Host.h"
 #include "bakkesmod/wrappers/GameEvent/ServerWrapper.h"
 #include "bakkesmod/wrappers/GameObject/BallWrapper.h"
+#include "bakkesmod/wrappers/GameObject/CarComponent/BoostWrapper.h"
 #include "bakkesmod/wrappers/GameObject/CarWrapper.h"
 #include "bakkesmod/wrappers/SettingsWrapper.h"
 #include "bakkesmod/wrappers/canvaswrapper.h"
 #include "bakkesmod/wrappers/cvarmanagerwrapper.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -24,6 +27,22 @@ sim::Actor& ActorAt(uintptr_t address) {
         throw std::runtime_error("use of a null actor wrapper");
     }
     return *actor;
+}
+
+sim::Car& CarAt(uintptr_t address) {
+    auto* car = ObjectAt<sim::Car>(address);
+    if (!car) {
+        throw std::runtime_error("use of a null vehicle wrapper");
+    }
+    return *car;
+}
+
+sim::Car& BoostOwnerAt(uintptr_t address) {
+    auto* boost = ObjectAt<sim::BoostComponent>(address);
+    if (!boost) {
+        throw std::runtime_error("use of a null boost wrapper");
+    }
+    return *boost->car;
 }
 
 sim::Variable& VariableAt(uintptr_t address) {
@@ -121,11 +140,54 @@ Vector VehicleWrapper::GetLocalCollisionExtent() {
     if (Refused("VehicleWrapper::GetLocalCollisionExtent")) {
         return {};
     }
-    auto* car = ObjectAt<sim::Car>(memory_address);
-    if (!car) {
-        throw std::runtime_error("use of a null vehicle wrapper");
+    return Vector{CarAt(memory_address).extentX, 42.0f, 18.0f};
+}
+
+unsigned long VehicleWrapper::GetbJumped() {
+    if (Refused("VehicleWrapper::GetbJumped")) {
+        return 0;
     }
-    return Vector{car->extentX, 42.0f, 18.0f};
+    return CarAt(memory_address).jumped ? 1 : 0;
+}
+void VehicleWrapper::SetbJumped(unsigned long newbJumped) {
+    if (Refused("VehicleWrapper::SetbJumped")) {
+        return;
+    }
+    CarAt(memory_address).jumped = newbJumped != 0;
+}
+unsigned long VehicleWrapper::GetbDoubleJumped() {
+    if (Refused("VehicleWrapper::GetbDoubleJumped")) {
+        return 0;
+    }
+    return CarAt(memory_address).doubleJumped ? 1 : 0;
+}
+void VehicleWrapper::SetbDoubleJumped(unsigned long newbDoubleJumped) {
+    if (Refused("VehicleWrapper::SetbDoubleJumped")) {
+        return;
+    }
+    CarAt(memory_address).doubleJumped = newbDoubleJumped != 0;
+}
+
+BoostWrapper VehicleWrapper::GetBoostComponent() {
+    if (Refused("VehicleWrapper::GetBoostComponent")) {
+        return BoostWrapper(0);
+    }
+    auto* car = ObjectAt<sim::Car>(memory_address);
+    return BoostWrapper(car ? reinterpret_cast<uintptr_t>(car->boostComponent) : 0);
+}
+
+float BoostWrapper::GetCurrentBoostAmount() {
+    if (Refused("BoostWrapper::GetCurrentBoostAmount")) {
+        return 0.0f;
+    }
+    return BoostOwnerAt(memory_address).boost;
+}
+// The tank holds from empty to full, whatever is asked.
+void BoostWrapper::SetCurrentBoostAmount(float newCurrentBoostAmount) {
+    if (Refused("BoostWrapper::SetCurrentBoostAmount")) {
+        return;
+    }
+    BoostOwnerAt(memory_address).boost = std::clamp(newCurrentBoostAmount, 0.0f, 1.0f);
 }
 
 BallWrapper ServerWrapper::GetBall() {

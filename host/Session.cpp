@@ -84,10 +84,17 @@ std::string Session::StateLine(const char* what, const Actor* actor) {
         return FormatFloat(v.X) + " " + FormatFloat(v.Y) + " " + FormatFloat(v.Z);
     };
     const auto& r = actor->rotation;
-    return std::string(what) + ": location=" + vector(actor->location) +
-           " rotation=" + std::to_string(r.Pitch) + " " + std::to_string(r.Yaw) + " " +
-           std::to_string(r.Roll) + " velocity=" + vector(actor->velocity) +
-           " angularvelocity=" + vector(actor->angularVelocity);
+    std::string line = std::string(what) + ": location=" + vector(actor->location) +
+                       " rotation=" + std::to_string(r.Pitch) + " " + std::to_string(r.Yaw) + " " +
+                       std::to_string(r.Roll) + " velocity=" + vector(actor->velocity) +
+                       " angularvelocity=" + vector(actor->angularVelocity);
+    // New fields go at the end: scripts read the ones before by position.
+    if (const auto* car = dynamic_cast<const Car*>(actor)) {
+        line += " boost=" + FormatFloat(car->boost * 100.0f) +
+                " jumped=" + std::to_string(car->jumped ? 1 : 0) +
+                " doublejumped=" + std::to_string(car->doubleJumped ? 1 : 0);
+    }
+    return line;
 }
 
 void Session::Command(const std::string& name, size_t minArgs, size_t maxArgs, const char* usage,
@@ -234,6 +241,33 @@ void Session::RegisterCommands() {
         host_.Teleport(Vector{std::strtof(words[1].c_str(), nullptr),
                               std::strtof(words[2].c_str(), nullptr),
                               std::strtof(words[3].c_str(), nullptr)});
+    });
+    Command("sim_boost", 1, 1, "AMOUNT", [this, &world](const std::vector<std::string>& words) {
+        double gauge = 0;
+        if (!ParseNumber(words[1], gauge) || !(gauge >= 0 && gauge <= 100)) {
+            host_.Error("usage: sim_boost AMOUNT (0 to 100 on the gauge)");
+            return;
+        }
+        if (Car* car = world.LocalCar()) {
+            car->boost = static_cast<float>(gauge) / 100.0f;
+        } else {
+            host_.Error("no car to fill");
+        }
+    });
+    Command("sim_ballspin", 3, 3, "X Y Z", [this, &world](const std::vector<std::string>& words) {
+        double spin[3] = {};
+        for (int axis = 0; axis < 3; ++axis) {
+            if (!ParseNumber(words[1 + axis], spin[axis])) {
+                host_.Error("usage: sim_ballspin X Y Z");
+                return;
+            }
+        }
+        if (Ball* ball = world.GetBall()) {
+            ball->angularVelocity = Vector{static_cast<float>(spin[0]), static_cast<float>(spin[1]),
+                                           static_cast<float>(spin[2])};
+        } else {
+            host_.Error("no ball to spin");
+        }
     });
     Command("sim_nudge", 3, 3, "DX DY DZ", [this](const std::vector<std::string>& words) {
         double offset[3] = {};

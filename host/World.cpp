@@ -1,5 +1,6 @@
 #include "World.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -14,6 +15,15 @@ constexpr float FloorZ = 17.0f;
 constexpr float BallRadius = 92.75f;
 constexpr float Gravity = -650.0f;
 constexpr float RotationUnitsPerRadian = 32768.0f / 3.14159265f;
+constexpr float JumpSpeed = 292.0f;
+constexpr float FlipSpeed = 500.0f;
+constexpr int SecondJumpTicks = 150; // 1.25 s after leaving the ground by a jump
+// About 33 on the gauge a second, spent in equal parts each tick.
+constexpr float BoostPerTick = 0.33f / 120.0f;
+// How strongly the ball's spin bends its flight, and the part of the slip
+// between ball and floor that one contact takes away.
+constexpr float Magnus = 0.03f;
+constexpr float FloorGrip = 0.2f;
 
 // Extents as the game reports them; the first is the float with bits 0x427103C7.
 constexpr CarKind CarKinds[] = {
@@ -25,9 +35,11 @@ float Radians(int32_t units) {
     return static_cast<float>(units) / RotationUnitsPerRadian;
 }
 
+// A ball left spinning turns on for hours: the units wrap as the game's do.
 int32_t Turn(int32_t units, float radiansPerSecond) {
-    return units + static_cast<int32_t>(
-                       std::lround(radiansPerSecond * TickSeconds * RotationUnitsPerRadian));
+    const auto step =
+        static_cast<int32_t>(std::lround(radiansPerSecond * TickSeconds * RotationUnitsPerRadian));
+    return static_cast<int32_t>(static_cast<uint32_t>(units) + static_cast<uint32_t>(step));
 }
 
 } // namespace
@@ -69,6 +81,21 @@ void World::Kill(Object* object) {
     }
 }
 
+Car* World::MakeCar(float extentX) {
+    Car* car = Make<Car>();
+    car->extentX = extentX;
+    car->boostComponent = Make<BoostComponent>();
+    car->boostComponent->car = car;
+    return car;
+}
+
+void World::KillCar(Car* car) {
+    if (car) {
+        Kill(car->boostComponent);
+        Kill(car);
+    }
+}
+
 void World::SetGame(bool present) {
     if (present && !game_) {
         game_ = Make<GameState>();
@@ -79,11 +106,10 @@ void World::SetGame(bool present) {
 }
 
 void World::SetLocalCar(std::optional<float> extentX) {
-    Kill(car_);
+    KillCar(car_);
     car_ = nullptr;
     if (extentX) {
-        car_ = Make<Car>();
-        car_->extentX = *extentX;
+        car_ = MakeCar(*extentX);
         car_->location = {0.0f, -4608.0f, FloorZ};
         car_->rotation = {0, 16384, 0};
     }
@@ -91,12 +117,11 @@ void World::SetLocalCar(std::optional<float> extentX) {
 
 void World::SetOtherCar(bool present) {
     if (present && !otherCar_) {
-        otherCar_ = Make<Car>();
-        otherCar_->extentX = CarKinds[1].extentX;
+        otherCar_ = MakeCar(CarKinds[1].extentX);
         otherCar_->location = {0.0f, 4608.0f, FloorZ};
         otherCar_->rotation = {0, -16384, 0};
     } else if (!present && otherCar_) {
-        Kill(otherCar_);
+        KillCar(otherCar_);
         otherCar_ = nullptr;
     }
 }
@@ -117,18 +142,26 @@ void World::PlaceAtKickoff() {
         car_->rotation = {0, 16384, 0};
         car_->velocity = {};
         car_->angularVelocity = {};
+        car_->boost = KickoffBoost;
+        car_->jumped = false;
+        car_->doubleJumped = false;
+        car_->ticksSinceJump = 0;
     }
     if (ball_) {
         ball_->location = {0.0f, 0.0f, BallRadius};
+        ball_->rotation = {};
         ball_->velocity = {};
         ball_->angularVelocity = {};
     }
 }
 
-// Everything the next tick depends on is in the car's four public values, so
-// placing a car at a state and feeding it inputs always gives the same path.
+// Everything the next tick depends on is in the car's fields, so placing a car
+// at a state and feeding it inputs always gives the same path. A jump and a
+// flip need a press: the button down now and up on the car's last tick.
 void World::StepCar(Car& car, const ControllerInput& input) {
     const bool onGround = car.location.Z <= FloorZ;
+    const bool jumpPressed = input.Jump && !car.lastInput.Jump;
+    car.lastInput = input;
     const float yaw = Radians(car.rotation.Yaw);
     const float pitch = Radians(car.rotation.Pitch);
     const Vector forward{std::cos(yaw) * std::cos(pitch), std::sin(yaw) * std::cos(pitch),
@@ -139,8 +172,9 @@ void World::StepCar(Car& car, const ControllerInput& input) {
     if (onGround) {
         push += input.Throttle * 1600.0f;
     }
-    if (input.ActivateBoost) {
+    if (input.ActivateBoost && car.boost > 0.0f) {
         push += 991.666f;
+        car.boost = std::max(0.0f, car.boost - BoostPerTick);
     }
     if (input.HoldingBoost) {
         push += 16.0f;
@@ -155,8 +189,28 @@ void World::StepCar(Car& car, const ControllerInput& input) {
     car.velocity.Y +=
         (forward.Y * input.DodgeForward + right.Y * input.DodgeStrafe) * 500.0f * TickSeconds;
 
-    if (onGround && input.Jump) {
-        car.velocity.Z += 292.0f;
+    if (car.jumped) {
+        ++car.ticksSinceJump;
+    }
+    if (jumpPressed && onGround && !car.jumped) {
+        car.velocity.Z += JumpSpeed;
+        car.jumped = true;
+        car.ticksSinceJump = 0;
+    } else if (jumpPressed && !onGround && car.jumped && !car.doubleJumped &&
+               car.ticksSinceJump <= SecondJumpTicks) {
+        car.doubleJumped = true;
+        const float along = input.DodgeForward;
+        const float across = input.DodgeStrafe;
+        const float length = std::sqrt(along * along + across * across);
+        if (length > 0.0f) {
+            // A flip: one kick the way the stick points, and the car tips over.
+            car.velocity.X += (forward.X * along + right.X * across) / length * FlipSpeed;
+            car.velocity.Y += (forward.Y * along + right.Y * across) / length * FlipSpeed;
+            car.angularVelocity.Y += along / length * 5.5f;
+            car.angularVelocity.X += across / length * 5.5f;
+        } else {
+            car.velocity.Z += JumpSpeed;
+        }
     }
     if (input.Jumped) {
         car.velocity.Z += 4.0f;
@@ -185,6 +239,9 @@ void World::StepCar(Car& car, const ControllerInput& input) {
         car.angularVelocity.Y = 0.0f;
         car.rotation.Pitch = 0;
         car.rotation.Roll = 0;
+        car.jumped = false;
+        car.doubleJumped = false;
+        car.ticksSinceJump = 0;
     }
     car.rotation.Yaw = Turn(car.rotation.Yaw, car.angularVelocity.Z);
     car.rotation.Pitch = Turn(car.rotation.Pitch, car.angularVelocity.Y);
@@ -192,6 +249,11 @@ void World::StepCar(Car& car, const ControllerInput& input) {
 }
 
 void World::StepBall(Ball& ball) {
+    const Vector w = ball.angularVelocity;
+    const Vector v = ball.velocity;
+    ball.velocity.X += Magnus * (w.Y * v.Z - w.Z * v.Y) * TickSeconds;
+    ball.velocity.Y += Magnus * (w.Z * v.X - w.X * v.Z) * TickSeconds;
+    ball.velocity.Z += Magnus * (w.X * v.Y - w.Y * v.X) * TickSeconds;
     ball.velocity.Z += Gravity * TickSeconds;
     ball.location.X += ball.velocity.X * TickSeconds;
     ball.location.Y += ball.velocity.Y * TickSeconds;
@@ -199,6 +261,15 @@ void World::StepBall(Ball& ball) {
     if (ball.location.Z < BallRadius) {
         ball.location.Z = BallRadius;
         ball.velocity.Z = -ball.velocity.Z * 0.6f;
+        // The floor grips the ball where it touches: part of the slip there
+        // goes, shared between the ball's speed and its spin as a solid
+        // sphere shares it.
+        const float slipX = ball.velocity.X - BallRadius * ball.angularVelocity.Y;
+        const float slipY = ball.velocity.Y + BallRadius * ball.angularVelocity.X;
+        ball.velocity.X -= FloorGrip * slipX;
+        ball.velocity.Y -= FloorGrip * slipY;
+        ball.angularVelocity.Y += 2.5f * FloorGrip * slipX / BallRadius;
+        ball.angularVelocity.X -= 2.5f * FloorGrip * slipY / BallRadius;
         ball.velocity.X *= 0.95f;
         ball.velocity.Y *= 0.95f;
     }
@@ -211,6 +282,9 @@ void World::StepBall(Ball& ball) {
             *speed[axis] = -*speed[axis] * 0.6f;
         }
     }
+    ball.rotation.Yaw = Turn(ball.rotation.Yaw, ball.angularVelocity.Z);
+    ball.rotation.Pitch = Turn(ball.rotation.Pitch, ball.angularVelocity.Y);
+    ball.rotation.Roll = Turn(ball.rotation.Roll, ball.angularVelocity.X);
 }
 
 } // namespace sim

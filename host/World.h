@@ -25,9 +25,25 @@ struct Actor : Object {
     Vector angularVelocity;
 };
 
+struct BoostComponent;
+
+// A full tank is 1; a car starts a round with a third of one.
+constexpr float KickoffBoost = 0.33f;
+
 struct Car : Actor {
     float extentX = 0;
     ControllerInput lastInput; // the input the car used on its last tick
+    float boost = KickoffBoost;
+    bool jumped = false;       // left the ground by a jump
+    bool doubleJumped = false; // used the second jump or a flip since
+    int ticksSinceJump = 0;    // the window for the second jump; the game lets no one set it
+    BoostComponent* boostComponent = nullptr;
+};
+
+// The car's boost as the game's own object, so a handle to it goes stale with
+// its car; the amount itself stays in the car the physics steps.
+struct BoostComponent : Object {
+    Car* car = nullptr;
 };
 
 struct Ball : Actor {};
@@ -77,7 +93,9 @@ public:
 
 private:
     template <typename T> T* Make();
+    Car* MakeCar(float extentX);
     static void Kill(Object* object);
+    static void KillCar(Car* car);
 
     std::deque<std::unique_ptr<Object>> objects_;
     GameState* game_ = nullptr;

@@ -2,6 +2,7 @@
 #include "Session.h"
 #include "Ui.h"
 #include "bakkesmod/plugin/bakkesmodplugin.h"
+#include "bakkesmod/wrappers/GameObject/CarComponent/BoostWrapper.h"
 #include "bakkesmod/wrappers/GameObject/CarWrapper.h"
 
 #include <gtest/gtest.h>
@@ -147,6 +148,66 @@ TEST_F(HostGameTest, EveryControlChangesTheCarsMotion) {
     }
 }
 
+TEST_F(HostGameTest, BoostIsSpentAtAThirdOfATankASecondAndAnEmptyTankPushesNot) {
+    sim::Car& car = *host.GetWorld().LocalCar();
+    BoostWrapper boost = CarWrapper(reinterpret_cast<uintptr_t>(&car)).GetBoostComponent();
+    ControllerInput input;
+    input.ActivateBoost = 1;
+    host.Tick(60, input);
+    EXPECT_NEAR(boost.GetCurrentBoostAmount(), 0.165f, 1e-4f);
+    host.Tick(70, input);
+    const float speed = car.velocity.Y;
+    host.Tick(10, input);
+    EXPECT_EQ(boost.GetCurrentBoostAmount() + car.velocity.Y, speed); // empty, and no faster
+    boost.SetCurrentBoostAmount(0.5f);
+    EXPECT_EQ(car.boost, 0.5f);
+}
+
+// Buttons: 1 jump, 2 and the stick forward. A car started high jumped long ago.
+TEST_F(HostGameTest, JumpsNeedPressesAndTheSecondOneComesInTime) {
+    const std::tuple<const char*, float, std::vector<std::pair<int, int>>, unsigned long> cases[] =
+        {
+            {"held, no second press", 17, {{31, 1}}, 100},
+            {"press in the air without a jump", 300, {{1, 1}}, 0},
+            {"second jump in time", 17, {{1, 1}, {30, 0}, {1, 1}}, 110},
+            {"flip in time", 17, {{1, 1}, {30, 0}, {1, 2}}, 111},
+            {"second press too late", 2000, {{151, 0}, {1, 1}}, 100},
+            {"landed", 17, {{1, 1}, {120, 0}}, 0},
+        };
+    for (const auto& [name, z, steps, flags] : cases) {
+        host.GetWorld().PlaceAtKickoff();
+        sim::Car& car = *host.GetWorld().LocalCar();
+        CarWrapper wrapper(reinterpret_cast<uintptr_t>(&car));
+        car.lastInput = {};
+        car.location.Z = z;
+        wrapper.SetbJumped(z > 1000);
+        for (auto [ticks, button] : steps) {
+            ControllerInput input;
+            input.Jump = button > 0;
+            input.DodgeForward = button == 2 ? 1.0f : 0.0f;
+            host.Tick(ticks, input);
+        }
+        const unsigned long flipped = car.velocity.Y > 400.0f;
+        EXPECT_EQ(100 * wrapper.GetbJumped() + 10 * wrapper.GetbDoubleJumped() + flipped, flags)
+            << name;
+    }
+}
+
+// Spin bends the flight (+Y), and the floor's grip beats the bend (-X) on a bounce.
+TEST_F(HostGameTest, BallSpinBendsItsFlightAndItsBounceAndTurnsIt) {
+    sim::Ball& ball = *host.GetWorld().GetBall();
+    for (auto [velocity, spin] : {std::pair<Vector, Vector>{{1000, 0, 0}, {0, 0, 6}},
+                                  std::pair<Vector, Vector>{{0, 0, -500}, {0, 6, 0}}}) {
+        host.GetWorld().PlaceAtKickoff();
+        ball.location.Z = 300;
+        ball.velocity = velocity;
+        ball.angularVelocity = spin;
+        host.Tick(60, {});
+        EXPECT_GT(spin.Z ? ball.velocity.Y : ball.velocity.X, 50.0f);
+        EXPECT_NE(ball.rotation.Pitch + ball.rotation.Yaw, 0);
+    }
+}
+
 // The flag word is the game's: Handbrake is bit 0 up to Jumped at bit 4, and
 // bits the game sets beyond them travel along.
 TEST_F(HostGameTest, FlagWordHoldsTheBitFieldsInTheirOrder) {
@@ -166,8 +227,13 @@ TEST_F(HostGameTest, TakenAwayObjectsTestFalseThroughTheirWrappers) {
     auto* car = host.GetWorld().LocalCar();
     CarWrapper wrapper(reinterpret_cast<uintptr_t>(car));
     EXPECT_TRUE(static_cast<bool>(wrapper));
+    BoostWrapper boost = wrapper.GetBoostComponent();
+    wrapper.SetbDoubleJumped(1);
+    EXPECT_TRUE(car->doubleJumped);
     host.GetWorld().SetLocalCar(std::nullopt);
     EXPECT_FALSE(static_cast<bool>(wrapper));
+    EXPECT_FALSE(static_cast<bool>(boost));
+    EXPECT_THROW(boost.GetCurrentBoostAmount(), std::runtime_error);
 }
 
 TEST_F(HostGameTest, RefusesAPluginOfAnotherApiVersion) {

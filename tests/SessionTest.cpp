@@ -64,6 +64,11 @@ TEST_F(SessionTest, StateAndCanvasLines) {
                         "angularvelocity=0 0 0");
     EXPECT_EQ(lines[4], "speed: 1");
     EXPECT_EQ(lines[6], "canvas: \"Gyrolog\" at 905 80 scale 3 3 color 255 255 255 255");
+    lines = Run("sim_car octane\nsim_boost 50\nsim_ballspin 0 0 2\nsim_state\n");
+    EXPECT_EQ(lines[4], "car: location=0 -4608 17 rotation=0 16384 0 velocity=0 0 0 "
+                        "angularvelocity=0 0 0 boost=50 jumped=0 doublejumped=0");
+    EXPECT_EQ(lines[5], "ball: location=0 0 92.75 rotation=0 0 0 velocity=0 0 0 "
+                        "angularvelocity=0 0 2");
 }
 
 TEST_F(SessionTest, ReloadedPluginPlaysAtTheSpeedsTheConsoleHolds) {
@@ -90,6 +95,9 @@ TEST_F(SessionTest, BadUsageIsAnErrorAndTheSessionGoesOn) {
                                         "usage: sim_freeplay 0|1", "unknown control 'warp'"}));
     EXPECT_FALSE(host.GetWorld().freeplay);
     EXPECT_TRUE(host.Toasts().empty()); // not in freeplay: the start is refused quietly
+    Run("sim_boost 100.5\nsim_boost x\nsim_ballspin 1 y 2\n");
+    const char* boost = "usage: sim_boost AMOUNT (0 to 100 on the gauge)";
+    EXPECT_EQ(host.Errors(), (std::vector<std::string>{boost, boost, "usage: sim_ballspin X Y Z"}));
 }
 
 TEST_F(SessionTest, NudgedReplaySaysWhereItDriftedInTheLogAndOnThePage) {
