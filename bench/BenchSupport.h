@@ -13,6 +13,7 @@ struct GyrologTestAccess {
         plugin.OnSetVehicleInput(car, params, std::move(eventName));
     }
     void UpdateInputs() { plugin.UpdateInputs(); }
+    void CreateNewTas(const std::string& name) { plugin.CreateNewTas(name); }
     const RunHistory& History() { return plugin.Editor.History(); }
     void BeginDriftCheck() { plugin.BeginDriftCheck(); }
     void SaveTas() { plugin.SaveTas(); }

@@ -196,13 +196,17 @@ void HandlerWorstOverAnHour(benchmark::State& state) {
     const double never = std::numeric_limits<double>::infinity();
     std::vector<double> recording(HourOfFrames, never);
     std::vector<double> replaying(HourOfFrames, never);
+    std::vector<double> growing(HourOfFrames, never);
     bool checkedToTheEnd = true;
+    bool grewToTheEnd = true;
+    size_t keyframes = 0;
     for (auto _ : state) {
         for (int pass = 0; pass < HourRuns; ++pass) {
             // Each run records into fresh memory, as the first recording of a session does.
             run.Reset();
             run.PendingInputs = decltype(run.PendingInputs)();
             run.PendingTrace = decltype(run.PendingTrace)();
+            run.PendingKeyframes = decltype(run.PendingKeyframes)();
             run.Data.Hitbox = HitboxType::Octane;
             run.State = TasState::Recording;
             run.InputsApplied = false;
@@ -224,13 +228,86 @@ void HandlerWorstOverAnHour(benchmark::State& state) {
             });
             checkedToTheEnd = checkedToTheEnd && loaded.access->StillChecking() &&
                               run.CurrentFrame == HourOfFrames;
+            keyframes = run.Data.Keyframes.size();
+
+            // A replay of the run without its trace, which traces every frame
+            // and keeps keyframes as it plays.
+            run.State = TasState::Replaying;
+            run.Data.Trace.clear();
+            run.Data.Trace.shrink_to_fit();
+            run.Data.Keyframes.clear();
+            run.CurrentFrame = 0;
+            run.NextTeleport = 0;
+            BeginTraceGrowth(run);
+            TimeEachCall(growing, [&](size_t) {
+                std::memset(params, 0, sizeof params);
+                hook(car, params, EventName);
+            });
+            grewToTheEnd = grewToTheEnd && run.Data.Trace.size() == HourOfFrames;
         }
     }
     state.counters["worst_recording_us"] = WorstAfterTheFirstSecond(recording);
     state.counters["worst_replaying_us"] = WorstAfterTheFirstSecond(replaying);
+    state.counters["worst_growing_trace_us"] = WorstAfterTheFirstSecond(growing);
+    state.counters["grew_to_the_end"] = grewToTheEnd;
+    state.counters["keyframes_recorded"] = static_cast<double>(keyframes);
     state.counters["checked_to_the_end"] = checkedToTheEnd;
 }
 BENCHMARK(HandlerWorstOverAnHour)->Iterations(1)->Unit(benchmark::kSecond);
+
+// An hour recorded on the simulated game's ticks, driving around, then
+// re-recorded from its last minute: the game ticks and the wall time from
+// tas_rerecordfrom to the take-over, with quick seek, and without it (the
+// baseline, which seeks from frame 0). Also what the hour's keyframes take,
+// in memory and in its trace file.
+void QuickSeekToTheLastMinute(benchmark::State& state) {
+    sim::Host host(BenchFolder());
+    host.LoadPlugin(exports);
+    GyrologTestAccess access{*static_cast<Gyrolog*>(host.Plugin())};
+    access.CreateNewTas("hour");
+    auto& run = access.Run();
+    host.RunLine("tas_start");
+    host.Wait(0.2);
+    for (size_t i = 0; i < HourOfFrames; ++i) {
+        ControllerInput live{};
+        live.Throttle = 1.0f;
+        live.Steer = static_cast<float>(i % 600) / 300.0f - 1.0f;
+        host.Tick(1, live);
+    }
+    host.RunLine("tas_stopandupdate; tas_seekspeed 5");
+    const auto seek = [&](const char* quickSeek) {
+        host.RunLine(std::string("tas_stop; tas_quickseek ") + quickSeek);
+        const auto start = std::chrono::steady_clock::now();
+        host.RunLine("tas_rerecordfrom 431000");
+        uint64_t ticks = 0;
+        while (run.State != TasState::Recording && ticks < 2 * HourOfFrames) {
+            host.Tick(1, {});
+            ++ticks;
+        }
+        const std::chrono::duration<double, std::milli> took =
+            std::chrono::steady_clock::now() - start;
+        return std::pair{ticks, took.count()};
+    };
+    for (auto _ : state) {
+        const auto [quickTicks, quickMs] = seek("1");
+        const auto [fullTicks, fullMs] = seek("0");
+        state.counters["quick_ticks"] = static_cast<double>(quickTicks);
+        state.counters["quick_ms"] = quickMs;
+        state.counters["from_frame_0_ticks"] = static_cast<double>(fullTicks);
+        state.counters["from_frame_0_ms"] = fullMs;
+        state.counters["ticks_ratio"] =
+            static_cast<double>(quickTicks) / static_cast<double>(fullTicks);
+    }
+    const size_t keyframes = run.Data.Keyframes.size();
+    state.counters["traced_frames"] = static_cast<double>(run.Data.Trace.size());
+    state.counters["keyframes"] = static_cast<double>(keyframes);
+    state.counters["keyframe_bytes"] = static_cast<double>(keyframes * sizeof(Keyframe));
+    // The trace file holds their count and then each as it lies in memory.
+    state.counters["trace_file_growth_bytes"] =
+        static_cast<double>(sizeof(uint64_t) + keyframes * sizeof(Keyframe));
+    host.UnloadPlugin();
+}
+BENCHMARK(QuickSeekToTheLastMinute)->Iterations(1)->Unit(benchmark::kSecond);
 
 // The page drawn freely on the render thread, the run editor open, while the
 // game thread saves and loads an hour-long run with its trace, three times
