@@ -354,10 +354,10 @@ TEST_F(UiTest, StartingStateEditDropsTheTraceEvenDuringAReplay) {
     CaptureRun("traced");
     host.RunLine("tas_start");
     Tick(30); // the run has no inputs: it records from its first tick
-    Tick(60, Input(1.0f));
+    Tick(150, Input(1.0f));
     host.RunLine("tas_stopandupdate");
     const size_t frames = Run().Data.Trace.size();
-    ASSERT_GT(frames, 60u);
+    ASSERT_GT(frames, 150u);
     ASSERT_EQ(frames, Run().Data.Inputs.size());
     const std::string traced = "ui: Trace: " + std::to_string(frames) + " frames";
     Tab("Loaded TAS");
@@ -369,6 +369,13 @@ TEST_F(UiTest, StartingStateEditDropsTheTraceEvenDuringAReplay) {
     ASSERT_EQ(Ui().Key("escape"), "");
     Ui().Frame();
     EXPECT_TRUE(Shows(traced));
+
+    // A replay placed at a keyframe says where its check began.
+    host.RunLine("tas_playfrom 130");
+    Tick(30 + static_cast<int>(frames) - 120);
+    EXPECT_TRUE(Shows("ui: Last replay: faithful from frame 120 (" + std::to_string(frames - 120) +
+                      " frames checked)"));
+    host.RunLine("tas_stop");
 
     host.RunLine("tas_start");
     Tick(40);
