@@ -1128,6 +1128,25 @@ TEST_F(ReplayCheckTest, QuickSeekPlacesTheLastKeyframeAndFallsBackToFrameZeroOnD
     EXPECT_EQ(Run().CurrentFrame, 0u);
 }
 
+// Placed in the air with jump held since frame 100: the car holds frame
+// 119's input meanwhile, so frame 120's held jump is no new press.
+TEST_F(ReplayCheckTest, AQuickSeekWhileJumpIsHeldGoesOnAsRecorded) {
+    CaptureRun();
+    StartReplay();
+    Tick(100, Input(1.0f));
+    Tick(60, Input(1.0f, VehicleInputFlag::Jump));
+    Tick(40, Input(1.0f));
+    host.RunLine("tas_stopandupdate; tas_drifttolerance 0");
+    host.ClearRecords();
+    host.RunLine("tas_rerecordfrom 130");
+    Tick(24); // the game's ticks go on while the car is placed
+    ASSERT_EQ(Run().State, TasState::Replaying);
+    Tick(11);
+    EXPECT_EQ(Run().State, TasState::Recording);
+    EXPECT_EQ(host.Logs(), (std::vector<std::string>{"Placed at keyframe 120 for frame 130",
+                                                     "Re-recording from frame 130"}));
+}
+
 TEST_F(ReplayCheckTest, RunWithoutATraceIsNotChecked) {
     RunWithInputs(50);
     StartReplay();

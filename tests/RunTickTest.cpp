@@ -70,6 +70,33 @@ TEST(RunTickTest, AReplayHoldsAtATeleportFrameUntilTheTeleportComes) {
     EXPECT_EQ(run.LiveFrame, 4u);
 }
 
+// A keyframe at a teleport frame was taken after its teleport: a replay
+// placed there waits for the next one. A start waits for all of them.
+TEST(RunTickTest, AQuickSeekPlacesTheLastKeyframeAndWaitsForTheTeleportsAfterIt) {
+    Tas run;
+    run.Data.Inputs.resize(400);
+    run.Data.Trace.resize(300);
+    run.Data.TeleportFrames = {0, 130, 240};
+    for (uint64_t frame : {0, 120, 130, 240}) {
+        run.Data.Keyframes.push_back(Keyframe{frame});
+    }
+    const struct {
+        uint64_t frame;
+        uint64_t keyframe;
+        uint64_t nextTeleport;
+    } cases[] = {{0, 0, 0}, {119, 0, 0}, {129, 120, 1}, {130, 130, 2}, {399, 240, 3}};
+    for (const auto& c : cases) {
+        const Keyframe* keyframe = QuickSeekKeyframe(run.Data, c.frame);
+        ASSERT_NE(keyframe, nullptr) << c.frame;
+        EXPECT_EQ(keyframe->Frame, c.keyframe) << c.frame;
+        EXPECT_EQ(NextTeleportAfterPlacing(run.Data.TeleportFrames, keyframe->Frame),
+                  c.nextTeleport)
+            << c.frame;
+    }
+    run.Data.TraceStale = true; // a trace no longer the run's places nothing
+    EXPECT_EQ(QuickSeekKeyframe(run.Data, 399), nullptr);
+}
+
 TEST(RunTickTest, ChangeSpeedSwapsRecordWithReplayOrSeek) {
     EXPECT_EQ(ToggledSpeed(GameSpeedMode::Replay, false), GameSpeedMode::Record);
     EXPECT_EQ(ToggledSpeed(GameSpeedMode::Seek, true), GameSpeedMode::Record);
