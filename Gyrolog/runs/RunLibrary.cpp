@@ -65,6 +65,9 @@ void Gyrolog::PrepareRunFolder() {
 }
 
 void Gyrolog::RefreshTasFiles() {
+    // A trace being written beside its run file leaves a save's record
+    // meanwhile, which the listing would take for an interrupted save.
+    Editor.BeforeRunFileChanges();
     std::vector<TasFile> files;
     try {
         ListRunFiles(DataFolder, files);
@@ -118,6 +121,7 @@ void Gyrolog::LoadTas(int index) {
     }
     const TasFile file = (*files)[index];
     Stop(); // whatever the file holds, the running run ends, at normal speed
+    Editor.BeforeRunFileChanges(); // a trace that replay grew is in place before it is read
     // Read aside, outside the run editor's lock: a load that fails at any step
     // leaves the loaded run as it was.
     RunLoadResult loaded;
