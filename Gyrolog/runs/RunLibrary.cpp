@@ -41,6 +41,7 @@ private:
         owner_.Inputs.swap(borrower_.Inputs);
         owner_.TeleportFrames.swap(borrower_.TeleportFrames);
         owner_.Trace.swap(borrower_.Trace);
+        owner_.Keyframes.swap(borrower_.Keyframes);
     }
 
     std::mutex& lock_;
