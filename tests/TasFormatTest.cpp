@@ -390,6 +390,7 @@ TEST(RecoveryJournalTest, EditsAndUndosApplyAsTheyWereMade) {
     run.Inputs.assign(10, VehicleInput{1.0f});
     run.TeleportFrames = {5};
     run.Trace.assign(10, TraceEntry{});
+    run.Keyframes = {KeyframeAt(0), KeyframeAt(5)};
     std::string journal = JournalHeader() + BaseRecord("before", run);
     RunSplice change;
     change.At = 2;
@@ -397,6 +398,8 @@ TEST(RecoveryJournalTest, EditsAndUndosApplyAsTheyWereMade) {
     change.Inputs.assign(1, VehicleInput{-1.0f});
     change.Teleports = {3};
     change.TraceAt = 2;
+    change.TraceTail.assign(1, TraceEntry{});
+    change.KeyframesTail = {KeyframeAt(2)};
     StartingState car;
     car.Location.Z = 9.5f;
     car.Enabled = true;
@@ -413,19 +416,25 @@ TEST(RecoveryJournalTest, EditsAndUndosApplyAsTheyWereMade) {
     EXPECT_EQ(tas.Data.Inputs[2].Throttle, -1.0f);
     EXPECT_EQ(tas.Data.Inputs[3].Throttle, 1.0f);
     EXPECT_EQ(tas.Data.TeleportFrames, std::vector<uint64_t>{3});
-    EXPECT_EQ(tas.Data.Trace.size(), 2u);
+    EXPECT_EQ(tas.Data.Trace.size(), 3u);
+    ASSERT_EQ(tas.Data.Keyframes.size(), 2u);
+    EXPECT_EQ(tas.Data.Keyframes[1].Boost, 0.002f);
     EXPECT_EQ(tas.Data.CarStart.Location.Z, 9.5f);
     EXPECT_TRUE(tas.Data.CarStart.Enabled);
     EXPECT_FALSE(tas.Data.BallStart.Enabled);
 
-    // A change that does not fit the run makes no sense: nothing of it is used.
-    change.At = 20;
-    Tas refused;
-    EXPECT_EQ(ReadJournal(JournalHeader() + BaseRecord("before", run) +
-                              FramedRecord(JournalRecord::Splice, SplicePayload(change)),
-                          refused)
-                  .outcome,
-              JournalReadResult::Unreadable);
+    // A change that does not fit the run makes no sense, nor keyframes past
+    // the trace tail: nothing of it is used.
+    for (const uint64_t at : {uint64_t{20}, uint64_t{2}}) {
+        change.At = at;
+        change.KeyframesTail = {KeyframeAt(3)};
+        Tas refused;
+        EXPECT_EQ(ReadJournal(JournalHeader() + BaseRecord("before", run) +
+                                  FramedRecord(JournalRecord::Splice, SplicePayload(change)),
+                              refused)
+                      .outcome,
+                  JournalReadResult::Unreadable);
+    }
 }
 
 TEST(RecoveryJournalTest, ATornOrDamagedTailIsDroppedWhole) {
