@@ -128,6 +128,19 @@ TEST_F(RunEditorTest, KeyframesAreJournaledWithTheirFrames) {
     EXPECT_EQ(journals, 2);
 }
 
+TEST_F(RunEditorTest, AStartsEditTakesTheKeyframesWithTheTrace) {
+    run.Data.Trace.assign(10, TraceEntry{});
+    run.Data.Keyframes.assign(1, Keyframe{});
+    run.Data.CarStart.Location.X = 5.0f; // as the page edits it, in place
+    editor.CommitStartsEdit(StartingState(), StartingState(), editor.Generation());
+    EXPECT_TRUE(run.Data.Trace.empty() && run.Data.Keyframes.empty());
+    editor.Undo();
+    EXPECT_EQ(run.Data.Trace.size(), 10u);
+    EXPECT_EQ(run.Data.Keyframes.size(), 1u);
+    editor.Redo();
+    EXPECT_TRUE(run.Data.Keyframes.empty());
+}
+
 TEST_F(RunEditorTest, NothingChangesWhileTheRunPlays) {
     editor.SetInputCommand({"tas_setinput", "0", "0", "throttle", "1"});
     const std::string edited = Inputs();
