@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
 #include <utility>
 #include <vector>
 
@@ -91,6 +92,53 @@ TEST_F(RunEditorTest, AReplacementIsAStepThatStopsTheRun) {
     EXPECT_EQ(run.Data.Inputs.size(), 10u);
     EXPECT_EQ(Shown(), Texts("", "load of second"));
     EXPECT_EQ(host.NewRuns, 3);
+}
+
+// A take-over's keyframes reach the journal as they are recorded, and again
+// when the run is journaled anew; recovery brings back the base's too.
+TEST_F(RunEditorTest, KeyframesAreJournaledWithTheirFrames) {
+    run.Data.Trace.assign(10, TraceEntry{});
+    run.Data.Keyframes.assign(1, Keyframe{});
+    editor.SetJournalBase("first", std::nullopt);
+    run.CurrentFrame = 10;
+    run.InputsApplied = false;
+    editor.TakeOverBegins();
+    for (uint64_t frame = 10; frame < 13; ++frame) {
+        run.PendingInputs.push_back(VehicleInput{});
+        run.PendingTrace.push_back(TraceEntry{});
+        editor.Record(VehicleInput{}, TraceEntry{});
+    }
+    run.PendingKeyframes.push_back(Keyframe{});
+    run.PendingKeyframes[0].Frame = 12;
+    editor.RecordKeyframe(run.PendingKeyframes[0]);
+    editor.RunStopped();
+    editor.RejournalRun();
+    editor.KeepForRecovery();
+    int journals = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(editor.RecoveryFolder())) {
+        std::ifstream stream(entry.path(), std::ios::binary);
+        Tas recovered;
+        ASSERT_EQ(ReadRecoveryJournal(stream, entry.file_size(), recovered).outcome,
+                  JournalReadResult::Read);
+        EXPECT_EQ(recovered.Data.Keyframes.size(), 1u);
+        ASSERT_EQ(recovered.PendingKeyframes.size(), 1u);
+        EXPECT_EQ(recovered.PendingKeyframes[0].Frame, 12u);
+        ++journals;
+    }
+    EXPECT_EQ(journals, 2);
+}
+
+TEST_F(RunEditorTest, AStartsEditTakesTheKeyframesWithTheTrace) {
+    run.Data.Trace.assign(10, TraceEntry{});
+    run.Data.Keyframes.assign(1, Keyframe{});
+    run.Data.CarStart.Location.X = 5.0f; // as the page edits it, in place
+    editor.CommitStartsEdit(StartingState(), StartingState(), editor.Generation());
+    EXPECT_TRUE(run.Data.Trace.empty() && run.Data.Keyframes.empty());
+    editor.Undo();
+    EXPECT_EQ(run.Data.Trace.size(), 10u);
+    EXPECT_EQ(run.Data.Keyframes.size(), 1u);
+    editor.Redo();
+    EXPECT_TRUE(run.Data.Keyframes.empty());
 }
 
 TEST_F(RunEditorTest, NothingChangesWhileTheRunPlays) {

@@ -1167,6 +1167,9 @@ protected:
         bytes << run.Name << '\n';
         bytes.write(reinterpret_cast<const char*>(run.Data.Trace.data()),
                     static_cast<std::streamsize>(run.Data.Trace.size() * sizeof(TraceEntry)));
+        bytes << '|';
+        bytes.write(reinterpret_cast<const char*>(run.Data.Keyframes.data()),
+                    static_cast<std::streamsize>(run.Data.Keyframes.size() * sizeof(Keyframe)));
         return bytes.str();
     }
     std::string RunBytes() { return BytesOf(Run()); }
@@ -1365,7 +1368,8 @@ TEST_F(HistoryTest, UndoingATakeOverAnUndoBroughtBackKeepsWhatCanBeRedone) {
 }
 
 // Whatever the changes, undoing them all gives the first run back and redoing
-// them all the last.
+// them all the last, also when a replay traced frames the trace did not cover
+// between them.
 TEST_F(HistoryTest, AnySequenceOfChangesIsUndoneAndRedoneWhole) {
     for (unsigned seed = 1; seed <= 12; ++seed) {
         SCOPED_TRACE("seed " + std::to_string(seed));
@@ -1388,7 +1392,7 @@ TEST_F(HistoryTest, AnySequenceOfChangesIsUndoneAndRedoneWhole) {
             const std::string before = seen();
             const size_t frames = Run().Data.Inputs.size();
             const std::string frame = std::to_string(below(frames));
-            switch (const unsigned kind = random() % 13) {
+            switch (const unsigned kind = random() % 15) {
             case 0: // thrown away
             case 1: // pending
                 TakeOver(static_cast<int>(below(frames + 1)), 1 + static_cast<int>(below(20)));
@@ -1421,6 +1425,17 @@ TEST_F(HistoryTest, AnySequenceOfChangesIsUndoneAndRedoneWhole) {
                     Plugin().LoadTas(static_cast<int>(below(Plugin().Files().size())));
                 } else {
                     Plugin().CreateNewTas(prefix + "n" + std::to_string(op));
+                }
+                break;
+            case 8: // as a replay grows the trace over frames it did not cover
+            case 9:
+                for (size_t at = Run().Data.Trace.size(), end = frames;
+                     Run().InputsApplied && at < end; ++at) {
+                    Run().Data.Trace.emplace_back().CarLocation.X = static_cast<float>(op);
+                    if (at % 4 == 0) { // denser than a replay's: these runs are short
+                        Run().Data.Keyframes.emplace_back().Frame = at;
+                        Run().Data.Keyframes.back().Boost = static_cast<float>(op);
+                    }
                 }
                 break;
             default:

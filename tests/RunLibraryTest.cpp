@@ -52,7 +52,8 @@ protected:
         Run().Data.Inputs.assign(frames, Input(0.5f));
         Plugin().SaveTas();
     }
-    // Writes a run with a trace whose car X is the frame number plus shift.
+    // Writes a run with a trace whose car X is the frame number plus shift,
+    // and a keyframe at frame 0 with that boost.
     void SaveTracedRun(const std::string& name, size_t frames, float throttle = 0.5f,
                        float shift = 0.0f) {
         Run().Name = name;
@@ -62,6 +63,8 @@ protected:
         for (size_t i = 0; i < frames; ++i) {
             Run().Data.Trace[i].CarLocation.X = static_cast<float>(i) + shift;
         }
+        Run().Data.Keyframes.assign(1, Keyframe{});
+        Run().Data.Keyframes[0].Boost = shift;
         Plugin().SaveTas();
     }
     fs::path TraceFile(const std::string& name) { return RunFolder() / (name + ".data.trace"); }
@@ -154,17 +157,24 @@ TEST_F(RunLibraryTest, SaveOverAFolderOfThatNameFails) {
 }
 
 TEST_F(RunLibraryTest, TraceFileTravelsWithItsRun) {
-    SaveTracedRun("a", 3);
+    SaveTracedRun("a", 3, 0.5f, 0.25f);
+    Run().Data.Keyframes.push_back(Run().Data.Keyframes[0]);
+    Run().Data.Keyframes[1].Frame = 2;
+    Plugin().SaveTas();
     EXPECT_EQ(LastToast(), "a saved to file");
     EXPECT_EQ(fs::file_size(RunFolder() / "a.data"), TasFileSize(3, 0)); // still version 1 alone
-    EXPECT_EQ(fs::file_size(TraceFile("a")), TraceHeaderBytes + 3 * sizeof(TraceEntry));
+    EXPECT_EQ(fs::file_size(TraceFile("a")),
+              TraceHeaderBytes + 3 * sizeof(TraceEntry) + 8 + 2 * sizeof(Keyframe));
     Plugin().RefreshTasFiles();
     EXPECT_EQ(ListedNames(), std::vector<std::string>{"a"});
 
     Run().Reset();
     Plugin().LoadTas(Plugin().FileIndex("a"));
     ASSERT_EQ(Run().Data.Trace.size(), 3u);
-    EXPECT_EQ(Run().Data.Trace[2].CarLocation.X, 2.0f);
+    EXPECT_EQ(Run().Data.Trace[2].CarLocation.X, 2.25f);
+    ASSERT_EQ(Run().Data.Keyframes.size(), 2u);
+    EXPECT_EQ(Run().Data.Keyframes[1].Frame, 2u);
+    EXPECT_EQ(Run().Data.Keyframes[1].Boost, 0.25f);
     EXPECT_EQ(Plugin().ReplayCheck().TraceFrames, 3u);
 
     Run().Name = "b"; // renamed, then saved: the trace goes along
@@ -177,6 +187,7 @@ TEST_F(RunLibraryTest, TraceFileTravelsWithItsRun) {
     EXPECT_TRUE(fs::exists(TraceFile("b")));
 
     Run().Data.Trace.clear(); // saved without a trace: the old one must not stay
+    Run().Data.Keyframes.clear();
     Plugin().SaveTas();
     EXPECT_FALSE(fs::exists(TraceFile("b")));
     EXPECT_EQ(std::distance(fs::directory_iterator(RunFolder()), {}), 1);
@@ -246,6 +257,7 @@ TEST_F(RunLibraryTest, TraceOfAnotherRunIsIgnoredWithALine) {
         EXPECT_EQ(LastToast(), "a loaded");
         EXPECT_EQ(Run().Data.Inputs.size(), 3u);
         EXPECT_TRUE(Run().Data.Trace.empty());
+        EXPECT_TRUE(Run().Data.Keyframes.empty());
         EXPECT_EQ(Plugin().ReplayCheck().TraceFrames, 0u);
     }
     // A version 1 trace of the same inputs still belongs.

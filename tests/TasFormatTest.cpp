@@ -98,6 +98,12 @@ struct Layout {
         return *this << e.CarLocation << e.CarRotation << e.CarVelocity << e.CarAngularVelocity
                      << e.BallLocation << e.BallVelocity << e.HasBall;
     }
+    Layout& operator<<(const Keyframe& k) {
+        return *this << k.Frame << k.CarLocation << k.CarRotation << k.CarVelocity
+                     << k.CarAngularVelocity << k.Boost << k.Jumped << k.DoubleJumped
+                     << k.BallLocation << k.BallRotation << k.BallVelocity << k.BallAngularVelocity
+                     << k.HasBall;
+    }
     Layout& operator<<(const VehicleInput& i) {
         return *this << i.Throttle << i.Steer << i.Pitch << i.Yaw << i.Roll << i.FlipForward
                      << i.FlipSideways << i.Flags;
@@ -123,6 +129,7 @@ TEST(TasFormatTest, EveryFieldLiesWhereTheLayoutSays) {
     data.SteerSensitivity = f();
     data.Trace = {{v(), {11, -12, 13}, v(), v(), v(), v(), 1},
                   {v(), {14, 15, -16}, v(), v(), v(), v(), 0}};
+    data.Keyframes = {{1, v(), {1, 2, 3}, v(), v(), f(), 1, 0, v(), {-4, 5, 6}, v(), v(), 1}};
     Layout run;
     run << 1 << uint64_t{2} << data.Inputs[0] << data.Inputs[1] << uint64_t{2}
         << data.TeleportFrames[0] << data.TeleportFrames[1] << data.CarStart << data.BallStart
@@ -133,7 +140,8 @@ TEST(TasFormatTest, EveryFieldLiesWhereTheLayoutSays) {
         digest = (digest ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
     }
     Layout trace{"GYROTRCE"};
-    trace << 2 << 76 << uint64_t{2} << digest << data.Trace[0] << data.Trace[1];
+    trace << 3 << 76 << uint64_t{2} << digest << data.Trace[0] << data.Trace[1] << uint64_t{1}
+          << data.Keyframes[0];
     std::ostringstream written;
     WriteTrace(written, data);
     EXPECT_EQ(written.str(), trace.bytes);
@@ -141,12 +149,54 @@ TEST(TasFormatTest, EveryFieldLiesWhereTheLayoutSays) {
     TasData back; // and the readers take every field from there
     ASSERT_EQ(Read(run.bytes, back).outcome, ReadOutcome::Loaded);
     std::istringstream stream(trace.bytes);
-    ASSERT_EQ(ReadTrace(stream, back, back.Trace).fit, TraceFit::Belongs);
+    ASSERT_EQ(ReadTrace(stream, back, back.Trace, back.Keyframes).fit, TraceFit::Belongs);
     Layout again;
     again << back.Inputs[0] << back.Inputs[1] << uint64_t{2} << back.TeleportFrames[0]
           << back.TeleportFrames[1] << back.CarStart << back.BallStart << back.Hitbox
-          << back.AirSensitivity << back.SteerSensitivity << back.Trace[0] << back.Trace[1];
+          << back.AirSensitivity << back.SteerSensitivity << back.Trace[0] << back.Trace[1]
+          << uint64_t{back.Keyframes.size()} << back.Keyframes[0];
     EXPECT_EQ(again.bytes, run.bytes.substr(12) + trace.bytes.substr(32));
+
+    // A version 2 trace ends after its entries: they load, without keyframes.
+    Layout old{"GYROTRCE"};
+    old << 2 << 76 << uint64_t{2} << digest << data.Trace[0] << data.Trace[1];
+    std::istringstream oldStream(old.bytes);
+    ASSERT_EQ(ReadTrace(oldStream, back, back.Trace, back.Keyframes).fit, TraceFit::Belongs);
+    EXPECT_EQ(back.Trace[1].CarRotation.Roll, -16);
+    EXPECT_TRUE(back.Keyframes.empty());
+
+    // A keyframe section cut, grown, out of order or past the entries: the
+    // file is damaged, and none of it is taken.
+    const std::string entries = trace.bytes.substr(0, 32 + 2 * 76);
+    const std::string keyframe = trace.bytes.substr(32 + 2 * 76 + 8);
+    Keyframe late = data.Keyframes[0];
+    late.Frame = 2;
+    Layout twice;
+    twice << uint64_t{2} << data.Keyframes[0] << data.Keyframes[0];
+    Layout past;
+    past << uint64_t{1} << late;
+    Layout tooMany;
+    tooMany << uint64_t{3} << data.Keyframes[0];
+    const std::string damaged[] = {
+        entries,
+        trace.bytes.substr(0, trace.bytes.size() - 1),
+        trace.bytes + '\0',
+        entries + twice.bytes,
+        entries + past.bytes,
+        entries + tooMany.bytes,
+        entries + std::string(7, '\0') + keyframe,
+    };
+    for (const std::string& bytes : damaged) {
+        TasData kept;
+        kept.Inputs = data.Inputs;
+        kept.CarStart = data.CarStart;
+        kept.BallStart = data.BallStart;
+        kept.Hitbox = data.Hitbox;
+        std::istringstream garbled(bytes);
+        EXPECT_EQ(ReadTrace(garbled, kept, kept.Trace, kept.Keyframes).fit, TraceFit::Unreadable)
+            << bytes.size();
+        EXPECT_TRUE(kept.Trace.empty() && kept.Keyframes.empty());
+    }
 }
 
 TEST(TasFormatTest, OtherVersionsAndInputTooShortForAVersionAreRejected) {
@@ -258,7 +308,15 @@ TEST(TasFormatTest, CutShortWithinTheAllowanceLoads) {
 // The recovery journal: a base, then records appended as the work goes on.
 namespace {
 
-RecordingBlock Block(size_t count, float seed, std::vector<uint64_t> teleports = {}) {
+Keyframe KeyframeAt(uint64_t frame) {
+    Keyframe keyframe;
+    keyframe.Frame = frame;
+    keyframe.Boost = static_cast<float>(frame) / 1000.0f;
+    return keyframe;
+}
+
+RecordingBlock Block(size_t count, float seed, std::vector<uint64_t> teleports = {},
+                     std::vector<uint64_t> keyframes = {}) {
     RecordingBlock block;
     block.Count = count;
     for (size_t i = 0; i < count; ++i) {
@@ -267,6 +325,9 @@ RecordingBlock Block(size_t count, float seed, std::vector<uint64_t> teleports =
         block.Trace[i].CarLocation = {seed, static_cast<float>(i), 17.0f};
     }
     block.TeleportFrames = std::move(teleports);
+    for (const uint64_t frame : keyframes) {
+        block.Keyframes.push_back(KeyframeAt(frame));
+    }
     return block;
 }
 
@@ -279,7 +340,8 @@ std::string Journal() {
     base.Hitbox = HitboxType::Dominus;
     std::string journal = JournalHeader() + BaseRecord("jump", base);
     journal += TakeOverRecord(0, 0);
-    journal += PendingRecord(Block(120, 0.0f, {40}));
+    // Keyframes that fit no recorded frame after the earlier ones are left out.
+    journal += PendingRecord(Block(120, 0.0f, {40}, {0, 40, 40, 20, 120}));
     journal += PendingRecord(Block(30, 120.0f));
     journal += EmptyRecord(JournalRecord::Merge);
     journal += TakeOverRecord(100, 1);
@@ -310,6 +372,9 @@ TEST(RecoveryJournalTest, ReplaysTheWorkAsItWasDone) {
     EXPECT_EQ(tas.Data.Inputs[149].Throttle, 149.0f);
     EXPECT_EQ(tas.Data.Trace[130].CarLocation.X, 120.0f);
     EXPECT_EQ(tas.Data.TeleportFrames, std::vector<uint64_t>{40});
+    ASSERT_EQ(tas.Data.Keyframes.size(), 2u);
+    EXPECT_EQ(tas.Data.Keyframes[1].Frame, 40u);
+    EXPECT_EQ(tas.Data.Keyframes[1].Boost, 0.04f);
     // The second take-over is pending again, stopped and ready for Update.
     EXPECT_FALSE(tas.InputsApplied);
     EXPECT_EQ(tas.State, TasState::Stopped);
@@ -325,6 +390,7 @@ TEST(RecoveryJournalTest, EditsAndUndosApplyAsTheyWereMade) {
     run.Inputs.assign(10, VehicleInput{1.0f});
     run.TeleportFrames = {5};
     run.Trace.assign(10, TraceEntry{});
+    run.Keyframes = {KeyframeAt(0), KeyframeAt(5)};
     std::string journal = JournalHeader() + BaseRecord("before", run);
     RunSplice change;
     change.At = 2;
@@ -332,6 +398,8 @@ TEST(RecoveryJournalTest, EditsAndUndosApplyAsTheyWereMade) {
     change.Inputs.assign(1, VehicleInput{-1.0f});
     change.Teleports = {3};
     change.TraceAt = 2;
+    change.TraceTail.assign(1, TraceEntry{});
+    change.KeyframesTail = {KeyframeAt(2)};
     StartingState car;
     car.Location.Z = 9.5f;
     car.Enabled = true;
@@ -348,24 +416,30 @@ TEST(RecoveryJournalTest, EditsAndUndosApplyAsTheyWereMade) {
     EXPECT_EQ(tas.Data.Inputs[2].Throttle, -1.0f);
     EXPECT_EQ(tas.Data.Inputs[3].Throttle, 1.0f);
     EXPECT_EQ(tas.Data.TeleportFrames, std::vector<uint64_t>{3});
-    EXPECT_EQ(tas.Data.Trace.size(), 2u);
+    EXPECT_EQ(tas.Data.Trace.size(), 3u);
+    ASSERT_EQ(tas.Data.Keyframes.size(), 2u);
+    EXPECT_EQ(tas.Data.Keyframes[1].Boost, 0.002f);
     EXPECT_EQ(tas.Data.CarStart.Location.Z, 9.5f);
     EXPECT_TRUE(tas.Data.CarStart.Enabled);
     EXPECT_FALSE(tas.Data.BallStart.Enabled);
 
-    // A change that does not fit the run makes no sense: nothing of it is used.
-    change.At = 20;
-    Tas refused;
-    EXPECT_EQ(ReadJournal(JournalHeader() + BaseRecord("before", run) +
-                              FramedRecord(JournalRecord::Splice, SplicePayload(change)),
-                          refused)
-                  .outcome,
-              JournalReadResult::Unreadable);
+    // A change that does not fit the run makes no sense, nor keyframes past
+    // the trace tail: nothing of it is used.
+    for (const uint64_t at : {uint64_t{20}, uint64_t{2}}) {
+        change.At = at;
+        change.KeyframesTail = {KeyframeAt(3)};
+        Tas refused;
+        EXPECT_EQ(ReadJournal(JournalHeader() + BaseRecord("before", run) +
+                                  FramedRecord(JournalRecord::Splice, SplicePayload(change)),
+                              refused)
+                      .outcome,
+                  JournalReadResult::Unreadable);
+    }
 }
 
 TEST(RecoveryJournalTest, ATornOrDamagedTailIsDroppedWhole) {
     const std::string journal = Journal();
-    const size_t lastRecord = journal.size() - (4 + 8 + 4 + 30 * 108 + 4 + 8);
+    const size_t lastRecord = journal.size() - (4 + 8 + 4 + 30 * 108 + 4 + 4 + 8);
     for (size_t cut = lastRecord; cut < journal.size(); cut += 97) {
         Tas tas;
         const JournalReadResult result = ReadJournal(journal.substr(0, cut), tas);
@@ -387,7 +461,7 @@ TEST(RecoveryJournalTest, ATornOrDamagedTailIsDroppedWhole) {
                  {merge + 1, merge, true},
                  {merge + 6, merge, true},
                  {RecoveryJournalHeaderBytes + 30, RecoveryJournalHeaderBytes, false},
-                 {merge - 20, merge - 3268, true}};
+                 {merge - 20, merge - 3272, true}};
     for (const auto& c : cases) {
         std::string damaged = journal;
         damaged[c.at] ^= 1;
@@ -409,8 +483,30 @@ TEST(RecoveryJournalTest, RefusesWhatIsNotAWholeJournalOfThisVersion) {
     EXPECT_EQ(outcome(journal.substr(0, 7)), JournalReadResult::CutShort);
     EXPECT_EQ(outcome(journal.substr(0, 40)), JournalReadResult::CutShort); // base torn
     std::string otherVersion = journal;
-    otherVersion[8] = 3;
+    otherVersion[8] = 4;
     EXPECT_EQ(outcome(otherVersion), JournalReadResult::OtherVersion);
+    // A version 2 journal: its records end before the keyframe counts.
+    const auto unkeyed = [](JournalRecord kind, const std::string& record, size_t count) {
+        return FramedRecord(kind, record.substr(12, record.size() - 20 - count));
+    };
+    TasData traced;
+    traced.Inputs.assign(3, VehicleInput{});
+    traced.Trace.assign(2, TraceEntry{});
+    RunSplice grow;
+    grow.At = 3;
+    grow.TraceAt = 2;
+    grow.TraceTail.assign(1, TraceEntry{});
+    const std::string two =
+        std::string("GYRORCVR\x02\0\0\0", 12) +
+        unkeyed(JournalRecord::Base, BaseRecord("two", traced), 8) + TakeOverRecord(3, 0) +
+        unkeyed(JournalRecord::Pending, PendingRecord(Block(2, 1.0f, {4})), 4) +
+        unkeyed(JournalRecord::Splice, FramedRecord(JournalRecord::Splice, SplicePayload(grow)), 8);
+    Tas old;
+    ASSERT_EQ(ReadJournal(two, old).outcome, JournalReadResult::Read);
+    EXPECT_EQ(old.Data.Trace.size(), 3u);
+    EXPECT_EQ(old.PendingInputs.size(), 2u);
+    EXPECT_EQ(old.PendingTeleportFrames, std::vector<uint64_t>{4});
+    EXPECT_TRUE(old.Data.Keyframes.empty());
     std::string notJournal = journal;
     notJournal[0] = 'X';
     EXPECT_EQ(outcome(notJournal), JournalReadResult::Unreadable);
@@ -446,18 +542,34 @@ TEST(RecoveryJournalTest, ABaseWithATraceOfItsFirstFramesRecoversIt) {
     base.Inputs.assign(10, VehicleInput{});
     base.Trace.assign(4, TraceEntry{});
     base.Trace[3].CarLocation.X = 3.0f;
+    base.Keyframes = {KeyframeAt(0), KeyframeAt(3)};
     // A take-over after the traced frames, merged: the trace stays as it was.
-    const std::string journal = JournalHeader() + BaseRecord("prefix", base) +
-                                TakeOverRecord(6, 0) + PendingRecord(Block(3, 1.0f)) +
-                                EmptyRecord(JournalRecord::Merge);
+    const std::string pending = JournalHeader() + BaseRecord("prefix", base) +
+                                TakeOverRecord(6, 0) + PendingRecord(Block(3, 1.0f, {}, {7}));
+    Tas unmerged;
+    ASSERT_EQ(ReadJournal(pending, unmerged).outcome, JournalReadResult::Read);
+    ASSERT_EQ(unmerged.PendingKeyframes.size(), 1u);
+    EXPECT_EQ(unmerged.PendingKeyframes[0].Boost, 0.007f);
     Tas tas;
-    ASSERT_EQ(ReadJournal(journal, tas).outcome, JournalReadResult::Read);
+    ASSERT_EQ(ReadJournal(pending + EmptyRecord(JournalRecord::Merge), tas).outcome,
+              JournalReadResult::Read);
     EXPECT_EQ(tas.Data.Inputs.size(), 9u);
     ASSERT_EQ(tas.Data.Trace.size(), 4u);
     EXPECT_EQ(tas.Data.Trace[3].CarLocation.X, 3.0f);
+    ASSERT_EQ(tas.Data.Keyframes.size(), 2u);
+    EXPECT_EQ(tas.Data.Keyframes[1].Boost, 0.003f);
     EXPECT_TRUE(tas.Data.HasTrace());
 
-    // A trace longer than the run is no trace of it.
+    // A trace longer than the run is no trace of it, keyframes past the
+    // trace or out of order none of its.
+    base.Keyframes = {KeyframeAt(4)};
+    Tas past;
+    EXPECT_EQ(ReadJournal(JournalHeader() + BaseRecord("past", base), past).outcome,
+              JournalReadResult::Unreadable);
+    base.Keyframes = {KeyframeAt(1), KeyframeAt(1)};
+    EXPECT_EQ(ReadJournal(JournalHeader() + BaseRecord("past", base), past).outcome,
+              JournalReadResult::Unreadable);
+    base.Keyframes.clear();
     base.Trace.assign(11, TraceEntry{});
     Tas longer;
     EXPECT_EQ(ReadJournal(JournalHeader() + BaseRecord("longer", base), longer).outcome,
@@ -483,6 +595,21 @@ struct JournalLayout {
         return VehicleInput{F(), F(), F(), F(), F(), F(), F(), static_cast<uint32_t>(I())};
     }
     TraceEntry Trace() { return TraceEntry{V(), R(), V(), V(), V(), V(), Put(uint32_t{1})}; }
+    Keyframe Key(uint64_t frame) {
+        return Keyframe{Put(frame),
+                        V(),
+                        R(),
+                        V(),
+                        V(),
+                        F(),
+                        Put(uint32_t{1}),
+                        Put(uint32_t{0}),
+                        V(),
+                        R(),
+                        V(),
+                        V(),
+                        Put(uint32_t{1})};
+    }
     StartingState Start(size_t padding) {
         StartingState state{V(), R(), V(), V(), Put(uint8_t{1}) == 1};
         bytes.append(padding, '\0');
@@ -519,13 +646,15 @@ TEST(RecoveryJournalTest, TheWriterPutsEveryByteWhereTheLayoutSays) {
     data.AirSensitivity = run.F();
     data.SteerSensitivity = run.F();
     JournalLayout want{"GYRORCVR", run.next};
-    want.Put(uint32_t{2});
+    want.Put(uint32_t{3});
     size_t at = want.bytes.size();
     want.bytes += want.Put(uint32_t{4}) == 4 ? "gold" : "";
     want.Put(static_cast<uint64_t>(run.bytes.size()));
     want.bytes += run.bytes;
     want.Put(uint64_t{2});
     data.Trace = {want.Trace(), want.Trace()};
+    want.Put(uint64_t{1});
+    data.Keyframes = {want.Key(1)};
     want.Record(JournalRecord::Base, at);
     at = want.bytes.size();
     want.Put(uint64_t{1}); // take-over frame, then next teleport
@@ -537,6 +666,8 @@ TEST(RecoveryJournalTest, TheWriterPutsEveryByteWhereTheLayoutSays) {
     const TraceEntry trace[] = {want.Trace(), want.Trace()};
     want.Put(uint32_t{1});
     want.Put(uint64_t{2});
+    want.Put(uint32_t{1});
+    const Keyframe recorded = want.Key(2);
     want.Record(JournalRecord::Pending, at);
     RunSplice change;
     at = want.bytes.size();
@@ -549,6 +680,8 @@ TEST(RecoveryJournalTest, TheWriterPutsEveryByteWhereTheLayoutSays) {
     change.TraceAt = want.Put(uint64_t{5});
     want.Put(uint64_t{1});
     change.TraceTail = {want.Trace()};
+    want.Put(uint64_t{1});
+    change.KeyframesTail = {want.Key(5)};
     want.Record(JournalRecord::Splice, at);
     at = want.bytes.size();
     const StartingState car = want.Start(0);
@@ -567,6 +700,7 @@ TEST(RecoveryJournalTest, TheWriterPutsEveryByteWhereTheLayoutSays) {
     writer.Record(inputs[0], trace[0]);
     writer.Teleport(2);
     writer.Record(inputs[1], trace[1]);
+    writer.RecordKeyframe(recorded);
     writer.Write(JournalRecord::Splice, SplicePayload(change));
     writer.Write(JournalRecord::Starts, StartsPayload(car, ball));
     writer.Write(JournalRecord::Name, NamePayload("new"));

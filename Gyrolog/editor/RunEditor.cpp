@@ -266,6 +266,7 @@ void RunEditor::ApplyStep(HistoryStep& step) {
         }
         // The trace belongs to the starts it was recorded from.
         data.Trace.swap(starts->Trace);
+        data.Keyframes.swap(starts->Keyframes);
         data.TraceStale = false;
         JournalWholeTrace();
     } else if (auto* name = std::get_if<NameChange>(&step.Change)) {
@@ -293,8 +294,10 @@ void RunEditor::JournalWholeTrace() {
     trace.At = Run.Data.Inputs.size();
     trace.Teleports = Run.Data.TeleportFrames;
     trace.TraceTail.swap(Run.Data.Trace); // lent, not copied, to make the payload
+    trace.KeyframesTail.swap(Run.Data.Keyframes);
     std::string payload = SplicePayload(trace);
     trace.TraceTail.swap(Run.Data.Trace);
+    trace.KeyframesTail.swap(Run.Data.Keyframes);
     Journal.Write(JournalRecord::Splice, std::move(payload));
 }
 
@@ -306,6 +309,9 @@ void RunEditor::JournalPending() {
     }
     for (const uint64_t frame : Run.PendingTeleportFrames) {
         Journal.Teleport(frame);
+    }
+    for (size_t i = 0; i < Run.PendingKeyframes.size(); ++i) {
+        Journal.RecordKeyframe(Run.PendingKeyframes[i]);
     }
     Journal.HandOver();
 }
@@ -423,7 +429,7 @@ void RunEditor::CommitStartsEdit(const StartingState& car, const StartingState& 
     if (run != RunGeneration) {
         return;
     }
-    StartsChange change{car, ball, {}};
+    StartsChange change{car, ball, {}, {}};
     std::string what;
     {
         std::lock_guard lock(RunLock);
@@ -441,6 +447,8 @@ void RunEditor::CommitStartsEdit(const StartingState& car, const StartingState& 
     // The trace was recorded from the starts before the edit: it goes with them.
     change.Trace = std::move(Run.Data.Trace);
     Run.Data.Trace.clear();
+    change.Keyframes = std::move(Run.Data.Keyframes);
+    Run.Data.Keyframes.clear();
     Host.DropStaleTrace();
     JournalWholeTrace();
     PushStep(HistoryStep(what, std::move(change)));

@@ -64,6 +64,8 @@ public:
     void Record(const VehicleInput& input, const TraceEntry& trace) {
         Journal.Record(input, trace);
     }
+    // A keyframe of a frame just recorded, after that frame's Record.
+    void RecordKeyframe(const Keyframe& keyframe) { Journal.RecordKeyframe(keyframe); }
     void Teleport(uint64_t frame) { Journal.Teleport(frame); }
     void RunStopped();
     // A replay grew the run's trace, which is the run's from now on: the next

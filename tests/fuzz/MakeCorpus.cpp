@@ -1,5 +1,6 @@
 // Writes the fuzzer's seed corpus with the project's own writer:
 //   make_fuzz_corpus DIR
+#include "runs/record/RunTrace.h"
 #include "runs/record/TasFormat.h"
 
 #include <cmath>
@@ -11,6 +12,9 @@ namespace {
 void Save(const std::string& folder, const std::string& name, const TasData& data) {
     std::ofstream stream(folder + "/" + name, std::ios::binary);
     WriteTas(stream, data);
+    if (!data.Trace.empty()) { // the reader's fuzzer takes a trace after the run
+        WriteTrace(stream, data);
+    }
 }
 
 } // namespace
@@ -36,6 +40,17 @@ int main(int argc, char** argv) {
     }
     small.TeleportFrames = {3, 6};
     Save(folder, "small-run.data", small);
+    TasData traced; // a run and its trace of version 3, keyframes included
+    traced.Inputs = small.Inputs;
+    traced.TeleportFrames = small.TeleportFrames;
+    traced.CarStart = small.CarStart;
+    traced.Hitbox = small.Hitbox;
+    traced.Trace.assign(6, TraceEntry{});
+    traced.Trace[5].CarLocation = {1, 2, 3};
+    traced.Keyframes.assign(2, Keyframe{});
+    traced.Keyframes[1].Frame = 3;
+    traced.Keyframes[1].Boost = 0.5f;
+    Save(folder, "small-run-traced.data", traced);
 
     small.BallStart.Enabled = true;
     small.AirSensitivity = -0.0f;

@@ -276,7 +276,8 @@ std::optional<TraceReadResult> InspectTrace(const fs::path& runFile, const TasDa
     }
     std::ifstream stream(trace, std::ios::binary);
     std::vector<TraceEntry> entries;
-    return ReadTrace(stream, data, entries);
+    std::vector<Keyframe> keyframes;
+    return ReadTrace(stream, data, entries, keyframes);
 }
 
 std::string TraceText(const std::optional<TraceReadResult>& trace, uint64_t runFrames) {

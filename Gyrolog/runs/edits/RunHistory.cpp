@@ -5,7 +5,7 @@
 
 size_t PendingTakeOver::Bytes() const {
     return Inputs.size() * sizeof(VehicleInput) + Teleports.size() * sizeof(uint64_t) +
-           Trace.size() * sizeof(TraceEntry);
+           Trace.size() * sizeof(TraceEntry) + Keyframes.size() * sizeof(Keyframe);
 }
 
 PendingTakeOver TakePending(Tas& run) {
@@ -14,6 +14,7 @@ PendingTakeOver TakePending(Tas& run) {
     pending.Teleports = std::move(run.PendingTeleportFrames);
     run.PendingTeleportFrames.clear();
     pending.Trace = std::move(run.PendingTrace);
+    pending.Keyframes = std::move(run.PendingKeyframes);
     pending.Frame = run.CurrentFrame;
     pending.NextTeleport = run.NextTeleport;
     pending.RecordedFromOtherStart = run.RecordedFromOtherStart;
@@ -28,6 +29,7 @@ void RestorePending(Tas& run, PendingTakeOver& pending) {
     run.PendingTeleportFrames = std::move(pending.Teleports);
     pending.Teleports.clear();
     run.PendingTrace = std::move(pending.Trace);
+    run.PendingKeyframes = std::move(pending.Keyframes);
     run.CurrentFrame = pending.Frame;
     run.NextTeleport = pending.NextTeleport;
     run.RecordedFromOtherStart = pending.RecordedFromOtherStart;
@@ -47,6 +49,11 @@ RunSplice MergeUndo(const Tas& run) {
     undo.TraceAt = run.TraceKeptByMerge();
     undo.TraceTail.assign(data.Trace.begin() + static_cast<std::ptrdiff_t>(undo.TraceAt),
                           data.Trace.end());
+    for (const Keyframe& keyframe : data.Keyframes) {
+        if (keyframe.Frame >= undo.TraceAt) {
+            undo.KeyframesTail.push_back(keyframe);
+        }
+    }
     return undo;
 }
 
@@ -64,7 +71,8 @@ size_t HistoryStep::Bytes() const {
     struct Sizes {
         size_t operator()(const RunSplice& splice) const { return splice.Bytes(); }
         size_t operator()(const StartsChange& starts) const {
-            return sizeof starts + starts.Trace.size() * sizeof(TraceEntry);
+            return sizeof starts + starts.Trace.size() * sizeof(TraceEntry) +
+                   starts.Keyframes.size() * sizeof(Keyframe);
         }
         size_t operator()(const NameChange& name) const { return sizeof name + name.Name.size(); }
         size_t operator()(const PendingTakeOver& pending) const { return pending.Bytes(); }
@@ -164,5 +172,5 @@ void RunHistory::DropOldestBeyondLimits() {
 size_t ReplacedRun::Bytes() const {
     return sizeof(ReplacedRun) + Name.size() + Data.Inputs.size() * sizeof(VehicleInput) +
            Data.TeleportFrames.size() * sizeof(uint64_t) + Data.Trace.size() * sizeof(TraceEntry) +
-           Pending.Bytes() + History.Bytes();
+           Data.Keyframes.size() * sizeof(Keyframe) + Pending.Bytes() + History.Bytes();
 }

@@ -16,7 +16,8 @@ struct PendingTakeOver {
     ChunkedVector<VehicleInput> Inputs;
     std::vector<uint64_t> Teleports;
     ChunkedVector<TraceEntry> Trace;
-    uint64_t Frame = 0; // the take-over frame
+    ChunkedVector<Keyframe> Keyframes; // absolute frames of the merged run
+    uint64_t Frame = 0;                // the take-over frame
     uint64_t NextTeleport = 0;
     bool RecordedFromOtherStart = false;
     bool Active = false; // a take-over of no frames yet still replaces the tail
@@ -34,11 +35,12 @@ RunSplice MergeUndo(const Tas& run);
 std::string TakeOverName(uint64_t frames, uint64_t frame);
 
 // A starting-state edit: the starts before it and the trace it dropped,
-// which was recorded from them.
+// which was recorded from them, with its keyframes.
 struct StartsChange {
     StartingState Car;
     StartingState Ball;
     std::vector<TraceEntry> Trace;
+    std::vector<Keyframe> Keyframes;
 };
 
 struct NameChange {

@@ -6,7 +6,8 @@
 
 size_t RunSplice::Bytes() const {
     return sizeof(RunSplice) + Inputs.size() * sizeof(VehicleInput) +
-           Teleports.size() * sizeof(uint64_t) + TraceTail.size() * sizeof(TraceEntry);
+           Teleports.size() * sizeof(uint64_t) + TraceTail.size() * sizeof(TraceEntry) +
+           KeyframesTail.size() * sizeof(Keyframe);
 }
 
 namespace {
@@ -46,10 +47,18 @@ void ApplySplice(TasData& run, RunSplice& splice) {
         // state, say): a tail from TraceAt on would follow untraced frames.
         splice.TraceTail.clear();
         splice.TraceTail.shrink_to_fit();
+        splice.KeyframesTail.clear();
+        splice.KeyframesTail.shrink_to_fit();
         return;
     }
     const auto kept = static_cast<size_t>(splice.TraceAt);
     SwapRange(run.Trace, kept, run.Trace.size() - kept, splice.TraceTail);
+    const auto firstKept = static_cast<size_t>(
+        std::lower_bound(
+            run.Keyframes.begin(), run.Keyframes.end(), splice.TraceAt,
+            [](const Keyframe& keyframe, uint64_t at) { return keyframe.Frame < at; }) -
+        run.Keyframes.begin());
+    SwapRange(run.Keyframes, firstKept, run.Keyframes.size() - firstKept, splice.KeyframesTail);
 }
 
 std::vector<uint64_t> MovedTeleports(const std::vector<uint64_t>& teleports, uint64_t at,

@@ -8,8 +8,11 @@
 
 // A change to a run's frames: the Removed frames from At on become Inputs,
 // the teleport frames become Teleports, and the trace from TraceAt on
-// becomes TraceTail (the trace before TraceAt stays; one that ends before
-// TraceAt stays as it is, and TraceTail goes). Applying a splice
+// becomes TraceTail, its keyframes from TraceAt on KeyframesTail (the trace
+// before TraceAt stays; one that ends before TraceAt stays as it is, and
+// both tails go). The run's trace is taken whole from TraceAt on, also what
+// a replay appended since the splice was made: a redo brings it back with
+// the frames it describes. Applying a splice
 // turns it into its own inverse, so one value is both the undo and the redo
 // of a change, and it holds only what the change replaced.
 struct RunSplice {
@@ -19,6 +22,7 @@ struct RunSplice {
     std::vector<uint64_t> Teleports;
     uint64_t TraceAt = 0;
     std::vector<TraceEntry> TraceTail;
+    std::vector<Keyframe> KeyframesTail; // ascending, in TraceAt..TraceAt+TraceTail.size()
 
     // Bytes held, for the history's memory limit.
     size_t Bytes() const;

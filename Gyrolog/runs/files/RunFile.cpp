@@ -81,7 +81,8 @@ void FillFile(const fs::path& path, const std::function<void(std::ostream&)>& wr
 bool TraceBelongs(const fs::path& trace, const TasData& run) {
     std::ifstream stream(trace, std::ios::binary);
     std::vector<TraceEntry> entries;
-    return ReadTrace(stream, run, entries).fit == TraceFit::Belongs;
+    std::vector<Keyframe> keyframes;
+    return ReadTrace(stream, run, entries, keyframes).fit == TraceFit::Belongs;
 }
 
 bool ReadRunFile(const fs::path& path, TasData& data) {

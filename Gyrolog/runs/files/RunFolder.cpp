@@ -123,7 +123,7 @@ RunLoadResult LoadRun(const TasFile& file) {
         return result; // a run without a trace loads as it is, unchecked
     }
     std::ifstream stream(trace, std::ios::binary);
-    result.trace = ReadTrace(stream, result.data, result.data.Trace);
+    result.trace = ReadTrace(stream, result.data, result.data.Trace, result.data.Keyframes);
     return result;
 }
 

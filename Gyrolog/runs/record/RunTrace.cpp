@@ -14,6 +14,7 @@ namespace {
 
 constexpr char Magic[8] = {'G', 'Y', 'R', 'O', 'T', 'R', 'C', 'E'};
 constexpr uint32_t InputsOnlyVersion = 1;
+constexpr uint32_t EntriesOnlyVersion = 2;
 
 template <typename T> void WriteValue(std::ostream& stream, const T& value) {
     stream.write(reinterpret_cast<const char*>(&value), sizeof value);
@@ -86,10 +87,13 @@ void WriteTrace(std::ostream& stream, const TasData& run) {
     WriteValue(stream, TraceDigest(run));
     stream.write(reinterpret_cast<const char*>(run.Trace.data()),
                  static_cast<std::streamsize>(run.Trace.size() * sizeof(TraceEntry)));
+    WriteValue(stream, static_cast<uint64_t>(run.Keyframes.size()));
+    stream.write(reinterpret_cast<const char*>(run.Keyframes.data()),
+                 static_cast<std::streamsize>(run.Keyframes.size() * sizeof(Keyframe)));
 }
 
-TraceReadResult ReadTrace(std::istream& stream, const TasData& run,
-                          std::vector<TraceEntry>& trace) {
+TraceReadResult ReadTrace(std::istream& stream, const TasData& run, std::vector<TraceEntry>& trace,
+                          std::vector<Keyframe>& keyframes) {
     TraceReadResult result;
     char header[TraceHeaderBytes] = {};
     stream.read(header, sizeof header);
@@ -100,7 +104,8 @@ TraceReadResult ReadTrace(std::istream& stream, const TasData& run,
     }
     const auto version = HeaderValue<uint32_t>(header, 8);
     if (std::memcmp(header, Magic, sizeof Magic) != 0 ||
-        (version != InputsOnlyVersion && version != TraceFormatVersion) ||
+        (version != InputsOnlyVersion && version != EntriesOnlyVersion &&
+         version != TraceFormatVersion) ||
         HeaderValue<uint32_t>(header, 12) != sizeof(TraceEntry)) {
         return result;
     }
@@ -118,14 +123,16 @@ TraceReadResult ReadTrace(std::istream& stream, const TasData& run,
         result.fit = TraceFit::OtherInputs;
         return result;
     }
-    if (version == TraceFormatVersion && digest != TraceDigest(run)) {
+    if (version != InputsOnlyVersion && digest != TraceDigest(run)) {
         result.fit = TraceFit::OtherRun;
         return result;
     }
     // A header may claim any count a damaged run also claims: only a file
-    // that holds exactly those entries is read.
+    // that holds exactly those entries (and the keyframes it counts) is read.
     const uint64_t bytes = result.frames * sizeof(TraceEntry);
-    if (BytesLeft(stream) != bytes) {
+    const bool keyed = version == TraceFormatVersion;
+    const uint64_t left = BytesLeft(stream);
+    if (keyed ? left < bytes + sizeof(uint64_t) : left != bytes) {
         return result;
     }
     std::vector<TraceEntry> entries(static_cast<size_t>(result.frames));
@@ -133,7 +140,30 @@ TraceReadResult ReadTrace(std::istream& stream, const TasData& run,
     if (static_cast<uint64_t>(stream.gcount()) != bytes) {
         return result;
     }
+    std::vector<Keyframe> kept;
+    if (keyed) {
+        // Nothing checks the entries' bytes: a file whose keyframes do not
+        // fit is damaged, and its entries are not trusted either.
+        uint64_t count = 0;
+        stream.read(reinterpret_cast<char*>(&count), sizeof count);
+        if (static_cast<uint64_t>(stream.gcount()) != sizeof count || count > result.frames ||
+            BytesLeft(stream) != count * sizeof(Keyframe)) {
+            return result;
+        }
+        kept.resize(static_cast<size_t>(count));
+        const auto keyBytes = static_cast<std::streamsize>(count * sizeof(Keyframe));
+        stream.read(reinterpret_cast<char*>(kept.data()), keyBytes);
+        if (stream.gcount() != keyBytes) {
+            return result;
+        }
+        for (size_t i = 0; i < kept.size(); ++i) {
+            if (kept[i].Frame >= result.frames || (i > 0 && kept[i].Frame <= kept[i - 1].Frame)) {
+                return result;
+            }
+        }
+    }
     trace = std::move(entries);
+    keyframes = std::move(kept);
     result.fit = TraceFit::Belongs;
     return result;
 }

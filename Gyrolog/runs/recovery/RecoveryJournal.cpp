@@ -16,6 +16,7 @@ namespace {
 
 constexpr char Magic[8] = {'G', 'Y', 'R', 'O', 'R', 'C', 'V', 'R'};
 constexpr uint64_t RecordFrameBytes = 4 + 8 + 8; // kind, size, checksum
+constexpr uint32_t KeyframesVersion = 3;         // the first whose records hold keyframes
 
 template <typename T> void Append(std::string& out, const T& value) {
     out.append(reinterpret_cast<const char*>(&value), sizeof value);
@@ -132,7 +133,27 @@ protected:
     }
 };
 
-bool ApplyBase(const std::string& payload, Tas& tas, std::string& name) {
+template <typename T> bool ReadArray(PayloadReader& reader, std::vector<T>& values) {
+    uint64_t count = 0;
+    if (!reader.Read(count) || count > reader.Left() / sizeof(T)) {
+        return false;
+    }
+    values.resize(static_cast<size_t>(count));
+    return reader.ReadBytes(values.data(), count * sizeof(T));
+}
+
+// Keyframes strictly ascending, each in from..to (to excluded).
+bool KeyframesFit(const std::vector<Keyframe>& keyframes, uint64_t from, uint64_t to) {
+    for (size_t i = 0; i < keyframes.size(); ++i) {
+        if (keyframes[i].Frame < from || keyframes[i].Frame >= to ||
+            (i > 0 && keyframes[i].Frame <= keyframes[i - 1].Frame)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ApplyBase(const std::string& payload, uint32_t journalVersion, Tas& tas, std::string& name) {
     PayloadReader reader(payload);
     uint32_t nameBytes = 0;
     uint64_t runBytes = 0;
@@ -167,15 +188,23 @@ bool ApplyBase(const std::string& payload, Tas& tas, std::string& name) {
     uint64_t traceCount = 0;
     // A trace may cover the run's first frames only.
     if (!reader.Read(traceCount) || traceCount > tas.Data.Inputs.size() ||
-        traceCount * sizeof(TraceEntry) != reader.Left()) {
+        traceCount > reader.Left() / sizeof(TraceEntry)) {
         return false;
     }
     tas.Data.Trace.resize(traceCount);
     tas.Name = name;
-    return reader.ReadBytes(tas.Data.Trace.data(), traceCount * sizeof(TraceEntry));
+    if (!reader.ReadBytes(tas.Data.Trace.data(), traceCount * sizeof(TraceEntry))) {
+        return false;
+    }
+    if (journalVersion >= KeyframesVersion &&
+        (!ReadArray(reader, tas.Data.Keyframes) ||
+         !KeyframesFit(tas.Data.Keyframes, 0, tas.Data.Trace.size()))) {
+        return false;
+    }
+    return reader.Left() == 0;
 }
 
-bool ApplyPending(const std::string& payload, Tas& tas) {
+bool ApplyPending(const std::string& payload, uint32_t version, Tas& tas) {
     PayloadReader reader(payload);
     uint32_t count = 0;
     if (!reader.Read(count) || count > RecordingBlock::Capacity ||
@@ -191,13 +220,31 @@ bool ApplyPending(const std::string& payload, Tas& tas) {
         tas.PendingTrace.push_back(trace[i]);
     }
     uint32_t teleports = 0;
-    if (!reader.Read(teleports) || reader.Left() != uint64_t{teleports} * 8) {
+    if (!reader.Read(teleports) || reader.Left() < uint64_t{teleports} * 8) {
         return false;
     }
     for (uint32_t i = 0; i < teleports; ++i) {
         uint64_t frame = 0;
         reader.Read(frame);
         tas.PendingTeleportFrames.push_back(frame);
+    }
+    if (version < KeyframesVersion) {
+        return reader.Left() == 0;
+    }
+    uint32_t keyframes = 0;
+    if (!reader.Read(keyframes) || reader.Left() != uint64_t{keyframes} * sizeof(Keyframe)) {
+        return false;
+    }
+    const uint64_t end = tas.CurrentFrame + tas.PendingTrace.size();
+    for (uint32_t i = 0; i < keyframes; ++i) {
+        Keyframe keyframe;
+        reader.Read(keyframe);
+        const size_t held = tas.PendingKeyframes.size();
+        const uint64_t after =
+            held == 0 ? tas.CurrentFrame : tas.PendingKeyframes[held - 1].Frame + 1;
+        if (keyframe.Frame >= after && keyframe.Frame < end) {
+            tas.PendingKeyframes.push_back(keyframe);
+        }
     }
     return true;
 }
@@ -206,23 +253,20 @@ void ClearPending(Tas& tas) {
     tas.PendingInputs.clear();
     tas.PendingTrace.clear();
     tas.PendingTeleportFrames.clear();
+    tas.PendingKeyframes.clear();
 }
 
-template <typename T> bool ReadArray(PayloadReader& reader, std::vector<T>& values) {
-    uint64_t count = 0;
-    if (!reader.Read(count) || count > reader.Left() / sizeof(T)) {
-        return false;
-    }
-    values.resize(static_cast<size_t>(count));
-    return reader.ReadBytes(values.data(), count * sizeof(T));
-}
-
-bool ApplySpliceRecord(const std::string& payload, Tas& tas) {
+bool ApplySpliceRecord(const std::string& payload, uint32_t version, Tas& tas) {
     PayloadReader reader(payload);
     RunSplice change;
     if (!reader.Read(change.At) || !reader.Read(change.Removed) ||
         !ReadArray(reader, change.Inputs) || !ReadArray(reader, change.Teleports) ||
         !reader.Read(change.TraceAt) || !ReadArray(reader, change.TraceTail) ||
+        (version >= KeyframesVersion &&
+         (!ReadArray(reader, change.KeyframesTail) ||
+          change.TraceTail.size() > UINT64_MAX - change.TraceAt ||
+          !KeyframesFit(change.KeyframesTail, change.TraceAt,
+                        change.TraceAt + change.TraceTail.size()))) ||
         reader.Left() != 0 || change.At > tas.Data.Inputs.size() ||
         change.Removed > tas.Data.Inputs.size() - change.At) {
         return false;
@@ -251,10 +295,11 @@ void AppendStart(std::string& out, const StartingState& state) {
 }
 
 // Applies one whole record after the base; false for one that makes no sense.
-bool ApplyRecord(uint32_t kind, const std::string& payload, Tas& tas, std::string& name) {
+bool ApplyRecord(uint32_t kind, uint32_t version, const std::string& payload, Tas& tas,
+                 std::string& name) {
     switch (static_cast<JournalRecord>(kind)) {
     case JournalRecord::Splice:
-        return ApplySpliceRecord(payload, tas);
+        return ApplySpliceRecord(payload, version, tas);
     case JournalRecord::Starts: {
         PayloadReader reader(payload);
         StartingState car;
@@ -287,7 +332,7 @@ bool ApplyRecord(uint32_t kind, const std::string& payload, Tas& tas, std::strin
         return true;
     }
     case JournalRecord::Pending:
-        return !tas.InputsApplied && ApplyPending(payload, tas);
+        return !tas.InputsApplied && ApplyPending(payload, version, tas);
     case JournalRecord::Merge:
         if (!payload.empty() || tas.InputsApplied) {
             return false;
@@ -323,6 +368,8 @@ std::string BaseRecord(const std::string& name, const TasData& data) {
     payload += runBytes;
     Append(payload, static_cast<uint64_t>(data.Trace.size()));
     AppendBytes(payload, data.Trace.data(), data.Trace.size() * sizeof(TraceEntry));
+    Append(payload, static_cast<uint64_t>(data.Keyframes.size()));
+    AppendBytes(payload, data.Keyframes.data(), data.Keyframes.size() * sizeof(Keyframe));
     return Record(JournalRecord::Base, payload);
 }
 
@@ -340,6 +387,8 @@ std::string PendingRecord(const RecordingBlock& block) {
     AppendBytes(payload, block.Trace, block.Count * sizeof(TraceEntry));
     Append(payload, static_cast<uint32_t>(block.TeleportFrames.size()));
     AppendBytes(payload, block.TeleportFrames.data(), block.TeleportFrames.size() * 8);
+    Append(payload, static_cast<uint32_t>(block.Keyframes.size()));
+    AppendBytes(payload, block.Keyframes.data(), block.Keyframes.size() * sizeof(Keyframe));
     return Record(JournalRecord::Pending, payload);
 }
 
@@ -353,8 +402,9 @@ std::string FramedRecord(JournalRecord kind, const std::string& payload) {
 
 std::string SplicePayload(const RunSplice& change) {
     std::string payload;
-    payload.reserve(7 * 8 + change.Inputs.size() * sizeof(VehicleInput) +
-                    change.Teleports.size() * 8 + change.TraceTail.size() * sizeof(TraceEntry));
+    payload.reserve(8 * 8 + change.Inputs.size() * sizeof(VehicleInput) +
+                    change.Teleports.size() * 8 + change.TraceTail.size() * sizeof(TraceEntry) +
+                    change.KeyframesTail.size() * sizeof(Keyframe));
     Append(payload, change.At);
     Append(payload, change.Removed);
     Append(payload, static_cast<uint64_t>(change.Inputs.size()));
@@ -364,6 +414,9 @@ std::string SplicePayload(const RunSplice& change) {
     Append(payload, change.TraceAt);
     Append(payload, static_cast<uint64_t>(change.TraceTail.size()));
     AppendBytes(payload, change.TraceTail.data(), change.TraceTail.size() * sizeof(TraceEntry));
+    Append(payload, static_cast<uint64_t>(change.KeyframesTail.size()));
+    AppendBytes(payload, change.KeyframesTail.data(),
+                change.KeyframesTail.size() * sizeof(Keyframe));
     return payload;
 }
 
@@ -394,7 +447,7 @@ JournalReadResult ReadRecoveryJournal(std::istream& stream, uint64_t size, Tas& 
     if (std::memcmp(magic, Magic, sizeof Magic) != 0) {
         return result;
     }
-    if (version != RecoveryJournalVersion && version != 1) {
+    if (version < 1 || version > RecoveryJournalVersion) {
         result.outcome = JournalReadResult::OtherVersion;
         return result;
     }
@@ -419,9 +472,9 @@ JournalReadResult ReadRecoveryJournal(std::istream& stream, uint64_t size, Tas& 
             whole = false;
             break;
         }
-        const bool applied = based ? ApplyRecord(kind, payload, tas, result.name)
+        const bool applied = based ? ApplyRecord(kind, version, payload, tas, result.name)
                                    : kind == static_cast<uint32_t>(JournalRecord::Base) &&
-                                         ApplyBase(payload, tas, result.name);
+                                         ApplyBase(payload, version, tas, result.name);
         if (!applied) {
             result.outcome = JournalReadResult::Unreadable;
             return result;

@@ -16,25 +16,31 @@
 //   then records: uint32 kind | uint64 payload bytes | payload
 //                 | uint64 FNV-1a of kind, size and payload
 // The first record is the base: uint32 name bytes | name | uint64 run bytes
-// | the run as a run file holds it | uint64 N | N x 76-byte trace entry.
+// | the run as a run file holds it | uint64 N | N x 76-byte trace entry
+// | uint64 K | K x 120-byte keyframe.
 // A record cut short or with another checksum ends the journal there: a
 // crash tears at most the record being written, which is dropped whole.
 // When a whole record follows such a record, the journal was damaged
 // rather than torn: it is read up to the damage and kept as it is.
-// Version 2 added the records of edits and undos; a version 1 journal is
-// read as it is.
-constexpr uint32_t RecoveryJournalVersion = 2;
+// Version 2 added the records of edits and undos, version 3 the keyframes
+// (of the base, Pending and Splice); journals of versions 1 and 2 are read
+// as they are, without keyframes.
+constexpr uint32_t RecoveryJournalVersion = 3;
 constexpr uint64_t RecoveryJournalHeaderBytes = 12;
 
 enum class JournalRecord : uint32_t {
     Base = 1,
-    TakeOver = 2,    // uint64 frame | uint64 next teleport: a new take-over from there
-    Pending = 3,     // uint32 N | N x input | N x trace entry | uint32 M | M x teleport frame
+    TakeOver = 2, // uint64 frame | uint64 next teleport: a new take-over from there
+    // uint32 N | N x input | N x trace entry | uint32 M | M x teleport frame
+    // | uint32 K | K x keyframe. A keyframe that fits no recorded frame after
+    // the earlier ones is left out: the frames are what recovery is for.
+    Pending = 3,
     Merge = 4,       // empty: the pending take-over applied
     DropPending = 5, // empty: the pending take-over thrown away by a new start
     // An undo, a redo or an edit of the frames: uint64 at | uint64 removed
     // | uint64 N | N x input | uint64 M | M x teleport frame | uint64 trace at
-    // | uint64 T | T x trace entry, applied as RunSplice holds them.
+    // | uint64 T | T x trace entry | uint64 K | K x keyframe, applied as
+    // RunSplice holds them.
     Splice = 6,
     Starts = 7, // car's then ball's starting state, each 4 x 12 bytes | uint8 enabled
     Name = 8,   // uint32 bytes | the run's name
@@ -43,10 +49,16 @@ enum class JournalRecord : uint32_t {
 // Recorded ticks of a take-over, handed to the journal's writer whole.
 struct RecordingBlock {
     static constexpr size_t Capacity = 120; // a second of game time
+    // A block's ticks hold one or two interval keyframes and the teleports':
+    // room for these is made with the block, not on a tick.
+    static constexpr size_t KeyframesReserved = 4;
     size_t Count = 0;
     VehicleInput Inputs[Capacity];
     TraceEntry Trace[Capacity];
     std::vector<uint64_t> TeleportFrames; // noted while the block was filled
+    std::vector<Keyframe> Keyframes;      // likewise
+
+    RecordingBlock() { Keyframes.reserve(KeyframesReserved); }
 };
 
 std::string JournalHeader();

@@ -85,7 +85,8 @@ void RecoveryWriter::Teleport(uint64_t frame) {
 }
 
 void RecoveryWriter::HandOver() {
-    if (!Open || (Current->Count == 0 && Current->TeleportFrames.empty())) {
+    if (!Open ||
+        (Current->Count == 0 && Current->TeleportFrames.empty() && Current->Keyframes.empty())) {
         return;
     }
     Task task(Task::WriteBlock);
@@ -128,6 +129,7 @@ void RecoveryWriter::Remove() {
     }
     Current->Count = 0; // saved: nothing of it is needed any more
     Current->TeleportFrames.clear();
+    Current->Keyframes.clear();
     Post(Task(Task::Delete));
     Open = false;
     JournalPath.clear();

@@ -72,6 +72,11 @@ public:
         }
     }
     void Teleport(uint64_t frame);
+    void RecordKeyframe(const Keyframe& keyframe) {
+        if (Open) {
+            Current->Keyframes.push_back(keyframe);
+        }
+    }
     // Hands over the ticks of the current block, if any.
     void HandOver();
     void Merge();
