@@ -114,13 +114,17 @@ void Gyrolog::GrowTrace(CarWrapper& car) {
 // The tick's input and where car and ball were before it moves them.
 void Gyrolog::RecordTick(CarWrapper& car, const VehicleInput& live) {
     const TraceEntry trace = TraceNow(car);
-    if (RecordsKeyframe(LoadedTas)) {
+    const bool keyframed = RecordsKeyframe(LoadedTas);
+    if (keyframed) {
         const uint64_t frame = LoadedTas.CurrentFrame + LoadedTas.PendingInputs.size();
         LoadedTas.PendingKeyframes.push_back(KeyframeNow(car, CurrentBall(), frame, trace));
     }
     LoadedTas.PendingInputs.push_back(live);
     LoadedTas.PendingTrace.push_back(trace);
     Editor.Record(live, trace);
+    if (keyframed) {
+        Editor.RecordKeyframe(LoadedTas.PendingKeyframes[LoadedTas.PendingKeyframes.size() - 1]);
+    }
     LoadedTas.LiveFrame = LoadedTas.CurrentFrame + LoadedTas.PendingInputs.size();
 }
 

@@ -59,10 +59,7 @@ protected:
     }
 
     // Start the loaded run and let the 0.2 s of placements pass on real ticks.
-    // The tank is filled as the first recording began: the start places car
-    // and ball only, and boost runs out.
     void Start() {
-        World().LocalCar()->boost = sim::KickoffBoost;
         host.RunLine("tas_start");
         Tick(24);
         ASSERT_EQ(Run().State, TasState::Replaying);

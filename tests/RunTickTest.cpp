@@ -78,7 +78,9 @@ TEST(RunTickTest, AQuickSeekPlacesTheLastKeyframeAndWaitsForTheTeleportsAfterIt)
     run.Data.Trace.resize(300);
     run.Data.TeleportFrames = {0, 130, 240};
     for (uint64_t frame : {0, 120, 130, 240}) {
-        run.Data.Keyframes.push_back(Keyframe{frame});
+        Keyframe keyframe;
+        keyframe.Frame = frame;
+        run.Data.Keyframes.push_back(keyframe);
     }
     const struct {
         uint64_t frame;

@@ -181,13 +181,13 @@ class InterruptedSaveTest : public ::testing::Test {
 protected:
     fs::path Folder() const { return data.path() / "Gyrolog"; }
 
-    void WriteOldPair() {
+    void WriteOldPair(size_t traced = 5) {
         fs::remove_all(Folder());
         fs::create_directories(Folder());
         TasData old;
         old.Hitbox = HitboxType::Octane;
         old.Inputs.assign(5, VehicleInput{0.25f});
-        old.Trace.assign(5, TraceEntry{});
+        old.Trace.assign(traced, TraceEntry{});
         SaveRunFile(Folder() / "crash.data", old);
     }
 
@@ -272,25 +272,32 @@ TEST_F(InterruptedSaveTest, EveryStepLeavesTheOldPairOrTheNewOne) {
         "sim_ui_click \"Loaded TAS\"\nsim_ui_click \"Change Name\"\nsim_ui_edit \"TAS Name\"\n"
         "sim_ui_type crash\nsim_ui_click Update\nsim_ui_frame\nsim_ui_click \"Save TAS\"\n"
         "sim_ui_frame\n";
+    // A replay grows the old run's trace of its first 2 frames, and writes it
+    // beside the run file it leaves as it is.
+    const std::string grownTrace = "sim_car octane\nsim_freeplay 1\ntas_drifttolerance 100000\n"
+                                   "sim_ui_click Files\nsim_ui_click Load\nsim_ui_frame\n"
+                                   "tas_start\nsim_tick 40\n";
     const struct {
         const char* what;
         std::string script;
         size_t frames;
         bool traced;
+        size_t oldTraced = 5;
+        const char* line = "toast 1: Gyrolog: crash saved to file";
     } saves[] = {
         {"a recorded run with its trace", newRun + recorded + savedAsCrash, 30, true},
         {"a new run without a trace", newRun + savedAsCrash, 0, false},
+        {"a trace grown beside its run file", grownTrace, 5, true, 2,
+         "log: Trace of crash written beside its run file: 5 of 5 frames"},
     };
     long points = 0;
     for (const auto& save : saves) {
         const fs::path script = log.path() / "save.sim";
         std::ofstream(script) << save.script;
-        WriteOldPair();
+        WriteOldPair(save.oldTraced);
         const auto oldFiles = Files();
         ASSERT_EQ(SaveEndingAt(script.string(), 0), 0) << save.what;
-        ASSERT_NE(
-            FileBytes(log.path() / "transcript").find("toast 1: Gyrolog: crash saved to file"),
-            std::string::npos)
+        ASSERT_NE(FileBytes(log.path() / "transcript").find(save.line), std::string::npos)
             << FileBytes(log.path() / "transcript");
         const auto newFiles = Files();
         ASSERT_EQ(newFiles.size(), save.traced ? 2u : 1u) << save.what;
@@ -300,7 +307,7 @@ TEST_F(InterruptedSaveTest, EveryStepLeavesTheOldPairOrTheNewOne) {
 
         int olds = 0;
         for (long call = 1; call <= steps; ++call) {
-            WriteOldPair();
+            WriteOldPair(save.oldTraced);
             ASSERT_EQ(SaveEndingAt(script.string(), call), 86) << save.what << ", call " << call;
             const auto [frames, traced] = ListAndLoad();
             const auto left = Files();

@@ -109,11 +109,15 @@ void RunEditor::TraceGrown() {
                     Run.Data.Trace, Run.Data.Keyframes);
 }
 
+void RunEditor::ReportTraceSaves() {
+    for (const std::string& report : TraceSaves.TakeReports()) {
+        Host.Log(report);
+    }
+}
+
 void RunEditor::CheckJournal() {
     if (TraceSaves.HasReports()) {
-        for (const std::string& report : TraceSaves.TakeReports()) {
-            Host.Log(report);
-        }
+        ReportTraceSaves();
     }
     if (!Journal.Active() || !Journal.PollDue()) {
         return;
@@ -125,6 +129,8 @@ void RunEditor::CheckJournal() {
 }
 
 void RunEditor::KeepForRecovery() {
+    TraceSaves.Await(); // said before the plugin goes
+    ReportTraceSaves();
     Journal.AwaitFileTasks();
     if (Journal.TakeBaseChanged() && RunUnsaved && Journal.Active()) {
         RejournalRun(); // the run file changed before its base was read

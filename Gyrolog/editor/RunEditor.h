@@ -124,6 +124,7 @@ private:
     void AfterChange();
     void MarkUnsaved();
     void ReportJournalFailures();
+    void ReportTraceSaves();
     void JournalWholeTrace();
     void JournalPending();
     void PublishHistory();
