@@ -933,6 +933,25 @@ TEST_F(ReplayCheckTest, SavedAndReloadedRunReplaysFaithfullyWithoutReport) {
     EXPECT_EQ(Check().Frame, 120u);
     EXPECT_TRUE(DriftLogs().empty());
     EXPECT_TRUE(host.Toasts().empty());
+
+    // Recorded boosting from a full tank: its keyframe 0, saved with it,
+    // fills the tank again whatever the car holds.
+    host.RunLine("tas_stop");
+    CaptureRun("boosted");
+    host.RunLine("sim_boost 100");
+    StartReplay();
+    Tick(240, Input(1.0f, VehicleInputFlag::ActivateBoost));
+    host.RunLine("tas_stopandupdate");
+    Plugin().SaveTas();
+    Plugin().RefreshTasFiles();
+    Plugin().LoadTas(Plugin().FileIndex("boosted"));
+    host.RunLine("sim_boost 0; tas_drifttolerance 0");
+    host.ClearRecords();
+    StartReplay();
+    Tick(241);
+    EXPECT_TRUE(DriftLogs().empty());
+    EXPECT_EQ(Check().Last, ReplayCheckView::Faithful);
+    EXPECT_EQ(Check().Frame, 240u);
 }
 
 TEST_F(ReplayCheckTest, NudgeReportsItsFrameOnceAndTheToleranceDecides) {
