@@ -4,6 +4,7 @@
 
 #include <fmt/core.h>
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <chrono>
@@ -75,6 +76,7 @@ void RunEditor::ResumeJournal(const fs::path& journal, uint64_t validBytes) {
 }
 
 void RunEditor::RunSaved(const std::string& name) {
+    GrownTraceCopy.reset(); // the save wrote the trace
     SetJournalBase(name, TasFile{name, RunFilePath(DataFolder, name)});
     if (Run.InputsApplied) { // a pending take-over is still kept for recovery
         Journal.Remove();
@@ -101,12 +103,45 @@ void RunEditor::ReportJournalFailures() {
 }
 
 void RunEditor::TraceGrown() {
+    GrownTraceCopy.reset();
     if (RunUnsaved || !NextJournalBase.File) {
         return;
     }
-    // The copy is the price of writing off the game thread, once a replay.
-    TraceSaves.Save(NextJournalBase.File->Path, NextJournalBase.Name, Run.Data.Inputs.size(),
-                    Run.Data.Trace, Run.Data.Keyframes);
+    TraceCopy copy{NextJournalBase.File->Path,
+                   NextJournalBase.Name,
+                   Run.Data.Inputs.size(),
+                   Run.Data.Trace.size(),
+                   Run.Data.Keyframes.size(),
+                   {},
+                   {}};
+    copy.Trace.reserve(copy.Entries); // taken, not touched, until the slices fill it
+    copy.Keyframes.reserve(copy.KeyframeCount);
+    GrownTraceCopy = std::move(copy);
+}
+
+// About 20 µs of copying a tick: an hour's trace is copied in under 2 s.
+void RunEditor::CopyGrownTraceSlice() {
+    constexpr size_t SliceBytes = size_t{128} << 10;
+    TraceCopy& copy = *GrownTraceCopy;
+    const auto& trace = Run.Data.Trace;
+    const size_t entries =
+        std::min(copy.Entries - copy.Trace.size(), SliceBytes / sizeof(TraceEntry));
+    copy.Trace.insert(copy.Trace.end(), trace.begin() + copy.Trace.size(),
+                      trace.begin() + copy.Trace.size() + entries);
+    if (copy.Trace.size() < copy.Entries) {
+        return;
+    }
+    const auto& keyframes = Run.Data.Keyframes;
+    const size_t count =
+        std::min(copy.KeyframeCount - copy.Keyframes.size(), SliceBytes / sizeof(Keyframe));
+    copy.Keyframes.insert(copy.Keyframes.end(), keyframes.begin() + copy.Keyframes.size(),
+                          keyframes.begin() + copy.Keyframes.size() + count);
+    if (copy.Keyframes.size() < copy.KeyframeCount) {
+        return;
+    }
+    TraceSaves.Save(copy.RunFile, copy.Name, copy.Frames, std::move(copy.Trace),
+                    std::move(copy.Keyframes));
+    GrownTraceCopy.reset();
 }
 
 void RunEditor::ReportTraceSaves() {
@@ -115,7 +150,23 @@ void RunEditor::ReportTraceSaves() {
     }
 }
 
+// A user's action that waits anyway: the rest of the copy is made at once.
+void RunEditor::FinishTraceWrites() {
+    while (GrownTraceCopy) {
+        CopyGrownTraceSlice();
+    }
+    TraceSaves.Await();
+}
+
+void RunEditor::BeforeRunFileChanges() {
+    Journal.AwaitFileTasks();
+    FinishTraceWrites();
+}
+
 void RunEditor::CheckJournal() {
+    if (GrownTraceCopy) {
+        CopyGrownTraceSlice();
+    }
     if (TraceSaves.HasReports()) {
         ReportTraceSaves();
     }
@@ -129,7 +180,7 @@ void RunEditor::CheckJournal() {
 }
 
 void RunEditor::KeepForRecovery() {
-    TraceSaves.Await(); // said before the plugin goes
+    FinishTraceWrites(); // said before the plugin goes
     ReportTraceSaves();
     Journal.AwaitFileTasks();
     if (Journal.TakeBaseChanged() && RunUnsaved && Journal.Active()) {
@@ -351,7 +402,8 @@ void RunEditor::RedoReplace() {
 // Puts in in the loaded run's place, with its name, unsaved state, pending
 // take-over and history, and moves what was there into out.
 void RunEditor::SwapLoadedRun(ReplacedRun& in, ReplacedRun& out) {
-    Host.StopRun(); // the incoming run must not keep the old one's speed or pending start
+    Host.StopRun();      // the incoming run must not keep the old one's speed or pending start
+    FinishTraceWrites(); // of the run going, whose trace its stop may have grown
     out.Unsaved = RunUnsaved;
     out.Journal = Journal.Active() ? Journal.Path() : fs::path();
     Journal.End(); // its journal stays on the disk while the run waits here
@@ -480,6 +532,7 @@ void RunEditor::CommitRename(const std::string& oldName, uint64_t run) {
 // After a change the journal holds: the run counts as unsaved.
 void RunEditor::AfterChange() {
     RunUnsaved = true;
+    GrownTraceCopy.reset(); // the trace it copies may have changed
     ReportJournalFailures();
     Host.PublishRunCheck(false);
     PublishHistory();

@@ -54,10 +54,9 @@ public:
     void CheckJournal();
     // Before a run file is replaced or removed: the writer is done reading
     // a base from it and holds no run file open.
-    void BeforeRunFileChanges() {
-        Journal.AwaitFileTasks();
-        TraceSaves.Await();
-    }
+    // Also before one is listed or read: a grown trace on its way beside its
+    // run file is in place then.
+    void BeforeRunFileChanges();
 
     // The run engine's recording, journaled as it goes.
     void TakeOverBegins();
@@ -125,6 +124,8 @@ private:
     void MarkUnsaved();
     void ReportJournalFailures();
     void ReportTraceSaves();
+    void CopyGrownTraceSlice();
+    void FinishTraceWrites();
     void JournalWholeTrace();
     void JournalPending();
     void PublishHistory();
@@ -137,6 +138,20 @@ private:
     std::filesystem::path DataFolder;
     RecoveryWriter Journal;
     TraceSaver TraceSaves;
+    // A grown trace being copied for its write beside the run file, a slice
+    // a tick, so that no tick copies an hour of it. A change to the run's
+    // frames or trace drops it; a take-over recorded meanwhile changes
+    // neither.
+    struct TraceCopy {
+        std::filesystem::path RunFile;
+        std::string Name;
+        uint64_t Frames = 0;
+        size_t Entries = 0; // of the trace when the replay ended
+        size_t KeyframeCount = 0;
+        std::vector<TraceEntry> Trace;
+        std::vector<Keyframe> Keyframes;
+    };
+    std::optional<TraceCopy> GrownTraceCopy;
     JournalBase NextJournalBase; // what a journal begun now starts from
     // Set when work begins that no file holds, cleared when the run is saved
     // or replaced by a run a file holds.
