@@ -102,6 +102,19 @@ void RunEditor::ReportJournalFailures() {
     }
 }
 
+namespace {
+
+// Copies up to bytes more of source's first total elements onto copy; whether
+// copy then holds all of them.
+template <typename T>
+bool CopySlice(std::vector<T>& copy, const std::vector<T>& source, size_t total, size_t bytes) {
+    const size_t count = std::min(total - copy.size(), bytes / sizeof(T));
+    copy.insert(copy.end(), source.begin() + copy.size(), source.begin() + copy.size() + count);
+    return copy.size() == total;
+}
+
+} // namespace
+
 void RunEditor::TraceGrown() {
     GrownTraceCopy.reset();
     if (RunUnsaved || !NextJournalBase.File) {
@@ -123,20 +136,8 @@ void RunEditor::TraceGrown() {
 void RunEditor::CopyGrownTraceSlice() {
     constexpr size_t SliceBytes = size_t{128} << 10;
     TraceCopy& copy = *GrownTraceCopy;
-    const auto& trace = Run.Data.Trace;
-    const size_t entries =
-        std::min(copy.Entries - copy.Trace.size(), SliceBytes / sizeof(TraceEntry));
-    copy.Trace.insert(copy.Trace.end(), trace.begin() + copy.Trace.size(),
-                      trace.begin() + copy.Trace.size() + entries);
-    if (copy.Trace.size() < copy.Entries) {
-        return;
-    }
-    const auto& keyframes = Run.Data.Keyframes;
-    const size_t count =
-        std::min(copy.KeyframeCount - copy.Keyframes.size(), SliceBytes / sizeof(Keyframe));
-    copy.Keyframes.insert(copy.Keyframes.end(), keyframes.begin() + copy.Keyframes.size(),
-                          keyframes.begin() + copy.Keyframes.size() + count);
-    if (copy.Keyframes.size() < copy.KeyframeCount) {
+    if (!CopySlice(copy.Trace, Run.Data.Trace, copy.Entries, SliceBytes) ||
+        !CopySlice(copy.Keyframes, Run.Data.Keyframes, copy.KeyframeCount, SliceBytes)) {
         return;
     }
     TraceSaves.Save(copy.RunFile, copy.Name, copy.Frames, std::move(copy.Trace),
