@@ -74,3 +74,11 @@ std::vector<VehicleInput> CopyFrames(const TasData& run, uint64_t from, uint64_t
 FrameEdit PasteOver(const TasData& run, uint64_t at, const std::vector<VehicleInput>& frames);
 // Inserts the frames before frame at, as InsertFrames does.
 FrameEdit PasteInserted(const TasData& run, uint64_t at, const std::vector<VehicleInput>& frames);
+
+// Pins text to the frame, replacing the marker there, if any. Refused for a
+// frame past the run's end or a text that is empty, more than one line or
+// longer than MaxMarkerBytes.
+FrameEdit SetMarker(const TasData& run, uint64_t frame, const std::string& text);
+// Removes the marker of the frame; refused when it has none.
+FrameEdit RemoveMarker(const TasData& run, uint64_t frame);
+constexpr size_t MaxMarkerBytes = 200;

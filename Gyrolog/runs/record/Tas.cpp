@@ -19,10 +19,13 @@ TasData& TasData::operator=(TasData&& other) noexcept {
     Trace.shrink_to_fit();
     Keyframes.clear();
     Keyframes.shrink_to_fit();
+    Markers.clear();
+    Markers.shrink_to_fit();
     Inputs.swap(other.Inputs);
     TeleportFrames.swap(other.TeleportFrames);
     Trace.swap(other.Trace);
     Keyframes.swap(other.Keyframes);
+    Markers.swap(other.Markers);
     CarStart = other.CarStart;
     BallStart = other.BallStart;
     Hitbox = other.Hitbox;

@@ -4,6 +4,7 @@
 #include "runs/record/ChunkedVector.h"
 #include "runs/record/Hitbox.h"
 #include "runs/record/Keyframe.h"
+#include "runs/record/Marker.h"
 #include "runs/record/RunTrace.h"
 #include "runs/record/VehicleInput.h"
 
@@ -47,6 +48,9 @@ struct TasData {
     // Of the traced frames, ascending, each before Trace.size(): they go
     // wherever the trace of their frame goes.
     std::vector<Keyframe> Keyframes;
+    // Saved beside the run file: ascending by frame, at most one a frame,
+    // each before Inputs.size().
+    std::vector<Marker> Markers;
     // Set by the run editor when it changes a starting state: the trace was
     // recorded from another start. The game thread, which reads the trace
     // during a replay, drops it; until then it is no trace of this run.
