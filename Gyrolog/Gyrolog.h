@@ -4,6 +4,7 @@
 // std::string and uintptr_t this brings.
 #include "bakkesmod/plugin/bakkesmodplugin.h"
 
+#include "LiveRecording.h"
 #include "RunTick.h"
 #include "SharedValue.h"
 #include "ToastKind.h"
@@ -50,6 +51,9 @@ struct ReplayCheckView {
     Outcome Last = NoReplay;
     uint64_t Frame = 0; // Drifted: where; Faithful: frames checked
     uint64_t From = 0;  // the frame the replay was placed at: 0, or a keyframe's
+    // Of the traced frames: the page reads no more of the trace and its
+    // keyframes than this while the game thread may be growing them.
+    uint64_t KeyframeCount = 0;
 };
 
 // An unsaved run's journal found at load.
@@ -159,8 +163,6 @@ private:
     void DrawStatusOverlay(CanvasWrapper canvas);
     // The Inputs tab: the run's frames as a table and a graph.
     void RenderInputsTab();
-    // The edit clicked, if any, for the caller to hand to the game thread.
-    std::function<FrameEdit(const TasData&)> RenderFrameEditBar(const TasData& frames, bool live);
 
     // ---- Shared with the render thread, which draws the settings page. ----
     //
@@ -182,6 +184,8 @@ private:
     const TasData* LentRun = nullptr;
     // Written whole by the game thread, read whole by the page.
     SharedValue<ReplayCheckView> ReplayCheck;
+    // The frames being recorded, as the page shows them: it has its own lock.
+    LiveRecording LiveTail;
     // The run-file list and the unsaved runs found at load, published whole
     // by the game thread: the page draws from the snapshot it took.
     Published<std::vector<TasFile>> TasFiles;

@@ -122,6 +122,7 @@ void Gyrolog::RecordTick(CarWrapper& car, const VehicleInput& live) {
     LoadedTas.PendingInputs.push_back(live);
     LoadedTas.PendingTrace.push_back(trace);
     Editor.Record(live, trace);
+    LiveTail.Add(live, trace);
     if (keyframed) {
         Editor.RecordKeyframe(LoadedTas.PendingKeyframes[LoadedTas.PendingKeyframes.size() - 1]);
     }
@@ -142,6 +143,7 @@ void Gyrolog::TakeOver() {
     }
     EndDriftCheck();
     LoadedTas.PlayFrom.reset();
+    LiveTail.Begin(LoadedTas.CurrentFrame); // before the page can see the recording
     LoadedTas.State = TasState::Recording;
     LoadedTas.PendingInputs.clear();
     LoadedTas.PendingTeleportFrames.clear();
@@ -149,6 +151,9 @@ void Gyrolog::TakeOver() {
     LoadedTas.PendingKeyframes.clear();
     if (const VehicleInput* held = HeldInput(LoadedTas)) {
         LoadedTas.PendHeldTicks(*held);
+        for (size_t k = 0; k < LoadedTas.PendingInputs.size(); ++k) {
+            LiveTail.Add(LoadedTas.PendingInputs[k], LoadedTas.PendingTrace[k]);
+        }
     }
     LoadedTas.InputsApplied = false;
     Editor.TakeOverBegins();

@@ -116,12 +116,14 @@ void Gyrolog::EditorHost::PublishRunCheck(bool newRun) {
     // Game-thread reads: only this thread changes the frames and the trace.
     const uint64_t traced = Plugin.LoadedTas.Data.TracedFrames();
     const uint64_t frames = Plugin.LoadedTas.Data.Inputs.size();
+    const uint64_t keyframes = traced > 0 ? Plugin.LoadedTas.Data.Keyframes.size() : 0;
     if (newRun) {
         Plugin.DriftChecking = false;
     }
     Plugin.ReplayCheck.Update([&](ReplayCheckView& check) {
         check.TraceFrames = traced;
         check.RunFrames = frames;
+        check.KeyframeCount = keyframes;
         if (newRun) {
             check.Last = ReplayCheckView::NoReplay;
             check.Frame = 0;

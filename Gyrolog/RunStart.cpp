@@ -190,13 +190,13 @@ void Gyrolog::BeginReplay() {
         LoadedTas.PendingTeleportFrames.clear();
         LoadedTas.PendingTrace.clear();
         LoadedTas.PendingKeyframes.clear();
+        BeginTraceGrowth(LoadedTas); // may move the trace the page reads
     }
     LoadedTas.HeldTrace.clear();
     LoadedTas.HeldTrace.reserve(TeleportWaitTicks); // no growth on the tick
     LoadedTas.RecordedFromOtherStart = false;
     LoadedTas.InputsApplied = true;
     BeginDriftCheck();
-    BeginTraceGrowth(LoadedTas);
     const std::optional<uint64_t> target =
         LoadedTas.RerecordFrame ? LoadedTas.RerecordFrame : LoadedTas.PlayFrom;
     if (target && LoadedTas.QuickSeeking) {
@@ -231,6 +231,7 @@ void Gyrolog::OnTeleport(std::string) {
         }
         tas.PendingTeleportFrames.push_back(tas.CurrentFrame + tas.PendingInputs.size());
         Editor.Teleport(tas.PendingTeleportFrames.back());
+        LiveTail.Teleport(tas.PendingTeleportFrames.back());
         break;
     case TasState::Stopped:
         break;

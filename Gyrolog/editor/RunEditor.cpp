@@ -321,10 +321,10 @@ void RunEditor::ApplyStep(HistoryStep& step) {
             std::swap(data.CarStart, starts->Car);
             std::swap(data.BallStart, starts->Ball);
             Journal.Write(JournalRecord::Starts, StartsPayload(data.CarStart, data.BallStart));
+            // The trace belongs to the starts it was recorded from.
+            data.Trace.swap(starts->Trace);
+            data.Keyframes.swap(starts->Keyframes);
         }
-        // The trace belongs to the starts it was recorded from.
-        data.Trace.swap(starts->Trace);
-        data.Keyframes.swap(starts->Keyframes);
         data.TraceStale = false;
         JournalWholeTrace();
     } else if (auto* name = std::get_if<NameChange>(&step.Change)) {
@@ -500,15 +500,15 @@ void RunEditor::CommitStartsEdit(const StartingState& car, const StartingState& 
     }
     MarkUnsaved();
     {
-        std::lock_guard lock(RunLock);
+        std::lock_guard lock(RunLock); // also the page's, which reads the trace
         Journal.Write(JournalRecord::Starts, StartsPayload(Run.Data.CarStart, Run.Data.BallStart));
+        // The trace was recorded from the starts before the edit: it goes with them.
+        change.Trace = std::move(Run.Data.Trace);
+        Run.Data.Trace.clear();
+        change.Keyframes = std::move(Run.Data.Keyframes);
+        Run.Data.Keyframes.clear();
+        Host.DropStaleTrace();
     }
-    // The trace was recorded from the starts before the edit: it goes with them.
-    change.Trace = std::move(Run.Data.Trace);
-    Run.Data.Trace.clear();
-    change.Keyframes = std::move(Run.Data.Keyframes);
-    Run.Data.Keyframes.clear();
-    Host.DropStaleTrace();
     JournalWholeTrace();
     PushStep(HistoryStep(what, std::move(change)));
 }
