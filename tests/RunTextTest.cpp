@@ -157,13 +157,20 @@ TEST(RunTextTest, InputsTabSpellsColumnsAndCellsAsTheCsv) {
     input.Yaw = 0.1f;
     input.Flags = VehicleInputFlag::Handbrake | VehicleInputFlag::JumpHeld | 0xABC00u;
     data.Inputs = {VehicleInput{}, input};
+    // The cells are short; their tooltips hold the exact values, as the CSV.
     std::string row;
-    for (const auto& cell : inputs::Cells(1, input)) {
-        row += (row.empty() ? "" : ",") + cell;
+    std::string exact;
+    const auto cells = inputs::Cells(1, input);
+    for (size_t c = 0; c < cells.size(); ++c) {
+        const auto control = inputs::ControlOfColumn(c);
+        const bool analog = control && !IsFlagControl(*control);
+        row += (row.empty() ? "" : ",") + cells[c];
+        exact += (exact.empty() ? "" : ",") +
+                 (analog ? inputs::FloatText(ControlValue(input, *control)) : cells[c]);
     }
     const std::string csv = runtext::ExportCsv(data);
-    EXPECT_EQ(csv.substr(csv.rfind('\n', csv.size() - 2) + 1), row + "\n");
-    EXPECT_EQ(row, "1,0.33333334,-1e-20,0,0.1,0,0,0,1,0,0,0,1,0xABC00");
+    EXPECT_EQ(csv.substr(csv.rfind('\n', csv.size() - 2) + 1), exact + "\n");
+    EXPECT_EQ(row, "1,0.33,0,0,0.1,0,0,0,1,0,0,0,1,0xABC00");
 }
 
 TEST(RunTextTest, InfoJsonHasExactlyTheDocumentedKeys) {

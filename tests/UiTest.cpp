@@ -27,6 +27,12 @@ protected:
         auto lines = Show();
         return std::find(lines.begin(), lines.end(), line) != lines.end();
     }
+    // A line that begins so: a bar of buttons wraps with the window's width.
+    bool ShowsStart(const std::string& start) {
+        auto lines = Show();
+        return std::any_of(lines.begin(), lines.end(),
+                           [&](const std::string& line) { return line.starts_with(start); });
+    }
     std::string Tooltip() {
         for (auto& line : Show()) {
             if (line.starts_with("ui tooltip: ")) {
@@ -117,9 +123,8 @@ protected:
         auto header = std::find(lines.begin(), lines.end(), InputsHeader);
         return std::vector<std::string>(header, lines.end());
     }
-    static constexpr const char* InputsHeader =
-        "ui: frame | throttle | steer | pitch | yaw | roll | flip_forward | flip_sideways | "
-        "handbrake | jump | activate_boost | boost_held | jump_held | other_flags";
+    static constexpr const char* InputsHeader = "ui: ? | frame | thr | str | pit | yaw | rol | ffw "
+                                                "| fsw | hb | jmp | bst | bh | jh | other";
 };
 
 TEST_F(UiTest, PageShowsFourTabsAndInputsOnceARunIsLoaded) {
@@ -1268,7 +1273,8 @@ TEST_F(UiTest, InputsRowsShowEveryControlOfEachFrame) {
                        }));
     EXPECT_TRUE(Shows("ui: Selected: none"));
     EXPECT_TRUE(Shows("ui: frames 0 to 3 | throttle | steer | pitch | yaw | roll"));
-    EXPECT_TRUE(Shows("ui: [x] Follow | 0 | Go to frame"));
+    EXPECT_TRUE(Shows("ui: [x] Follow | 0 | Go to frame | Go | [ ] State | [ ] Speeds | < Marker "
+                      "[disabled] | Marker > [disabled]"));
 }
 
 // Recorded after a take-over and not applied yet: the new frames follow the
@@ -1287,7 +1293,7 @@ TEST_F(UiTest, InputsPendingRowsFollowTheTakeOverFrame) {
     ASSERT_EQ(Run().PendingInputs.size(), 2u);
     ASSERT_EQ(Run().PendingTeleportFrames, std::vector<uint64_t>{4});
     OpenInputs();
-    EXPECT_TRUE(Shows("ui: > now | T teleport | + new, not applied | - replaced by Update"));
+    EXPECT_TRUE(Shows("ui: + new, not applied | - replaced by Update"));
     EXPECT_EQ(Table(), (std::vector<std::string>{
                            InputsHeader,
                            HalfRow(0),
@@ -1311,7 +1317,7 @@ TEST_F(UiTest, InputsPendingRowsFollowTheTakeOverFrame) {
                            "ui: 2 | 0.25 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 1 | 0 | 0 | 0x0",
                            "ui: 3 | -0.25 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0x0",
                        }));
-    EXPECT_FALSE(Shows("ui: > now | T teleport | + new, not applied | - replaced by Update"));
+    EXPECT_FALSE(Shows("ui: + new, not applied | - replaced by Update"));
 }
 
 TEST_F(UiTest, InputsClickSelectsAFrameAndShiftClickARange) {
@@ -1343,7 +1349,8 @@ TEST_F(UiTest, InputsClickSelectsAFrameAndShiftClickARange) {
 TEST_F(UiTest, InputsEditBarEditsTheSelectionOneStepEach) {
     LongRun(20);
     OpenInputs();
-    EXPECT_TRUE(Shows("ui: throttle | Control | 0.00000 | Value | Set [disabled]"));
+    EXPECT_TRUE(ShowsStart("ui: throttle | Control | 0.00000 | Value | Set [disabled] | 1 | "
+                           "Insert copies [disabled]"));
     ASSERT_EQ(Ui().Hover("Set"), "");
     EXPECT_EQ(Tooltip(), "Select a frame first");
     Click("12");
@@ -1362,7 +1369,9 @@ TEST_F(UiTest, InputsEditBarEditsTheSelectionOneStepEach) {
     EXPECT_EQ(Run().Data.Inputs[14].Steer, 0.5f);
 
     Click("Copy");
-    EXPECT_TRUE(Shows("ui: Copy | Paste over | Paste inserted | Copied: 3"));
+    EXPECT_TRUE(ShowsStart("ui: steer | Control | 0.50000 | Value | Set | 1 | Insert copies | "
+                           "Insert neutral | Delete | Copy | Paste over | Paste inserted | "
+                           "Copied: 3"));
     Click("Delete");
     Ui().Frame();
     EXPECT_EQ(LastLog(), "Deleted frames 12 to 14");
@@ -1392,8 +1401,9 @@ TEST_F(UiTest, InputsEditBarEditsTheSelectionOneStepEach) {
 
     host.RunLine("tas_start");
     host.Wait(0.2);
-    EXPECT_TRUE(Shows("ui: 1 | Insert copies [disabled] | Insert neutral [disabled] | Delete "
-                      "[disabled]"));
+    EXPECT_TRUE(ShowsStart("ui: jump | Control | 0.50000 | Value | Set [disabled] | Toggle "
+                           "[disabled] | 1 | Insert copies [disabled] | Insert neutral [disabled] "
+                           "| Delete [disabled]"));
     ASSERT_EQ(Ui().Hover("Delete"), "");
     EXPECT_EQ(Tooltip(), "Stop the TAS before editing");
 }
@@ -1415,7 +1425,7 @@ TEST_F(UiTest, InputsGoToFrameScrollsThereAndSelectsIt) {
     EXPECT_TRUE(Shows("ui: frames 4171 to 4470 | throttle | steer | pitch | yaw | roll"));
     Enter("Go to frame", "99999"); // past the end: the last frame
     EXPECT_TRUE(Shows(HalfRow(4999, "", " [selected]")));
-    EXPECT_TRUE(Shows("ui: [x] Follow | 4999 | Go to frame"));
+    EXPECT_TRUE(ShowsStart("ui: [x] Follow | 4999 | Go to frame"));
 }
 
 TEST_F(UiTest, InputsFollowKeepsTheReplayedFrameInView) {
@@ -1435,7 +1445,7 @@ TEST_F(UiTest, InputsFollowKeepsTheReplayedFrameInView) {
     EXPECT_FALSE(Shows(HalfRow(1000)));
 
     Click("Follow");
-    EXPECT_TRUE(Shows("ui: [ ] Follow | 0 | Go to frame"));
+    EXPECT_TRUE(ShowsStart("ui: [ ] Follow | 0 | Go to frame"));
     Tick(100);
     Ui().Frame();
     EXPECT_FALSE(Shows(HalfRow(2600, ">")));

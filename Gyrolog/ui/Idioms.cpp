@@ -60,9 +60,17 @@ void ElidedText(const std::string& text, float width) {
     }
 }
 
-bool InputText(const char* label, std::string& text) {
+bool InputText(const char* label, std::string& text, int flags) {
     return ImGui::InputText(label, text.data(), text.capacity() + 1,
-                            ImGuiInputTextFlags_CallbackResize, ResizeString, &text);
+                            flags | ImGuiInputTextFlags_CallbackResize, ResizeString, &text);
+}
+
+void SameLineIfFits(float width) {
+    const float spacing = ImGui::GetStyle().ItemSpacing.x;
+    const float right = ImGui::GetWindowPos().x + ImGui::GetWindowContentRegionMax().x;
+    if (ImGui::GetItemRectMax().x + spacing + width <= right) {
+        ImGui::SameLine(0, spacing);
+    }
 }
 
 void PushDisabled() {

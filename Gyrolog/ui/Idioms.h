@@ -7,7 +7,12 @@ namespace ui {
 
 // A text input that grows the string as the user types. The host's Dear ImGui
 // ships no standard-string input, so the resize callback is ours.
-bool InputText(const char* label, std::string& text);
+// flags are Dear ImGui's ImGuiInputTextFlags.
+bool InputText(const char* label, std::string& text, int flags = 0);
+
+// Puts the next item, width wide, on the line of the last one when it fits
+// the window there: a bar of buttons wraps as text does.
+void SameLineIfFits(float width);
 
 // Half alpha and no clicks for the items drawn until PopDisabled.
 void PushDisabled();

@@ -145,6 +145,18 @@ float ControlValue(const VehicleInput& frame, FrameControl control) {
     return (frame.Flags & info.flag) != 0 ? 1.0f : 0.0f;
 }
 
+VehicleInput WithControl(VehicleInput frame, FrameControl control, float value) {
+    const ControlInfo& info = Info(control);
+    if (info.field) {
+        frame.*info.field = value;
+    } else if (value != 0.0f) {
+        frame.Flags |= info.flag;
+    } else {
+        frame.Flags &= ~info.flag;
+    }
+    return frame;
+}
+
 std::string FrameRangeProblem(const TasData& run, uint64_t from, uint64_t to) {
     if (run.Inputs.empty()) {
         return "the run has no frames";

@@ -32,6 +32,8 @@ std::string ControlNames();
 // The five flags are 0 or 1; the seven analog controls run from -1 to 1.
 bool IsFlagControl(FrameControl control);
 float ControlValue(const VehicleInput& frame, FrameControl control);
+// The frame with the control at value: a flag set for any value but 0.
+VehicleInput WithControl(VehicleInput frame, FrameControl control, float value);
 
 // The most frames one insert adds: an hour of game time.
 constexpr uint64_t MaxInsertedFrames = 432000;
