@@ -458,10 +458,22 @@ double InputsTabFrameMs(size_t frames, bool& inTheMiddle, double& filesTabMs) {
     LoadedPlugin loaded;
     auto& run = loaded.access->Run();
     run.Data.Inputs.resize(frames);
+    // Traced, with its keyframes and a marker every ten seconds, all shown.
+    run.Data.Trace.resize(frames);
+    for (uint64_t frame = 0; frame < frames; frame += KeyframeInterval) {
+        Keyframe keyframe;
+        keyframe.Frame = frame;
+        run.Data.Keyframes.push_back(keyframe);
+        if (frame % 1200 == 0) {
+            run.Data.Markers.push_back(Marker{frame, "marker " + std::to_string(frame)});
+        }
+    }
     auto& ui = loaded.host.GetUi();
     ui.Resize("Gyrolog", 1200, 600);
     filesTabMs = MedianFrameMs(ui);
     ui.Click("Inputs");
+    ui.Click("State");
+    ui.Click("Speeds");
     ui.Edit("Go to frame");
     ui.Type(std::to_string(frames / 2));
     ui.Key("enter");

@@ -1411,6 +1411,8 @@ TEST_F(UiTest, InputsEditBarEditsTheSelectionOneStepEach) {
 TEST_F(UiTest, InputsGoToFrameScrollsThereAndSelectsIt) {
     LongRun(5000);
     OpenInputs();
+    Enter("Go to frame", "0"); // the number the field holds already
+    EXPECT_TRUE(Shows("ui: Selected: frame 0"));
     EXPECT_FALSE(Shows(HalfRow(4321, "", " [selected]")));
     Enter("Go to frame", "4321");
     EXPECT_TRUE(Shows(HalfRow(4321, "", " [selected]")));
@@ -1423,6 +1425,8 @@ TEST_F(UiTest, InputsGoToFrameScrollsThereAndSelectsIt) {
     EXPECT_FALSE(Shows(HalfRow(4321, "", " [selected]")));
     EXPECT_TRUE(Shows(HalfRow(4240)));
     EXPECT_TRUE(Shows("ui: frames 4171 to 4470 | throttle | steer | pitch | yaw | roll"));
+    Enter("Go to frame", "4321");
+    EXPECT_TRUE(Shows(HalfRow(4321, "", " [selected]")));
     Enter("Go to frame", "99999"); // past the end: the last frame
     EXPECT_TRUE(Shows(HalfRow(4999, "", " [selected]")));
     EXPECT_TRUE(ShowsStart("ui: [x] Follow | 4999 | Go to frame"));
@@ -1439,9 +1443,11 @@ TEST_F(UiTest, InputsFollowKeepsTheReplayedFrameInView) {
     Ui().Frame();
     EXPECT_TRUE(Shows(HalfRow(1000, ">")));
     EXPECT_TRUE(Shows("ui: frames 850 to 1149 | throttle | steer | pitch | yaw | roll"));
-    Tick(1500);
-    Ui().Frame();
-    EXPECT_TRUE(Shows(HalfRow(2500, ">")));
+    // At 20 ticks a drawn frame the row played is in view on every frame.
+    for (uint64_t frame = 1020; frame <= 2500; frame += 20) {
+        Tick(20);
+        ASSERT_TRUE(Shows(HalfRow(frame, ">"))) << frame;
+    }
     EXPECT_FALSE(Shows(HalfRow(1000)));
 
     Click("Follow");
@@ -1450,6 +1456,42 @@ TEST_F(UiTest, InputsFollowKeepsTheReplayedFrameInView) {
     Ui().Frame();
     EXPECT_FALSE(Shows(HalfRow(2600, ">")));
     EXPECT_TRUE(Shows(HalfRow(2500)));
+}
+
+// While recording the table shows the frames kept and the new ones as they
+// come, Follow on the newest; stopped, the State columns read the trace
+// and the keyframes, and the frame where a replay drifted is marked.
+TEST_F(UiTest, InputsShowARecordingLiveTheCarsStateAndTheDrift) {
+    CaptureRun("drive");
+    OpenInputs();
+    host.RunLine("tas_start");
+    host.Wait(0.2);
+    Tick(30, Input(1.0f));
+    ASSERT_EQ(Run().State, TasState::Recording);
+    const std::string zeros = " | 0 | 0 | 0 | 0 | 0 | 0 | 0 | ";
+    auto table = Table();
+    EXPECT_EQ(table[1], "ui: + | 5 | 1" + zeros + "0 | 0 | 0 | 0 | 0x0");
+    EXPECT_EQ(table.back(), "ui: >+ | 29 | 1" + zeros + "0 | 0 | 0 | 0 | 0x0");
+    Tick(300, Input(1.0f, VehicleInputFlag::Jump));
+    EXPECT_EQ(Table().back(), "ui: >+ | 329 | 1" + zeros + "1 | 0 | 0 | 0 | 0x0");
+    EXPECT_TRUE(Shows("ui: new frames 30 to 329 | throttle | steer | pitch | yaw | roll"));
+
+    host.RunLine("tas_stopandupdate");
+    host.RunLine("tas_start");
+    host.Wait(0.2);
+    Tick(100);
+    host.Nudge({0.0f, 50.0f, 0.0f});
+    Tick(20);
+    host.RunLine("tas_stop");
+    Click("State");
+    Enter("Go to frame", "100");
+    EXPECT_TRUE(Shows(std::string(InputsHeader) + " | speed | height | boost | to ball | ball speed"));
+    // Frame 100 is no keyframe: its boost is blank.
+    EXPECT_TRUE(Shows("ui: D [selected] | 100 | 1" + zeros + "1 | 0 | 0 | 0 | 0x0 | 422 | 75 | "
+                      "4315 | 2"));
+    Enter("Go to frame", "0");
+    EXPECT_TRUE(Shows("ui: 0 [selected] | 1" + zeros + "0 | 0 | 0 | 0 | 0x0 | 0 | 17 | 33 | "
+                      "4609 | 0"));
 }
 
 TEST(InputsViewTest, RowsPutPendingFramesAfterTheTakeOverFrame) {
@@ -1483,6 +1525,13 @@ TEST(InputsViewTest, GraphWindowStaysWithinTheRows) {
     EXPECT_EQ(window(9999, 5000), "4700-4999");
     EXPECT_EQ(window(2, 4), "0-3");
     EXPECT_EQ(window(0, 0), "none");
+    // The label names the frames drawn, pending ones after the take-over.
+    const inputs::RowLayout pending(6, 2, 2);
+    EXPECT_EQ(inputs::DescribeWindow(pending, {0, 7}), "frames 0 to 1, new 2 to 3, replaced 2 to 5");
+    EXPECT_EQ(inputs::DescribeWindow(pending, {3, 4}), "new frames 3 to 3, replaced 2 to 2");
+    EXPECT_EQ(inputs::DescribeWindow(inputs::RowLayout::Live(2, 3), {1, 4}),
+              "frames 1 to 1, new 2 to 4");
+    EXPECT_EQ(inputs::DescribeWindow(inputs::RowLayout(6, 0, 0), {0, 5}), "frames 0 to 5");
 }
 
 TEST(InputsViewTest, SelectionFitsARunThatShrank) {
