@@ -73,6 +73,7 @@ void UseEveryTab(sim::Ui& ui, int pass) {
     ui.Frame(2);
 
     ui.Click("Inputs"); // shown while a run is loaded
+    ui.Click(pass % 2 ? "State" : "Speeds"); // the trace read while a replay grows it
     ui.Click(pass % 2 ? "3" : "12");
     ui.HoldShift(true);
     ui.Click("0", pass % 3);
