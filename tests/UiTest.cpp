@@ -1399,13 +1399,23 @@ TEST_F(UiTest, InputsEditBarEditsTheSelectionOneStepEach) {
     EXPECT_EQ(Run().Data.Inputs[14].Steer, 0.0f);
     EXPECT_EQ(LastLog(), "Undone: set steer to 0.5 on frames 12 to 14");
 
-    host.RunLine("tas_start");
+    // From the selected frame: a replay, and a re-record, which dims the
+    // edits and itself while it plays.
+    Click("Play from here");
+    Ui().Frame();
+    EXPECT_EQ(Run().PlayFrom, std::optional<uint64_t>(2));
+    host.RunLine("tas_stop");
+    Click("Re-record from here");
+    Ui().Frame();
     host.Wait(0.2);
+    EXPECT_EQ(Run().RerecordFrame, std::optional<uint64_t>(2));
     EXPECT_TRUE(ShowsStart("ui: jump | Control | 0.50000 | Value | Set [disabled] | Toggle "
                            "[disabled] | 1 | Insert copies [disabled] | Insert neutral [disabled] "
                            "| Delete [disabled]"));
     ASSERT_EQ(Ui().Hover("Delete"), "");
     EXPECT_EQ(Tooltip(), "Stop the TAS before editing");
+    ASSERT_EQ(Ui().Hover("Play from here"), "");
+    EXPECT_EQ(Tooltip(), "Stop the TAS first");
 }
 
 TEST_F(UiTest, InputsGoToFrameScrollsThereAndSelectsIt) {
