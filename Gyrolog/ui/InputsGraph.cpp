@@ -13,7 +13,7 @@ namespace {
 
 // The graph shows this many frames, about two and a half seconds of play.
 constexpr uint64_t GraphFrames = 300;
-constexpr float GraphHeight = 64.0f;
+constexpr float GraphHeight = 48.0f;
 constexpr float FlagLaneHeight = 3.0f;
 // The speeds are drawn from 0 (bottom) to the game's highest (top).
 constexpr float CarTopSpeed = 2300.0f;

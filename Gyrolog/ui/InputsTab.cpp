@@ -131,7 +131,8 @@ void Gyrolog::RenderInputsTab() {
             frame.LiveRow = at;
         }
     }
-    view.Selected.Fit(frame.RunFrames());
+    // Fitted to the run's frames, also those a recording will replace.
+    view.Selected.Fit(frames.Inputs.size());
 
     inputs::Request request;
     inputs::DrawToolbar(frame, view);
