@@ -184,9 +184,9 @@ void DrawEditBar(const Frame& frame, InputsTabState& view, Request& request) {
         request.Run = Request::Kind::PlayFrom;
         request.Frame = first;
     }
-    ui::SameLineIfFits(FieldWidth("a marker's text"));
+    ui::SameLineIfFits(LabelledWidth("a marker's text", "Marker"));
     ImGui::SetNextItemWidth(FieldWidth("a marker's text"));
-    ui::InputText("##Gyrologmarkertext", view.MarkerText);
+    ui::InputText("Marker##Gyrologedit", view.MarkerText);
     const bool marked = selected && MarkerAt(frame.Frames.Markers, first) != nullptr;
     if (button("Mark##Gyrologedit", why)) {
         defer([=, text = view.MarkerText](const TasData& run) {
