@@ -457,7 +457,8 @@ void Session::RegisterUiCommands() {
                 report(host_.GetUi().Resize(words[1], static_cast<float>(width),
                                             static_cast<float>(height)));
             });
-    Command("sim_ui_key", 1, 1, "enter|escape|backspace|tab",
+    Command("sim_ui_key", 1, 1,
+            "enter|escape|backspace|tab|up|down|pageup|pagedown|home|end|delete|insert|a..z",
             [this, report](const std::vector<std::string>& words) {
                 report(host_.GetUi().Key(words[1]));
             });

@@ -21,6 +21,51 @@ constexpr float RowTolerance = 4.0f;
 // Where the mouse rests when it points at nothing.
 constexpr float ParkedMouse = -1000.0f;
 
+// The keys' native codes as the game's Windows backend gives them (virtual-key
+// codes), so that a page sees what it would see there: a letter is its capital.
+constexpr std::pair<ImGuiKey, int> NativeKeys[] = {
+    {ImGuiKey_Tab, 0x09},        {ImGuiKey_LeftArrow, 0x25},
+    {ImGuiKey_RightArrow, 0x27}, {ImGuiKey_UpArrow, 0x26},
+    {ImGuiKey_DownArrow, 0x28},  {ImGuiKey_PageUp, 0x21},
+    {ImGuiKey_PageDown, 0x22},   {ImGuiKey_Home, 0x24},
+    {ImGuiKey_End, 0x23},        {ImGuiKey_Insert, 0x2D},
+    {ImGuiKey_Delete, 0x2E},     {ImGuiKey_Backspace, 0x08},
+    {ImGuiKey_Space, 0x20},      {ImGuiKey_Enter, 0x0D},
+    {ImGuiKey_Escape, 0x1B},     {ImGuiKey_KeyPadEnter, 0x0D},
+    {ImGuiKey_A, 'A'},           {ImGuiKey_C, 'C'},
+    {ImGuiKey_V, 'V'},           {ImGuiKey_X, 'X'},
+    {ImGuiKey_Y, 'Y'},           {ImGuiKey_Z, 'Z'},
+};
+
+// The keys sim_ui_key names besides the letters a to z.
+constexpr std::pair<const char*, ImGuiKey> KeyNames[] = {
+    {"enter", ImGuiKey_Enter},   {"escape", ImGuiKey_Escape},     {"backspace", ImGuiKey_Backspace},
+    {"tab", ImGuiKey_Tab},       {"up", ImGuiKey_UpArrow},        {"down", ImGuiKey_DownArrow},
+    {"pageup", ImGuiKey_PageUp}, {"pagedown", ImGuiKey_PageDown}, {"home", ImGuiKey_Home},
+    {"end", ImGuiKey_End},       {"delete", ImGuiKey_Delete},     {"insert", ImGuiKey_Insert},
+};
+
+int NativeKey(ImGuiKey key) {
+    for (auto [imguiKey, native] : NativeKeys) {
+        if (imguiKey == key) {
+            return native;
+        }
+    }
+    return -1;
+}
+
+std::optional<int> NativeKeyNamed(const std::string& name) {
+    if (name.size() == 1 && name[0] >= 'a' && name[0] <= 'z') {
+        return name[0] - 'a' + 'A';
+    }
+    for (auto [keyName, key] : KeyNames) {
+        if (name == keyName) {
+            return NativeKey(key);
+        }
+    }
+    return std::nullopt;
+}
+
 bool StartsWith(const char* text, const char* prefix) {
     return text && std::strncmp(text, prefix, std::strlen(prefix)) == 0;
 }
@@ -321,8 +366,8 @@ Ui::Ui(Host& host) : host_(host) {
         ImGuiIO& io = ImGui::GetIO();
         io.IniFilename = nullptr;
         io.LogFilename = nullptr;
-        for (int key = 0; key < ImGuiKey_COUNT; ++key) {
-            io.KeyMap[key] = key;
+        for (auto [key, native] : NativeKeys) {
+            io.KeyMap[key] = native;
         }
         unsigned char* pixels = nullptr;
         int width = 0;
@@ -674,14 +719,14 @@ std::string Ui::Edit(const std::string& label, int index) {
     ctrl_ = true;
     Press(x, y);
     ctrl_ = wasCtrl;
-    PressKey(ImGuiKey_A, true);
+    PressKey(NativeKey(ImGuiKey_A), true);
     return {};
 }
 
-void Ui::PressKey(int key, bool ctrl) {
+void Ui::PressKey(int nativeKey, bool ctrl) {
     const bool wasCtrl = ctrl_;
     ctrl_ = ctrl_ || ctrl;
-    keysDown_.push_back(key);
+    keysDown_.push_back(nativeKey);
     DrawFrame();
     keysDown_.clear();
     DrawFrame();
@@ -704,17 +749,12 @@ void Ui::TypeCodepoints(const std::vector<unsigned int>& codepoints) {
 }
 
 std::string Ui::Key(const std::string& name) {
-    static const std::pair<const char*, int> keys[] = {{"enter", ImGuiKey_Enter},
-                                                       {"escape", ImGuiKey_Escape},
-                                                       {"backspace", ImGuiKey_Backspace},
-                                                       {"tab", ImGuiKey_Tab}};
-    for (auto [keyName, key] : keys) {
-        if (name == keyName) {
-            PressKey(key, false);
-            return {};
-        }
+    const auto key = NativeKeyNamed(name);
+    if (!key) {
+        return "unknown key '" + name + "'";
     }
-    return "unknown key '" + name + "'";
+    PressKey(*key, false);
+    return {};
 }
 
 void Ui::HoldCtrl(bool held) {

@@ -80,6 +80,8 @@ public:
     // Types UTF-8 text as characters; TypeCodepoints types them by number.
     void Type(const std::string& text);
     void TypeCodepoints(const std::vector<unsigned int>& codepoints);
+    // Presses and releases a named key (enter, up, delete, ...) or a letter
+    // a to z, with Ctrl and Shift as held; a letter types no character.
     std::string Key(const std::string& name);
     void HoldCtrl(bool held);
     void HoldShift(bool held);
@@ -103,7 +105,8 @@ private:
     const UiText* Find(const std::string& text, int index, const UiWindow** window,
                        std::string& error);
     void Press(float x, float y);
-    void PressKey(int key, bool ctrl);
+    // Presses and releases the key of that native code, with Ctrl if asked or held.
+    void PressKey(int nativeKey, bool ctrl);
 
     Host& host_;
     ImGuiContext* context_ = nullptr;
