@@ -358,6 +358,103 @@ void MarkCovered(std::vector<UiWindow>& windows) {
     }
 }
 
+// The Inputs tab's table: a child window whose first row is its header, one
+// text per column, then one row per frame.
+constexpr const char* InputsTable = "Gyrolog/Inputs";
+constexpr const char* FrameColumn = "frame";
+
+// Where a column lies across the table, from its header's left edge to the next one's.
+struct Span {
+    float left, right;
+};
+
+bool Within(const UiText& text, Span span) {
+    return text.left < span.right && span.left < text.right;
+}
+
+// The header's texts: those at the top of the table's first row, which may
+// also hold a row clipped beneath the header within the row tolerance.
+std::vector<UiText> HeaderOf(const UiWindow& table) {
+    const auto& first = table.rows.front();
+    const float top = std::min_element(first.begin(), first.end(), [](auto& a, auto& b) {
+                          return a.top < b.top;
+                      })->top;
+    std::vector<UiText> header;
+    std::copy_if(first.begin(), first.end(), std::back_inserter(header),
+                 [&](const UiText& text) { return Near(text.top, top); });
+    return header;
+}
+
+bool Names(const std::vector<UiText>& header, const std::string& name) {
+    return std::any_of(header.begin(), header.end(),
+                       [&](const UiText& text) { return text.text == name; });
+}
+
+// The column whose header reads name, else the one whose header's tooltip
+// does; tooltips holds one per header text or none.
+std::optional<Span> ColumnSpan(const std::vector<UiText>& header,
+                               const std::vector<std::string>& tooltips, const std::string& name,
+                               float spacing) {
+    auto named = std::find_if(header.begin(), header.end(),
+                              [&](const UiText& text) { return text.text == name; });
+    auto tip = std::find(tooltips.begin(), tooltips.end(), name);
+    if (named == header.end() && tip == tooltips.end()) {
+        return std::nullopt;
+    }
+    const auto i = static_cast<size_t>(named != header.end() ? named - header.begin()
+                                                             : tip - tooltips.begin());
+    const float right = i + 1 < header.size() ? header[i + 1].left : header[i].right + spacing;
+    return Span{header[i].left, right};
+}
+
+const UiText* TextWithin(const std::vector<UiText>& row, Span span) {
+    auto found = std::find_if(row.begin(), row.end(),
+                              [&](const UiText& text) { return Within(text, span); });
+    return found == row.end() ? nullptr : &*found;
+}
+
+// Finds the middle of the cell in column of the first row under the header
+// whose text in frameColumn reads frame.
+std::string PlaceCell(const UiWindow& table, Span frameColumn, Span column,
+                      const std::string& frame, const std::string& columnName,
+                      std::vector<Ui::TableCell>& cells) {
+    for (size_t row = 1; row < table.rows.size(); ++row) {
+        for (const UiText& text : table.rows[row]) {
+            if (!Within(text, frameColumn) || text.text != frame) {
+                continue;
+            }
+            if (!text.hidden.empty()) {
+                return "frame " + frame + " is not shown in the Inputs table: \"" + frame +
+                       "\" is drawn but " + text.hidden;
+            }
+            const UiText* cell = TextWithin(table.rows[row], column);
+            if (cell && !cell->hidden.empty()) {
+                return "the cell of frame " + frame + " in the column " + columnName +
+                       " is drawn but " + cell->hidden;
+            }
+            cells.push_back(Ui::TableCell{(column.left + column.right) * 0.5f,
+                                          (text.top + text.bottom) * 0.5f, row});
+            return {};
+        }
+    }
+    return "frame " + frame + " is not shown in the Inputs table";
+}
+
+// The tooltips' texts, as sim_ui_show prints them.
+std::string TooltipText(const std::vector<UiWindow>& windows) {
+    std::string tooltip;
+    for (const auto& window : windows) {
+        for (const auto& row : window.rows) {
+            for (const auto& text : row) {
+                if (window.kind == UiWindow::Kind::Tooltip) {
+                    tooltip += (tooltip.empty() ? "" : " ") + text.text;
+                }
+            }
+        }
+    }
+    return tooltip;
+}
+
 } // namespace
 
 Ui::Ui(Host& host) : host_(host) {
@@ -667,6 +764,103 @@ std::string Ui::Click(const std::string& text, int index) {
     mouseX_ = ParkedMouse;
     mouseY_ = ParkedMouse;
     return {};
+}
+
+std::string Ui::ClickCell(const std::string& frame, const std::string& column) {
+    TableCells table;
+    if (auto error = FindCells({frame}, column, table); !error.empty()) {
+        return error;
+    }
+    Press(table.cells[0].x, table.cells[0].y);
+    mouseX_ = ParkedMouse;
+    mouseY_ = ParkedMouse;
+    return {};
+}
+
+std::string Ui::Paint(const std::string& from, const std::string& to, const std::string& column) {
+    TableCells table;
+    if (auto error = FindCells({from, to}, column, table); !error.empty()) {
+        return error;
+    }
+    const TableCell& first = table.cells[0];
+    const TableCell& last = table.cells[1];
+    mouseX_ = first.x;
+    mouseY_ = first.y;
+    DrawFrame();
+    mouseDown_ = true;
+    DrawFrame();
+    // One frame on every row crossed, so that the page sees each of them.
+    for (size_t row = first.row; row != last.row;) {
+        row = last.row > row ? row + 1 : row - 1;
+        mouseY_ = row == last.row ? last.y : table.rowMiddles[row];
+        DrawFrame();
+    }
+    mouseDown_ = false;
+    DrawFrame();
+    mouseX_ = ParkedMouse;
+    mouseY_ = ParkedMouse;
+    return {};
+}
+
+std::string Ui::FindCells(const std::vector<std::string>& frames, const std::string& column,
+                          TableCells& found) {
+    mouseX_ = ParkedMouse;
+    mouseY_ = ParkedMouse;
+    const auto windows = Show();
+    auto table = std::find_if(windows.begin(), windows.end(), [](const UiWindow& w) {
+        return w.kind == UiWindow::Kind::Plugin && w.name == InputsTable;
+    });
+    if (table == windows.end()) {
+        return "the Inputs table is not shown";
+    }
+    const auto header = HeaderOf(*table);
+    // Short headers name their columns in full in their tooltips.
+    std::vector<std::string> tooltips;
+    if (!Names(header, FrameColumn) || !Names(header, column)) {
+        tooltips = TooltipsOf(header);
+    }
+    const float spacing = ItemSpacing();
+    const auto columnSpan = ColumnSpan(header, tooltips, column, spacing);
+    if (!columnSpan) {
+        return "no column " + column + " in the Inputs table";
+    }
+    const auto frameSpan = ColumnSpan(header, tooltips, FrameColumn, spacing);
+    if (!frameSpan) {
+        return "no column " + std::string(FrameColumn) + " in the Inputs table";
+    }
+    for (const auto& row : table->rows) {
+        found.rowMiddles.push_back((row.front().top + row.front().bottom) * 0.5f);
+    }
+    for (const std::string& frame : frames) {
+        if (auto error = PlaceCell(*table, *frameSpan, *columnSpan, frame, column, found.cells);
+            !error.empty()) {
+            return error;
+        }
+    }
+    return {};
+}
+
+// The tooltip each text shows while the mouse rests on it, as Hover rests.
+std::vector<std::string> Ui::TooltipsOf(const std::vector<UiText>& texts) {
+    std::vector<std::string> tooltips;
+    for (const UiText& text : texts) {
+        mouseX_ = (text.left + text.right) * 0.5f;
+        mouseY_ = (text.top + text.bottom) * 0.5f;
+        DrawFrame();
+        tooltips.push_back(TooltipText(Show()));
+    }
+    mouseX_ = ParkedMouse;
+    mouseY_ = ParkedMouse;
+    return tooltips;
+}
+
+float Ui::ItemSpacing() {
+    float spacing = 0.0f;
+    render_.Run([&] {
+        ImGui::SetCurrentContext(context_);
+        spacing = ImGui::GetStyle().ItemSpacing.x;
+    });
+    return spacing;
 }
 
 std::string Ui::Hover(const std::string& text, int index) {
