@@ -417,6 +417,34 @@ void Session::RegisterUiCommands() {
                     }
                 });
     }
+    // A frame number as the Inputs table shows it.
+    auto frameNumber = [](const std::string& word, std::string& frame) {
+        double number = 0;
+        if (!ParseNumber(word, number) || number < 0 || number != std::floor(number)) {
+            return false;
+        }
+        frame = std::to_string(static_cast<uint64_t>(number));
+        return true;
+    };
+    Command("sim_ui_cell", 2, 2, "FRAME COLUMN",
+            [this, report, frameNumber](const std::vector<std::string>& words) {
+                std::string frame;
+                if (!frameNumber(words[1], frame)) {
+                    host_.Error("usage: sim_ui_cell FRAME COLUMN");
+                    return;
+                }
+                report(host_.GetUi().ClickCell(frame, words[2]));
+            });
+    Command("sim_ui_paint", 3, 3, "FRAME1 FRAME2 COLUMN",
+            [this, report, frameNumber](const std::vector<std::string>& words) {
+                std::string from;
+                std::string to;
+                if (!frameNumber(words[1], from) || !frameNumber(words[2], to)) {
+                    host_.Error("usage: sim_ui_paint FRAME1 FRAME2 COLUMN");
+                    return;
+                }
+                report(host_.GetUi().Paint(from, to, words[3]));
+            });
     Command("sim_ui_type", 1, 1, "TEXT",
             [this](const std::vector<std::string>& words) { host_.GetUi().Type(words[1]); });
     // Characters by number, for those a console line cannot hold (the double
@@ -457,7 +485,8 @@ void Session::RegisterUiCommands() {
                 report(host_.GetUi().Resize(words[1], static_cast<float>(width),
                                             static_cast<float>(height)));
             });
-    Command("sim_ui_key", 1, 1, "enter|escape|backspace|tab",
+    Command("sim_ui_key", 1, 1,
+            "enter|escape|backspace|tab|up|down|pageup|pagedown|home|end|delete|insert|a..z",
             [this, report](const std::vector<std::string>& words) {
                 report(host_.GetUi().Key(words[1]));
             });

@@ -21,6 +21,51 @@ constexpr float RowTolerance = 4.0f;
 // Where the mouse rests when it points at nothing.
 constexpr float ParkedMouse = -1000.0f;
 
+// The keys' native codes as the game's Windows backend gives them (virtual-key
+// codes), so that a page sees what it would see there: a letter is its capital.
+constexpr std::pair<ImGuiKey, int> NativeKeys[] = {
+    {ImGuiKey_Tab, 0x09},        {ImGuiKey_LeftArrow, 0x25},
+    {ImGuiKey_RightArrow, 0x27}, {ImGuiKey_UpArrow, 0x26},
+    {ImGuiKey_DownArrow, 0x28},  {ImGuiKey_PageUp, 0x21},
+    {ImGuiKey_PageDown, 0x22},   {ImGuiKey_Home, 0x24},
+    {ImGuiKey_End, 0x23},        {ImGuiKey_Insert, 0x2D},
+    {ImGuiKey_Delete, 0x2E},     {ImGuiKey_Backspace, 0x08},
+    {ImGuiKey_Space, 0x20},      {ImGuiKey_Enter, 0x0D},
+    {ImGuiKey_Escape, 0x1B},     {ImGuiKey_KeyPadEnter, 0x0D},
+    {ImGuiKey_A, 'A'},           {ImGuiKey_C, 'C'},
+    {ImGuiKey_V, 'V'},           {ImGuiKey_X, 'X'},
+    {ImGuiKey_Y, 'Y'},           {ImGuiKey_Z, 'Z'},
+};
+
+// The keys sim_ui_key names besides the letters a to z.
+constexpr std::pair<const char*, ImGuiKey> KeyNames[] = {
+    {"enter", ImGuiKey_Enter},   {"escape", ImGuiKey_Escape},     {"backspace", ImGuiKey_Backspace},
+    {"tab", ImGuiKey_Tab},       {"up", ImGuiKey_UpArrow},        {"down", ImGuiKey_DownArrow},
+    {"pageup", ImGuiKey_PageUp}, {"pagedown", ImGuiKey_PageDown}, {"home", ImGuiKey_Home},
+    {"end", ImGuiKey_End},       {"delete", ImGuiKey_Delete},     {"insert", ImGuiKey_Insert},
+};
+
+int NativeKey(ImGuiKey key) {
+    for (auto [imguiKey, native] : NativeKeys) {
+        if (imguiKey == key) {
+            return native;
+        }
+    }
+    return -1;
+}
+
+std::optional<int> NativeKeyNamed(const std::string& name) {
+    if (name.size() == 1 && name[0] >= 'a' && name[0] <= 'z') {
+        return name[0] - 'a' + 'A';
+    }
+    for (auto [keyName, key] : KeyNames) {
+        if (name == keyName) {
+            return NativeKey(key);
+        }
+    }
+    return std::nullopt;
+}
+
 bool StartsWith(const char* text, const char* prefix) {
     return text && std::strncmp(text, prefix, std::strlen(prefix)) == 0;
 }
@@ -313,6 +358,103 @@ void MarkCovered(std::vector<UiWindow>& windows) {
     }
 }
 
+// The Inputs tab's table: a child window whose first row is its header, one
+// text per column, then one row per frame.
+constexpr const char* InputsTable = "Gyrolog/Inputs";
+constexpr const char* FrameColumn = "frame";
+
+// Where a column lies across the table, from its header's left edge to the next one's.
+struct Span {
+    float left, right;
+};
+
+bool Within(const UiText& text, Span span) {
+    return text.left < span.right && span.left < text.right;
+}
+
+// The header's texts: those at the top of the table's first row, which may
+// also hold a row clipped beneath the header within the row tolerance.
+std::vector<UiText> HeaderOf(const UiWindow& table) {
+    const auto& first = table.rows.front();
+    const float top = std::min_element(first.begin(), first.end(), [](auto& a, auto& b) {
+                          return a.top < b.top;
+                      })->top;
+    std::vector<UiText> header;
+    std::copy_if(first.begin(), first.end(), std::back_inserter(header),
+                 [&](const UiText& text) { return Near(text.top, top); });
+    return header;
+}
+
+bool Names(const std::vector<UiText>& header, const std::string& name) {
+    return std::any_of(header.begin(), header.end(),
+                       [&](const UiText& text) { return text.text == name; });
+}
+
+// The column whose header reads name, else the one whose header's tooltip
+// does; tooltips holds one per header text or none.
+std::optional<Span> ColumnSpan(const std::vector<UiText>& header,
+                               const std::vector<std::string>& tooltips, const std::string& name,
+                               float spacing) {
+    auto named = std::find_if(header.begin(), header.end(),
+                              [&](const UiText& text) { return text.text == name; });
+    auto tip = std::find(tooltips.begin(), tooltips.end(), name);
+    if (named == header.end() && tip == tooltips.end()) {
+        return std::nullopt;
+    }
+    const auto i = static_cast<size_t>(named != header.end() ? named - header.begin()
+                                                             : tip - tooltips.begin());
+    const float right = i + 1 < header.size() ? header[i + 1].left : header[i].right + spacing;
+    return Span{header[i].left, right};
+}
+
+const UiText* TextWithin(const std::vector<UiText>& row, Span span) {
+    auto found = std::find_if(row.begin(), row.end(),
+                              [&](const UiText& text) { return Within(text, span); });
+    return found == row.end() ? nullptr : &*found;
+}
+
+// Finds the middle of the cell in column of the first row under the header
+// whose text in frameColumn reads frame.
+std::string PlaceCell(const UiWindow& table, Span frameColumn, Span column,
+                      const std::string& frame, const std::string& columnName,
+                      std::vector<Ui::TableCell>& cells) {
+    for (size_t row = 1; row < table.rows.size(); ++row) {
+        for (const UiText& text : table.rows[row]) {
+            if (!Within(text, frameColumn) || text.text != frame) {
+                continue;
+            }
+            if (!text.hidden.empty()) {
+                return "frame " + frame + " is not shown in the Inputs table: \"" + frame +
+                       "\" is drawn but " + text.hidden;
+            }
+            const UiText* cell = TextWithin(table.rows[row], column);
+            if (cell && !cell->hidden.empty()) {
+                return "the cell of frame " + frame + " in the column " + columnName +
+                       " is drawn but " + cell->hidden;
+            }
+            cells.push_back(Ui::TableCell{(column.left + column.right) * 0.5f,
+                                          (text.top + text.bottom) * 0.5f, row});
+            return {};
+        }
+    }
+    return "frame " + frame + " is not shown in the Inputs table";
+}
+
+// The tooltips' texts, as sim_ui_show prints them.
+std::string TooltipText(const std::vector<UiWindow>& windows) {
+    std::string tooltip;
+    for (const auto& window : windows) {
+        for (const auto& row : window.rows) {
+            for (const auto& text : row) {
+                if (window.kind == UiWindow::Kind::Tooltip) {
+                    tooltip += (tooltip.empty() ? "" : " ") + text.text;
+                }
+            }
+        }
+    }
+    return tooltip;
+}
+
 } // namespace
 
 Ui::Ui(Host& host) : host_(host) {
@@ -321,8 +463,8 @@ Ui::Ui(Host& host) : host_(host) {
         ImGuiIO& io = ImGui::GetIO();
         io.IniFilename = nullptr;
         io.LogFilename = nullptr;
-        for (int key = 0; key < ImGuiKey_COUNT; ++key) {
-            io.KeyMap[key] = key;
+        for (auto [key, native] : NativeKeys) {
+            io.KeyMap[key] = native;
         }
         unsigned char* pixels = nullptr;
         int width = 0;
@@ -624,6 +766,103 @@ std::string Ui::Click(const std::string& text, int index) {
     return {};
 }
 
+std::string Ui::ClickCell(const std::string& frame, const std::string& column) {
+    TableCells table;
+    if (auto error = FindCells({frame}, column, table); !error.empty()) {
+        return error;
+    }
+    Press(table.cells[0].x, table.cells[0].y);
+    mouseX_ = ParkedMouse;
+    mouseY_ = ParkedMouse;
+    return {};
+}
+
+std::string Ui::Paint(const std::string& from, const std::string& to, const std::string& column) {
+    TableCells table;
+    if (auto error = FindCells({from, to}, column, table); !error.empty()) {
+        return error;
+    }
+    const TableCell& first = table.cells[0];
+    const TableCell& last = table.cells[1];
+    mouseX_ = first.x;
+    mouseY_ = first.y;
+    DrawFrame();
+    mouseDown_ = true;
+    DrawFrame();
+    // One frame on every row crossed, so that the page sees each of them.
+    for (size_t row = first.row; row != last.row;) {
+        row = last.row > row ? row + 1 : row - 1;
+        mouseY_ = row == last.row ? last.y : table.rowMiddles[row];
+        DrawFrame();
+    }
+    mouseDown_ = false;
+    DrawFrame();
+    mouseX_ = ParkedMouse;
+    mouseY_ = ParkedMouse;
+    return {};
+}
+
+std::string Ui::FindCells(const std::vector<std::string>& frames, const std::string& column,
+                          TableCells& found) {
+    mouseX_ = ParkedMouse;
+    mouseY_ = ParkedMouse;
+    const auto windows = Show();
+    auto table = std::find_if(windows.begin(), windows.end(), [](const UiWindow& w) {
+        return w.kind == UiWindow::Kind::Plugin && w.name == InputsTable;
+    });
+    if (table == windows.end()) {
+        return "the Inputs table is not shown";
+    }
+    const auto header = HeaderOf(*table);
+    // Short headers name their columns in full in their tooltips.
+    std::vector<std::string> tooltips;
+    if (!Names(header, FrameColumn) || !Names(header, column)) {
+        tooltips = TooltipsOf(header);
+    }
+    const float spacing = ItemSpacing();
+    const auto columnSpan = ColumnSpan(header, tooltips, column, spacing);
+    if (!columnSpan) {
+        return "no column " + column + " in the Inputs table";
+    }
+    const auto frameSpan = ColumnSpan(header, tooltips, FrameColumn, spacing);
+    if (!frameSpan) {
+        return "no column " + std::string(FrameColumn) + " in the Inputs table";
+    }
+    for (const auto& row : table->rows) {
+        found.rowMiddles.push_back((row.front().top + row.front().bottom) * 0.5f);
+    }
+    for (const std::string& frame : frames) {
+        if (auto error = PlaceCell(*table, *frameSpan, *columnSpan, frame, column, found.cells);
+            !error.empty()) {
+            return error;
+        }
+    }
+    return {};
+}
+
+// The tooltip each text shows while the mouse rests on it, as Hover rests.
+std::vector<std::string> Ui::TooltipsOf(const std::vector<UiText>& texts) {
+    std::vector<std::string> tooltips;
+    for (const UiText& text : texts) {
+        mouseX_ = (text.left + text.right) * 0.5f;
+        mouseY_ = (text.top + text.bottom) * 0.5f;
+        DrawFrame();
+        tooltips.push_back(TooltipText(Show()));
+    }
+    mouseX_ = ParkedMouse;
+    mouseY_ = ParkedMouse;
+    return tooltips;
+}
+
+float Ui::ItemSpacing() {
+    float spacing = 0.0f;
+    render_.Run([&] {
+        ImGui::SetCurrentContext(context_);
+        spacing = ImGui::GetStyle().ItemSpacing.x;
+    });
+    return spacing;
+}
+
 std::string Ui::Hover(const std::string& text, int index) {
     std::string error;
     const UiText* found = Find(text, index, nullptr, error);
@@ -674,14 +913,14 @@ std::string Ui::Edit(const std::string& label, int index) {
     ctrl_ = true;
     Press(x, y);
     ctrl_ = wasCtrl;
-    PressKey(ImGuiKey_A, true);
+    PressKey(NativeKey(ImGuiKey_A), true);
     return {};
 }
 
-void Ui::PressKey(int key, bool ctrl) {
+void Ui::PressKey(int nativeKey, bool ctrl) {
     const bool wasCtrl = ctrl_;
     ctrl_ = ctrl_ || ctrl;
-    keysDown_.push_back(key);
+    keysDown_.push_back(nativeKey);
     DrawFrame();
     keysDown_.clear();
     DrawFrame();
@@ -704,17 +943,12 @@ void Ui::TypeCodepoints(const std::vector<unsigned int>& codepoints) {
 }
 
 std::string Ui::Key(const std::string& name) {
-    static const std::pair<const char*, int> keys[] = {{"enter", ImGuiKey_Enter},
-                                                       {"escape", ImGuiKey_Escape},
-                                                       {"backspace", ImGuiKey_Backspace},
-                                                       {"tab", ImGuiKey_Tab}};
-    for (auto [keyName, key] : keys) {
-        if (name == keyName) {
-            PressKey(key, false);
-            return {};
-        }
+    const auto key = NativeKeyNamed(name);
+    if (!key) {
+        return "unknown key '" + name + "'";
     }
-    return "unknown key '" + name + "'";
+    PressKey(*key, false);
+    return {};
 }
 
 void Ui::HoldCtrl(bool held) {

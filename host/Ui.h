@@ -80,9 +80,18 @@ public:
     // Types UTF-8 text as characters; TypeCodepoints types them by number.
     void Type(const std::string& text);
     void TypeCodepoints(const std::vector<unsigned int>& codepoints);
+    // Presses and releases a named key (enter, up, delete, ...) or a letter
+    // a to z, with Ctrl and Shift as held; a letter types no character.
     std::string Key(const std::string& name);
     void HoldCtrl(bool held);
     void HoldShift(bool held);
+    // Clicks the cell in the column named column of the Inputs table's row
+    // that shows frame: the column's header reads column or shows it as its
+    // tooltip. Ctrl and Shift as held.
+    std::string ClickCell(const std::string& frame, const std::string& column);
+    // Presses the mouse on the cell of frame from, moves it over each row
+    // between, a frame each, to the cell of frame to and releases it there.
+    std::string Paint(const std::string& from, const std::string& to, const std::string& column);
     // Turns the mouse wheel over the window titled title: lines > 0 scroll
     // towards the end, in steps of the font's height.
     std::string Scroll(const std::string& title, float lines);
@@ -90,6 +99,12 @@ public:
     // window is width by height.
     std::string Resize(const std::string& title, float width, float height);
     std::string Screenshot(const std::filesystem::path& file);
+
+    // The middle of a cell of the Inputs table and the row of the table's window it is in.
+    struct TableCell {
+        float x, y;
+        size_t row;
+    };
 
     // The lines of sim_ui_show for what Show returned.
     static std::vector<std::string> Lines(const std::vector<UiWindow>& windows);
@@ -103,7 +118,18 @@ private:
     const UiText* Find(const std::string& text, int index, const UiWindow** window,
                        std::string& error);
     void Press(float x, float y);
-    void PressKey(int key, bool ctrl);
+    // The middles of cells of the Inputs table, with the table row each is in,
+    // and the middle of every row of the table's window, its header first.
+    struct TableCells {
+        std::vector<TableCell> cells;
+        std::vector<float> rowMiddles;
+    };
+    std::string FindCells(const std::vector<std::string>& frames, const std::string& column,
+                          TableCells& found);
+    std::vector<std::string> TooltipsOf(const std::vector<UiText>& texts);
+    float ItemSpacing();
+    // Presses and releases the key of that native code, with Ctrl if asked or held.
+    void PressKey(int nativeKey, bool ctrl);
 
     Host& host_;
     ImGuiContext* context_ = nullptr;

@@ -1346,6 +1346,24 @@ TEST_F(UiTest, InputsClickSelectsAFrameAndShiftClickARange) {
     EXPECT_TRUE(Shows(HalfRow(12)));
 }
 
+TEST_F(UiTest, InputsCellsAreFoundByFrameAndColumn) {
+    LongRun(40);
+    OpenInputs();
+    ASSERT_EQ(Ui().ClickCell("5", "steer"), "");
+    EXPECT_TRUE(Shows("ui: Selected: frame 5"));
+    ASSERT_EQ(Ui().Paint("3", "7", "jump"), "");
+    EXPECT_TRUE(Shows("ui: Selected: frame 3")); // picked as pressed
+    Ui().HoldShift(true);
+    ASSERT_EQ(Ui().ClickCell("7", "other_flags"), "");
+    Ui().HoldShift(false);
+    EXPECT_TRUE(Shows("ui: Selected: frames 3 to 7 (5)"));
+    EXPECT_EQ(Ui().ClickCell("5", "brake"), "no column brake in the Inputs table");
+    EXPECT_EQ(Ui().Paint("3", "39", "steer"), "frame 39 is not shown in the Inputs table");
+    ASSERT_EQ(Ui().Scroll("Gyrolog/Inputs", 0.5f), ""); // frame 0 half under the header
+    EXPECT_EQ(Ui().ClickCell("0", "steer"), "frame 0 is not shown in the Inputs table: \"0\" is "
+                                            "drawn but clipped by the window's edge");
+}
+
 TEST_F(UiTest, InputsEditBarEditsTheSelectionOneStepEach) {
     LongRun(20);
     OpenInputs();
