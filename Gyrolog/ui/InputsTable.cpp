@@ -399,8 +399,13 @@ void DrawTable(const Frame& frame, InputsTabState& view, Request& request) {
     table.BarMin = ImVec2(table.Pos.x + table.Size.x - style.ScrollbarSize, table.RowsTop);
     table.BarMax = ImVec2(table.Pos.x + table.Size.x, table.Pos.y + table.Size.y - barBelow);
 
+    // Presses on the rows and the scroll bar are the table's: without an
+    // item under them, a drag would move the page's window.
+    ImGui::SetCursorPos(ImVec2(table.ScrollX, table.RowHeight));
+    ImGui::InvisibleButton("##Gyrologrows",
+                           ImVec2(table.Size.x, table.RowHeight * static_cast<float>(table.Shown)));
     uint64_t top = ClampTop(static_cast<int64_t>(view.TopRow), table.Shown, rows);
-    const bool hovered = ImGui::IsWindowHovered();
+    const bool hovered = ImGui::IsWindowHovered(ImGuiHoveredFlags_AllowWhenBlockedByActiveItem);
     if (hovered && io.MouseWheel != 0.0f) {
         const float lines = -io.MouseWheel * 5.0f * ImGui::GetFontSize() / table.RowHeight;
         top = ClampTop(static_cast<int64_t>(top) + static_cast<int64_t>(std::lround(lines)),
