@@ -1,5 +1,6 @@
 #include "runs/files/RunFile.h"
 #include "runs/files/DurableFiles.h"
+#include "runs/files/MarkersFile.h"
 #include "runs/files/TasFile.h"
 #include "runs/record/RunTrace.h"
 #include "runs/record/TasFormat.h"
@@ -130,6 +131,17 @@ void PlaceTrace(const SaveFiles& files, bool traced) {
     }
 }
 
+// After the pair: markers are no part of what makes a run current, and a
+// crash before them leaves old ones, which a load holds to the new run.
+void PlaceMarkers(const fs::path& run, const std::vector<Marker>& markers) {
+    try {
+        SaveMarkersFile(run, markers);
+    } catch (const std::exception& e) {
+        throw std::runtime_error("the run file was saved, but not its markers: " +
+                                 std::string(e.what()));
+    }
+}
+
 } // namespace
 
 fs::path WriteBeside(const fs::path& target, const std::function<void(std::ostream&)>& write) {
@@ -225,6 +237,7 @@ void SaveRunFile(const fs::path& path, const TasData& data) {
         throw;
     }
     PlaceTrace(files, traced);
+    PlaceMarkers(path, data.Markers);
 }
 
 // The save's steps 1, 3 and 5, for a run file that stays.

@@ -25,7 +25,8 @@ std::filesystem::path WriteBeside(const std::filesystem::path& target,
 // Writes the run file and, beside it, its trace file when the run has a
 // trace; removes an old trace file when it has none. Both files are replaced
 // or neither is, also when the process ends part-way: what it leaves is
-// resolved by ResolveInterruptedSave.
+// resolved by ResolveInterruptedSave. Then writes its markers file, or
+// removes an old one when it has no markers.
 void SaveRunFile(const std::filesystem::path& target, const TasData& data);
 
 // Writes the run's trace beside the run file, which holds that run already,
