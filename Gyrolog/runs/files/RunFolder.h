@@ -53,7 +53,8 @@ struct RunLoadResult {
     TasData data;
 };
 
-// Reads the run file, then the trace file beside it when it belongs to the
+// Reads the run file, then its markers file (LoadMarkersFile, which sets a
+// damaged one aside) and the trace file beside it when it belongs to the
 // run, into a fresh run: whatever happens, no run in use is touched. Throws
 // only when memory runs out.
 RunLoadResult LoadRun(const TasFile& file);
