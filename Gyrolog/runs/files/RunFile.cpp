@@ -274,6 +274,7 @@ std::optional<InterruptedSave> InterruptedSaveOf(const fs::path& entry) {
         return std::nullopt; // no save of ours makes a name that is no text
     }
     const std::string traceEnd = ".data.trace.";
+    const std::string markersEnd = ".data.markers.";
     const std::string runEnd = ".data.";
     const std::string end = AsideExtension;
     if (name.size() < runEnd.size() + TokenLength + end.size() || !name.ends_with(end)) {
@@ -283,6 +284,11 @@ std::optional<InterruptedSave> InterruptedSaveOf(const fs::path& entry) {
     const std::string token = name.substr(tokenAt, TokenLength);
     if (token.find_first_not_of("0123456789abcdef") != std::string::npos) {
         return std::nullopt;
+    }
+    if (tokenAt >= markersEnd.size() &&
+        name.compare(tokenAt - markersEnd.size(), markersEnd.size(), markersEnd) == 0) {
+        const std::string run = name.substr(0, tokenAt - std::string(".markers.").size());
+        return InterruptedSave{entry.parent_path() / PathFromUtf8(run), token, true};
     }
     if (name.compare(tokenAt - runEnd.size(), runEnd.size(), runEnd) == 0 &&
         !name.ends_with(traceEnd + token + end)) {
@@ -314,6 +320,10 @@ std::optional<InterruptedSave> InterruptedSaveOf(const fs::path& entry) {
 // trace then no longer belongs. Each step here leaves a state this resolves
 // again.
 void ResolveInterruptedSave(const InterruptedSave& save) {
+    if (save.markers) {
+        fs::remove(AsidePath(MarkersPath(save.run), save.token));
+        return;
+    }
     const SaveFiles files(save.run, save.token);
     if (fs::exists(fs::symlink_status(files.runAside))) {
         fs::remove(files.runAside);
