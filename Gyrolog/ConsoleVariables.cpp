@@ -133,6 +133,18 @@ void Gyrolog::RegisterConsoleCommands() {
         },
         "Delete frames FROM to TO: tas_deleteframes FROM TO", 0);
     cvarManager->registerNotifier(
+        "tas_marker",
+        [this](std::vector<std::string> args) {
+            GuardedOnGame("tas_marker", [&] { Editor.MarkerCommand(args); });
+        },
+        "Pin TEXT to frame F of the loaded TAS", 0);
+    cvarManager->registerNotifier(
+        "tas_unmarker",
+        [this](std::vector<std::string> args) {
+            GuardedOnGame("tas_unmarker", [&] { Editor.UnmarkerCommand(args); });
+        },
+        "Remove the marker of frame F", 0);
+    cvarManager->registerNotifier(
         "tas_playfrom",
         [this](std::vector<std::string> args) {
             GuardedOnGame("tas_playfrom", [&] { PlayFromCommand(args); });

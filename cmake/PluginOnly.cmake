@@ -4,6 +4,7 @@
 set(BAKKESMOD_SDK_DIR "" CACHE PATH "The host's SDK folder, holding include/ and lib/pluginsdk.lib")
 set(BAKKESMOD_IMGUI_DIR "" CACHE PATH "The host's Dear ImGui folder, holding imgui.h and imgui.cpp")
 set(GYROLOG_FMT_INCLUDE_DIR "" CACHE PATH "{fmt}'s include folder, used header-only; fetched if empty")
+set(GYROLOG_JSON_INCLUDE_DIR "" CACHE PATH "Folder holding nlohmann/json.hpp; fetched if empty")
 option(GYROLOG_WARNINGS_AS_ERRORS "Fail on any warning in the plugin's sources" OFF)
 option(GYROLOG_WINDOWS_CHECKS "Also build gyrolog-run and the tests of the host-free code" OFF)
 
@@ -55,6 +56,17 @@ else()
     FetchContent_Declare(fmt GIT_REPOSITORY https://github.com/fmtlib/fmt.git GIT_TAG 10.2.1)
     FetchContent_MakeAvailable(fmt)
     add_library(gyrolog_fmt ALIAS fmt-header-only)
+endif()
+
+# nlohmann/json, header-only, for the markers file.
+if(GYROLOG_JSON_INCLUDE_DIR)
+    add_library(gyrolog_json INTERFACE)
+    target_include_directories(gyrolog_json INTERFACE ${GYROLOG_JSON_INCLUDE_DIR})
+else()
+    include(FetchContent)
+    FetchContent_Declare(json URL https://github.com/nlohmann/json/releases/download/v3.11.3/json.tar.xz)
+    FetchContent_MakeAvailable(json)
+    add_library(gyrolog_json ALIAS nlohmann_json)
 endif()
 
 if(MSVC)

@@ -6,13 +6,14 @@
 #   recovery the journal of unsaved work and its writer thread
 # gyrolog_runs gathers them for the plugin and the tools. sdk_target brings
 # the host's plain value types; the remaining arguments are compile options.
+# The caller defines gyrolog_json, nlohmann/json for the markers file.
 cmake_path(SET runs NORMALIZE "${CMAKE_CURRENT_LIST_DIR}/../Gyrolog/runs")
 set(GYROLOG_RECORD_SOURCES ${runs}/record/Tas.cpp ${runs}/record/Hitbox.cpp
                            ${runs}/record/TasFormat.cpp ${runs}/record/RunTrace.cpp
-                           ${runs}/record/Keyframe.cpp)
+                           ${runs}/record/Keyframe.cpp ${runs}/record/Marker.cpp)
 set(GYROLOG_FILES_SOURCES ${runs}/files/RunFile.cpp ${runs}/files/DurableFiles.cpp
                           ${runs}/files/TasFile.cpp ${runs}/files/RunFolder.cpp
-                          ${runs}/files/TraceSaver.cpp)
+                          ${runs}/files/TraceSaver.cpp ${runs}/files/MarkersFile.cpp)
 set(GYROLOG_EDITS_SOURCES ${runs}/edits/RunSplice.cpp ${runs}/edits/RunHistory.cpp
                           ${runs}/edits/FrameEdits.cpp)
 set(GYROLOG_RECOVERY_SOURCES ${runs}/recovery/RecoveryJournal.cpp
@@ -31,7 +32,7 @@ function(gyrolog_add_run_rooms sdk_target)
         target_compile_options(gyrolog_${room} PRIVATE ${ARGN})
     endforeach()
     target_link_libraries(gyrolog_record PUBLIC ${sdk_target})
-    target_link_libraries(gyrolog_files PUBLIC gyrolog_record)
+    target_link_libraries(gyrolog_files PUBLIC gyrolog_record PRIVATE gyrolog_json)
     target_link_libraries(gyrolog_edits PUBLIC gyrolog_record)
     target_link_libraries(gyrolog_recovery PUBLIC gyrolog_files gyrolog_edits)
     if(TARGET Threads::Threads)

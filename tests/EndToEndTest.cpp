@@ -142,7 +142,8 @@ TEST_F(EndToEndTest, ReplayReproducesTheRecordingAndTakesANewTail) {
 struct RunCopy {
     explicit RunCopy(const Tas& tas)
         : inputs(tas.Data.Inputs), trace(tas.Data.Trace), teleports(tas.Data.TeleportFrames),
-          currentFrame(tas.CurrentFrame), applied(tas.InputsApplied), frames(RecoveredFrames(tas)) {
+          markers(tas.Data.Markers), currentFrame(tas.CurrentFrame), applied(tas.InputsApplied),
+          frames(RecoveredFrames(tas)) {
         for (size_t i = 0; i < tas.PendingInputs.size(); ++i) {
             pending.push_back(tas.PendingInputs[i]);
             pendingTrace.push_back(tas.PendingTrace[i]);
@@ -151,6 +152,7 @@ struct RunCopy {
     std::vector<VehicleInput> inputs, pending;
     std::vector<TraceEntry> trace, pendingTrace;
     std::vector<uint64_t> teleports;
+    std::vector<Marker> markers;
     uint64_t currentFrame;
     bool applied;
     uint64_t frames;
@@ -215,9 +217,10 @@ protected:
     // Plays the lines in gyrolog-sim on its own folder, waits until its
     // journal holds at least minFrames of the run and its take-over at
     // takeOverFrame with minPending frames, or the applied run when that is
-    // asked, and crashes it.
+    // asked, with at least minMarkers markers, and crashes it.
     void PlayAndCrash(const std::vector<std::string>& lines, uint64_t minFrames,
-                      uint64_t minPending = 0, bool applied = false, uint64_t takeOverFrame = 0) {
+                      uint64_t minPending = 0, bool applied = false, uint64_t takeOverFrame = 0,
+                      size_t minMarkers = 0) {
         const std::string command =
             std::string(GYROLOG_SIM_PATH) + " --data " + crashFolder.string() + " >/dev/null 2>&1";
         FILE* game = popen(command.c_str(), "w");
@@ -232,6 +235,7 @@ protected:
             const auto held = Journaled();
             if (held && RecoveredFrames(*held) >= minFrames &&
                 held->PendingInputs.size() >= minPending && held->InputsApplied == applied &&
+                held->Data.Markers.size() >= minMarkers &&
                 (applied || held->CurrentFrame == takeOverFrame)) {
                 break;
             }
@@ -285,6 +289,7 @@ protected:
         }
         EXPECT_EQ(run.Data.Inputs.size(), recorded.inputs.size());
         EXPECT_EQ(run.Data.TeleportFrames, recorded.teleports);
+        EXPECT_EQ(run.Data.Markers, recorded.markers);
         const size_t applied = std::min(run.Data.Inputs.size(), recorded.inputs.size());
         EXPECT_EQ(FirstDifference(run.Data.Inputs, recorded.inputs, applied), applied);
         EXPECT_EQ(FirstDifference(run.Data.Trace, recorded.trace, applied), applied);
@@ -321,13 +326,14 @@ TEST_F(CrashRecoveryTest, ACrashWhileRecordingLosesLessThanASecond) {
     std::printf("worst frames lost: %llu\n", static_cast<unsigned long long>(worst));
 }
 
-TEST_F(CrashRecoveryTest, ACrashRightAfterAnUpdateLosesNothing) {
+TEST_F(CrashRecoveryTest, ACrashRightAfterAnUpdateAndAMarkerLosesNothing) {
     auto lines = NewRunRecording(300);
-    lines.insert(lines.end(), {"tas_stop", "tas_update"});
+    lines.insert(lines.end(), {"tas_stop", "tas_update", "tas_marker 120 flip here"});
     const RunCopy recorded = PlayHere(lines);
     ASSERT_TRUE(recorded.applied);
     ASSERT_EQ(recorded.inputs.size(), 300u);
-    PlayAndCrash(lines, 300, 0, true);
+    ASSERT_EQ(recorded.markers, (std::vector<Marker>{{120, "flip here"}}));
+    PlayAndCrash(lines, 300, 0, true, 0, 1);
     EXPECT_EQ(RecoverAndCompare(recorded), 0u);
 }
 

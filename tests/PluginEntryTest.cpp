@@ -182,7 +182,8 @@ TEST_F(PluginLifecycleTest, FreshDefaultsOfAllVariablesInRegistrationOrder) {
               (std::vector<std::string>{"tas_start", "tas_stop", "tas_update", "tas_stopandupdate",
                                         "tas_changespeed", "tas_undo", "tas_redo", "tas_recover",
                                         "tas_discardrecovery", "tas_rerecordfrom", "tas_setinput",
-                                        "tas_insertframes", "tas_deleteframes", "tas_playfrom"}));
+                                        "tas_insertframes", "tas_deleteframes", "tas_marker",
+                                        "tas_unmarker", "tas_playfrom"}));
 }
 
 TEST_F(PluginLifecycleTest, OverlayShowsNameAndStateAtTheTopCentre) {

@@ -128,9 +128,12 @@ TEST_F(RunEditorTest, KeyframesAreJournaledWithTheirFrames) {
     EXPECT_EQ(journals, 2);
 }
 
-TEST_F(RunEditorTest, AStartsEditTakesTheKeyframesWithTheTrace) {
+// The journal's splice of the whole trace leaves the markers as they are.
+TEST_F(RunEditorTest, AStartsEditTakesTheKeyframesWithTheTraceAndLeavesTheMarkers) {
     run.Data.Trace.assign(10, TraceEntry{});
     run.Data.Keyframes.assign(1, Keyframe{});
+    run.Data.Markers = {{3, "m"}};
+    editor.SetJournalBase("first", std::nullopt);
     run.Data.CarStart.Location.X = 5.0f; // as the page edits it, in place
     editor.CommitStartsEdit(StartingState(), StartingState(), editor.Generation());
     EXPECT_TRUE(run.Data.Trace.empty() && run.Data.Keyframes.empty());
@@ -139,6 +142,14 @@ TEST_F(RunEditorTest, AStartsEditTakesTheKeyframesWithTheTrace) {
     EXPECT_EQ(run.Data.Keyframes.size(), 1u);
     editor.Redo();
     EXPECT_TRUE(run.Data.Keyframes.empty());
+    editor.KeepForRecovery();
+    for (const auto& entry : std::filesystem::directory_iterator(editor.RecoveryFolder())) {
+        std::ifstream stream(entry.path(), std::ios::binary);
+        Tas recovered;
+        ASSERT_EQ(ReadRecoveryJournal(stream, entry.file_size(), recovered).outcome,
+                  JournalReadResult::Read);
+        EXPECT_EQ(recovered.Data.Markers, run.Data.Markers);
+    }
 }
 
 TEST_F(RunEditorTest, NothingChangesWhileTheRunPlays) {

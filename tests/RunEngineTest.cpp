@@ -1189,6 +1189,9 @@ protected:
         bytes << '|';
         bytes.write(reinterpret_cast<const char*>(run.Data.Keyframes.data()),
                     static_cast<std::streamsize>(run.Data.Keyframes.size() * sizeof(Keyframe)));
+        for (const Marker& marker : run.Data.Markers) {
+            bytes << '|' << marker.Frame << ' ' << marker.Text;
+        }
         return bytes.str();
     }
     std::string RunBytes() { return BytesOf(Run()); }
@@ -1276,6 +1279,14 @@ TEST_F(HistoryTest, UpdatesAreUndoneAndRedoneByteForByte) {
     Say("tas_redo", "Nothing to redo");
     Say("tas_undo", "Undone: update at frame 100, 200 frames replaced by 10");
     EXPECT_EQ(RunBytes(), recorded);
+
+    // Markers past the merged run's end go with the frames it drops.
+    host.RunLine("tas_marker 109 kept; tas_marker 110 dropped");
+    TakeOver(100, 10);
+    host.RunLine("tas_update");
+    EXPECT_EQ(Run().Data.Markers, (std::vector<Marker>{{109, "kept"}}));
+    Say("tas_undo", "Undone: update at frame 100, 200 frames replaced by 10");
+    EXPECT_EQ(Run().Data.Markers, (std::vector<Marker>{{109, "kept"}, {110, "dropped"}}));
 }
 
 TEST_F(HistoryTest, TakeOversThrownAwayOrPendingComeBackReadyForUpdate) {
@@ -1411,7 +1422,7 @@ TEST_F(HistoryTest, AnySequenceOfChangesIsUndoneAndRedoneWhole) {
             const std::string before = seen();
             const size_t frames = Run().Data.Inputs.size();
             const std::string frame = std::to_string(below(frames));
-            switch (const unsigned kind = random() % 15) {
+            switch (const unsigned kind = random() % 16) {
             case 0: // thrown away
             case 1: // pending
                 TakeOver(static_cast<int>(below(frames + 1)), 1 + static_cast<int>(below(20)));
@@ -1456,6 +1467,9 @@ TEST_F(HistoryTest, AnySequenceOfChangesIsUndoneAndRedoneWhole) {
                         Run().Data.Keyframes.back().Boost = static_cast<float>(op);
                     }
                 }
+                break;
+            case 10:
+                host.RunLine((below(2) ? "tas_marker " + frame + " m" : "tas_unmarker " + frame));
                 break;
             default:
                 host.RunLine(below(2) ? "tas_undo" : "tas_redo");
@@ -1513,28 +1527,35 @@ TEST_F(HistoryTest, FrameEditsAreStepsAndKeptForRecovery) {
     RecordDrive(200);
     Plugin().SaveTas();
     std::vector<std::string> runs{RunBytes()};
-    for (const char* edit : {"tas_setinput 100 119 steer 0.5", "tas_insertframes 50 10 copy",
-                             "tas_deleteframes 0 4"}) {
+    for (const char* edit : {"tas_setinput 100 119 steer 0.5", "tas_marker 120  flip  here",
+                             "tas_insertframes 50 10 copy", "tas_deleteframes 0 4"}) {
         host.RunLine(edit);
         runs.push_back(RunBytes());
     }
     ASSERT_EQ(Run().Data.Inputs.size(), 205u);
     EXPECT_EQ(Run().Data.Trace.size(), 0u) << "an edit at frame 0 keeps no trace";
+    EXPECT_EQ(Run().Data.Markers, (std::vector<Marker>{{125, "flip here"}}));
     Say("tas_undo", "Undone: deleted frames 0 to 4");
-    EXPECT_EQ(RunBytes(), runs[2]);
+    EXPECT_EQ(RunBytes(), runs[3]);
     Say("tas_undo", "Undone: inserted 10 copies of frame 50 at 50");
-    EXPECT_EQ(RunBytes(), runs[1]);
+    EXPECT_EQ(RunBytes(), runs[2]);
     EXPECT_EQ(Check().TraceFrames, 100u);
+    Say("tas_undo", "Undone: marker at frame 120: flip here");
+    EXPECT_EQ(RunBytes(), runs[1]);
+    EXPECT_EQ(Check().TraceFrames, 100u) << "a marker changes no frame";
     Say("tas_undo", "Undone: set steer to 0.5 on frames 100 to 119");
     EXPECT_EQ(RunBytes(), runs[0]);
-    for (int redo = 0; redo < 3; ++redo) {
+    for (int redo = 0; redo < 4; ++redo) {
         host.RunLine("tas_redo");
     }
-    EXPECT_EQ(RunBytes(), runs[3]);
+    EXPECT_EQ(RunBytes(), runs[4]);
     host.RunLine("tas_undo");
+    Say("tas_unmarker 130", "Removed the marker at frame 130");
+    EXPECT_TRUE(Run().Data.Markers.empty());
+    Say("tas_undo", "Undone: removed the marker at frame 130");
     const auto [recovered, logs] = UnloadAndRecover();
     EXPECT_EQ(logs.back(), "Unsaved run run recovered: 210 frames");
-    EXPECT_EQ(recovered, runs[2]);
+    EXPECT_EQ(recovered, runs[3]);
 }
 
 // The frame edits of the console: tas_setinput, tas_insertframes,
@@ -1550,12 +1571,14 @@ protected:
     void ExpectRefused(const std::string& line, const std::string& why) {
         const std::string before = InputBytes();
         const auto teleports = Run().Data.TeleportFrames;
+        const auto markers = Run().Data.Markers;
         host.ClearRecords();
         host.RunLine(line);
         EXPECT_EQ(host.Logs(), std::vector<std::string>{why}) << line;
         EXPECT_TRUE(host.Errors().empty()) << line;
         EXPECT_EQ(InputBytes(), before) << line;
         EXPECT_EQ(Run().Data.TeleportFrames, teleports) << line;
+        EXPECT_EQ(Run().Data.Markers, markers) << line;
     }
     void ExpectRefusedWithToast(const std::string& line, const std::string& why) {
         ExpectRefused(line, why);
@@ -1590,14 +1613,19 @@ TEST_F(FrameEditCommandTest, SetInputSetsTheControlOnItsFramesAndSaysSo) {
     ASSERT_TRUE(host.LoadPlugin(exports));
 }
 
-TEST_F(FrameEditCommandTest, InsertAndDeleteMoveTheTeleportsWithTheirFrames) {
+TEST_F(FrameEditCommandTest, InsertAndDeleteMoveTheTeleportsAndMarkersWithTheirFrames) {
     RunWithInputs(100, {20, 60});
+    host.RunLine("tas_marker 60 sixty");
+    host.RunLine("tas_marker 20 at first");
+    host.RunLine("tas_marker 20 at twenty");
+    EXPECT_EQ(LastLog(), "Marker at frame 20: at twenty");
     host.RunLine("tas_insertframes 50 10");
     EXPECT_EQ(LastLog(), "Inserted 10 neutral frames at 50");
     ASSERT_EQ(Run().Data.Inputs.size(), 110u);
     EXPECT_EQ(Run().Data.Inputs[59].Throttle, 0.0f);
     EXPECT_EQ(Run().Data.Inputs[60].Throttle, 50.0f);
     EXPECT_EQ(Run().Data.TeleportFrames, (std::vector<uint64_t>{20, 70}));
+    EXPECT_EQ(Run().Data.Markers, (std::vector<Marker>{{20, "at twenty"}, {70, "sixty"}}));
 
     host.RunLine("tas_insertframes 0 2 copy");
     EXPECT_EQ(LastLog(), "Inserted 2 copies of frame 0 at 0");
@@ -1611,6 +1639,7 @@ TEST_F(FrameEditCommandTest, InsertAndDeleteMoveTheTeleportsWithTheirFrames) {
     ASSERT_EQ(Run().Data.Inputs.size(), 93u);
     EXPECT_EQ(Run().Data.Inputs[10].Throttle, 28.0f);
     EXPECT_EQ(Run().Data.TeleportFrames, std::vector<uint64_t>{52}) << "the one at 22 went";
+    EXPECT_EQ(Run().Data.Markers, (std::vector<Marker>{{52, "sixty"}}));
     host.RunLine("tas_deleteframes 92 92");
     EXPECT_EQ(LastLog(), "Deleted frame 92");
     EXPECT_EQ(Check().RunFrames, 92u);
@@ -1621,7 +1650,8 @@ TEST_F(FrameEditCommandTest, BadArgumentsAreRefusedWithTheirReason) {
     RunWithInputs(200);
     const std::string controls = "throttle, steer, pitch, yaw, roll, flip_forward, flip_sideways, "
                                  "handbrake, jump, activate_boost, boost_held, jump_held";
-    const std::pair<const char*, std::string> cases[] = {
+    const std::string longText = std::string(200, 'x') + " y";
+    const std::pair<std::string, std::string> cases[] = {
         {"tas_setinput 1 2 steer",
          "Usage: tas_setinput FROM TO CONTROL VALUE, CONTROL one of " + controls},
         {"tas_setinput 1 2 steer 0.5 1", "Usage: tas_setinput FROM TO CONTROL VALUE, CONTROL one "
@@ -1654,16 +1684,35 @@ TEST_F(FrameEditCommandTest, BadArgumentsAreRefusedWithTheirReason) {
         {"tas_deleteframes 5", "Usage: tas_deleteframes FROM TO"},
         {"tas_deleteframes 9 5", "tas_deleteframes: frame 9 comes after frame 5"},
         {"tas_deleteframes 0 200", "tas_deleteframes: frame 200 is past the run's last frame, 199"},
+        {"tas_marker 5", "Usage: tas_marker F TEXT, TEXT the rest of the line"},
+        {"tas_marker x go", "tas_marker: F must be a frame number, not \"x\""},
+        {"tas_marker 200 go", "tas_marker: frame 200 is past the run's last frame, 199"},
+        {"tas_marker 5 " + longText, "tas_marker: A marker is at most 200 bytes"},
+        {"tas_unmarker", "Usage: tas_unmarker F"},
+        {"tas_unmarker 5 6", "Usage: tas_unmarker F"},
+        {"tas_unmarker 5", "tas_unmarker: Frame 5 has no marker"},
+        {"tas_unmarker 200", "tas_unmarker: frame 200 is past the run's last frame, 199"},
     };
     for (const auto& [line, why] : cases) {
         ExpectRefused(line, why);
         EXPECT_TRUE(host.Toasts().empty()) << line;
     }
+    // Texts the console cannot type, as the page hands them over.
+    for (const auto& [text, why] :
+         {std::pair{"", "A marker needs a text"}, std::pair{"a\nb", "A marker is one line"},
+          std::pair{"a\r", "A marker is one line"}}) {
+        host.ClearRecords();
+        Plugin().Editor().EditFromPage(
+            [text = std::string(text)](const TasData& run) { return SetMarker(run, 5, text); });
+        EXPECT_EQ(LastLog(), why);
+        EXPECT_EQ(LastToast(), why);
+        EXPECT_TRUE(Run().Data.Markers.empty());
+    }
 }
 
 TEST_F(FrameEditCommandTest, EditsAreRefusedWhileTheRunPlaysRecordsOrWaitsForUpdate) {
     const char* edits[] = {"tas_setinput 1 2 steer 0.5", "tas_insertframes 1 1",
-                           "tas_deleteframes 1 2"};
+                           "tas_deleteframes 1 2", "tas_marker 1 go", "tas_unmarker 1"};
     for (const char* line : edits) {
         ExpectRefusedWithToast(line, "Load or create a TAS before editing");
     }

@@ -137,6 +137,10 @@ TEST_F(RunFolderTest, ListingResolvesWhatAnInterruptedSaveLeft) {
                   !c.runAfter.empty() + !c.traceAfter.empty())
             << c.step;
     }
+    // The markers, written after the pair, that did not get to their rename.
+    WriteFile(Folder() / "crash.data.markers.0123abcd.saving", "{\"ver");
+    ListedNames();
+    EXPECT_FALSE(fs::exists(Folder() / "crash.data.markers.0123abcd.saving"));
 }
 
 // Which entries are listed, and in what order, is tested through the plugin.

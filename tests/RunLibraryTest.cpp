@@ -68,6 +68,7 @@ protected:
         Plugin().SaveTas();
     }
     fs::path TraceFile(const std::string& name) { return RunFolder() / (name + ".data.trace"); }
+    fs::path MarkersFile(const std::string& name) { return RunFolder() / (name + ".data.markers"); }
     std::vector<std::string> ListedNames() {
         std::vector<std::string> names;
         for (auto& file : Plugin().Files()) {
@@ -156,8 +157,10 @@ TEST_F(RunLibraryTest, SaveOverAFolderOfThatNameFails) {
     EXPECT_FALSE(fs::exists(RunFolder() / "dir.data.saving"));
 }
 
-TEST_F(RunLibraryTest, TraceFileTravelsWithItsRun) {
+TEST_F(RunLibraryTest, TraceAndMarkersFilesTravelWithTheirRun) {
     SaveTracedRun("a", 3, 0.5f, 0.25f);
+    const std::vector<Marker> markers{{0, "go"}, {2, "flip \xC3\xA9"}};
+    Run().Data.Markers = markers;
     Run().Data.Keyframes.push_back(Run().Data.Keyframes[0]);
     Run().Data.Keyframes[1].Frame = 2;
     Plugin().SaveTas();
@@ -165,6 +168,11 @@ TEST_F(RunLibraryTest, TraceFileTravelsWithItsRun) {
     EXPECT_EQ(fs::file_size(RunFolder() / "a.data"), TasFileSize(3, 0)); // still version 1 alone
     EXPECT_EQ(fs::file_size(TraceFile("a")),
               TraceHeaderBytes + 3 * sizeof(TraceEntry) + 8 + 2 * sizeof(Keyframe));
+    EXPECT_EQ(FileBytes(MarkersFile("a")), R"({"version":1,"markers":[{"frame":0,"text":"go"},)"
+                                           R"({"frame":2,"text":"flip )"
+                                           "\xC3\xA9"
+                                           R"("}]})"
+                                           "\n");
     Plugin().RefreshTasFiles();
     EXPECT_EQ(ListedNames(), std::vector<std::string>{"a"});
 
@@ -176,21 +184,39 @@ TEST_F(RunLibraryTest, TraceFileTravelsWithItsRun) {
     EXPECT_EQ(Run().Data.Keyframes[1].Frame, 2u);
     EXPECT_EQ(Run().Data.Keyframes[1].Boost, 0.25f);
     EXPECT_EQ(Plugin().ReplayCheck().TraceFrames, 3u);
+    EXPECT_EQ(Run().Data.Markers, markers);
 
-    Run().Name = "b"; // renamed, then saved: the trace goes along
+    // Renamed on the page, then saved: trace and markers go along.
+    sim::Ui& ui = host.GetUi();
+    ASSERT_EQ(ui.Click("Loaded TAS"), "");
+    ui.Frame();
+    ASSERT_EQ(ui.Click("Change Name"), "");
+    ui.Frame();
+    ASSERT_EQ(ui.Edit("TAS Name"), "");
+    ui.Type("b");
+    ui.Frame();
+    ASSERT_EQ(ui.Click("Update"), "");
+    ui.Frame();
+    ASSERT_EQ(Run().Name, "b");
     Plugin().SaveTas();
     EXPECT_EQ(FileBytes(TraceFile("b")), FileBytes(TraceFile("a")));
+    EXPECT_EQ(FileBytes(MarkersFile("b")), FileBytes(MarkersFile("a")));
     Plugin().RefreshTasFiles();
     Plugin().DeleteTas(Plugin().FileIndex("a"));
     EXPECT_FALSE(fs::exists(RunFolder() / "a.data"));
     EXPECT_FALSE(fs::exists(TraceFile("a")));
+    EXPECT_FALSE(fs::exists(MarkersFile("a")));
     EXPECT_TRUE(fs::exists(TraceFile("b")));
 
-    Run().Data.Trace.clear(); // saved without a trace: the old one must not stay
+    // Saved without a trace and markers: the old files must not stay.
+    Run().Data.Trace.clear();
     Run().Data.Keyframes.clear();
+    Run().Data.Markers.clear();
     Plugin().SaveTas();
     EXPECT_FALSE(fs::exists(TraceFile("b")));
-    EXPECT_EQ(std::distance(fs::directory_iterator(RunFolder()), {}), 1);
+    EXPECT_FALSE(fs::exists(MarkersFile("b")));
+    EXPECT_EQ(std::distance(fs::directory_iterator(RunFolder()), {}),
+              2); // and the rename's recovery/
 }
 
 // A version 1 trace: its digest covers the inputs alone.
@@ -387,7 +413,8 @@ TEST_F(RunLibraryTest, FullDiskKeepsTheOlderFileByteForByte) {
 }
 
 TEST_F(RunLibraryTest, ListingTakesOnlyRegularDotDataFilesInFolderOrder) {
-    for (auto name : {"a.data", "b.DATA", "c.data.bak", "d", "e.f.data", "h.data", "i.data"}) {
+    for (auto name : {"a.data", "b.DATA", "c.data.bak", "d", "e.f.data", "h.data", "i.data",
+                      "i.data.markers", "j.data.markers.damaged"}) {
         WriteFile(RunFolder() / name, "x");
     }
     fs::create_directory(RunFolder() / "g.data");
@@ -592,6 +619,56 @@ TEST_F(RunLibraryTest, DeleteOfAFileAlreadyGoneIsQuiet) {
     Plugin().DeleteTas(-1);
     Plugin().DeleteTas(5);
     EXPECT_TRUE(host.Toasts().empty());
+}
+
+// Markers are the player's notes, not the run: a file of them that cannot be
+// read is moved aside, never lost, and never keeps the run from loading.
+TEST_F(RunLibraryTest, MarkersThatCannotBeReadAreSetAsideAndTheRunLoads) {
+    const auto one = [](const std::string& marker) {
+        return R"({"version": 1, "markers": [)" + marker + "]}";
+    };
+    const std::string notAMarker = "marker 1 is not a frame number with a text";
+    const std::pair<std::string, std::string> cases[] = {
+        {"[1, 2", "it is not JSON"},
+        {"[]", "it is no object with a version and a list of markers"},
+        {R"({"version": 1, "markers": {}})",
+         "it is no object with a version and a list of markers"},
+        {R"({"version": 2, "markers": []})", "its version 2 is not 1"},
+        {one(R"({"frame": "1", "text": "a"})"), notAMarker},
+        {one(R"({"frame": -1, "text": "a"})"), notAMarker},
+        {one(R"({"frame": 1, "text": 5})"), notAMarker},
+        {one(R"({"frame": 2, "text": "a"}, {"frame": 2, "text": "b"})"),
+         "marker 2's frame 2 does not come after frame 2"},
+        {one(R"({"frame": 4, "text": "a"})"), "marker 1's frame 4 is past the run's end, 4"},
+        {one(R"({"frame": 1, "text": ""})"), "marker 1: a marker needs a text"},
+        {one(R"({"frame": 1, "text": "a\nb"})"), "marker 1: a marker is one line"},
+        {one(R"({"frame": 1, "text": ")" + std::string(201, 'x') + "\"}"),
+         "marker 1: a marker is at most 200 bytes"},
+    };
+    SaveRun("r", 4);
+    Plugin().RefreshTasFiles();
+    int setAside = 0;
+    for (const auto& [bytes, why] : cases) {
+        WriteFile(MarkersFile("r"), bytes);
+        Run().Reset();
+        host.ClearRecords();
+        Plugin().LoadTas(Plugin().FileIndex("r"));
+        const std::string aside =
+            "r.data.markers.damaged" + (setAside++ == 0 ? "" : "-" + std::to_string(setAside));
+        const std::string line =
+            "Markers of r could not be read (" + why + "): set aside as " + aside;
+        EXPECT_EQ(LastLog(), line) << bytes;
+        ASSERT_EQ(host.Toasts().size(), 2u) << bytes;
+        EXPECT_EQ(host.Toasts()[0].text, "r loaded");
+        EXPECT_EQ(host.Toasts()[1].text, line);
+        EXPECT_EQ(host.Toasts()[1].type, 2);
+        EXPECT_EQ(Run().Data.Inputs.size(), 4u);
+        EXPECT_TRUE(Run().Data.Markers.empty());
+        EXPECT_FALSE(fs::exists(MarkersFile("r")));
+        EXPECT_EQ(FileBytes(RunFolder() / aside), bytes);
+    }
+    Plugin().RefreshTasFiles();
+    EXPECT_EQ(ListedNames(), std::vector<std::string>{"r"});
 }
 
 TEST_F(RunLibraryTest, DeleteSaysWhichTraceFileStays) {

@@ -391,8 +391,10 @@ TEST(RecoveryJournalTest, EditsAndUndosApplyAsTheyWereMade) {
     run.TeleportFrames = {5};
     run.Trace.assign(10, TraceEntry{});
     run.Keyframes = {KeyframeAt(0), KeyframeAt(5)};
+    run.Markers = {{1, "base"}, {9, "end"}};
     std::string journal = JournalHeader() + BaseRecord("before", run);
     RunSplice change;
+    change.Markers = {{1, "base"}, {7, "moved"}};
     change.At = 2;
     change.Removed = 3;
     change.Inputs.assign(1, VehicleInput{-1.0f});
@@ -419,9 +421,21 @@ TEST(RecoveryJournalTest, EditsAndUndosApplyAsTheyWereMade) {
     EXPECT_EQ(tas.Data.Trace.size(), 3u);
     ASSERT_EQ(tas.Data.Keyframes.size(), 2u);
     EXPECT_EQ(tas.Data.Keyframes[1].Boost, 0.002f);
+    EXPECT_EQ(tas.Data.Markers, change.Markers);
     EXPECT_EQ(tas.Data.CarStart.Location.Z, 9.5f);
     EXPECT_TRUE(tas.Data.CarStart.Enabled);
     EXPECT_FALSE(tas.Data.BallStart.Enabled);
+
+    // Nor a marker past the changed run's end, or whose text runs past the record.
+    std::string longer = SplicePayload(change), past = longer;
+    longer.replace(longer.size() - 9, 4, "\xff\xff\xff\xff");
+    past[past.size() - 17] = 8;
+    for (const std::string& refused : {longer, past}) {
+        const std::string bytes = JournalHeader() + BaseRecord("before", run) +
+                                  FramedRecord(JournalRecord::Splice, refused);
+        Tas damaged;
+        EXPECT_EQ(ReadJournal(bytes, damaged).outcome, JournalReadResult::Unreadable);
+    }
 
     // A change that does not fit the run makes no sense, nor keyframes past
     // the trace tail: nothing of it is used.
@@ -483,9 +497,10 @@ TEST(RecoveryJournalTest, RefusesWhatIsNotAWholeJournalOfThisVersion) {
     EXPECT_EQ(outcome(journal.substr(0, 7)), JournalReadResult::CutShort);
     EXPECT_EQ(outcome(journal.substr(0, 40)), JournalReadResult::CutShort); // base torn
     std::string otherVersion = journal;
-    otherVersion[8] = 4;
+    otherVersion[8] = 5;
     EXPECT_EQ(outcome(otherVersion), JournalReadResult::OtherVersion);
-    // A version 2 journal: its records end before the keyframe counts.
+    // A version 2 journal: its records end before the keyframe counts (and
+    // the marker counts, which came after them).
     const auto unkeyed = [](JournalRecord kind, const std::string& record, size_t count) {
         return FramedRecord(kind, record.substr(12, record.size() - 20 - count));
     };
@@ -496,11 +511,12 @@ TEST(RecoveryJournalTest, RefusesWhatIsNotAWholeJournalOfThisVersion) {
     grow.At = 3;
     grow.TraceAt = 2;
     grow.TraceTail.assign(1, TraceEntry{});
-    const std::string two =
-        std::string("GYRORCVR\x02\0\0\0", 12) +
-        unkeyed(JournalRecord::Base, BaseRecord("two", traced), 8) + TakeOverRecord(3, 0) +
-        unkeyed(JournalRecord::Pending, PendingRecord(Block(2, 1.0f, {4})), 4) +
-        unkeyed(JournalRecord::Splice, FramedRecord(JournalRecord::Splice, SplicePayload(grow)), 8);
+    const std::string two = std::string("GYRORCVR\x02\0\0\0", 12) +
+                            unkeyed(JournalRecord::Base, BaseRecord("two", traced), 16) +
+                            TakeOverRecord(3, 0) +
+                            unkeyed(JournalRecord::Pending, PendingRecord(Block(2, 1.0f, {4})), 4) +
+                            unkeyed(JournalRecord::Splice,
+                                    FramedRecord(JournalRecord::Splice, SplicePayload(grow)), 16);
     Tas old;
     ASSERT_EQ(ReadJournal(two, old).outcome, JournalReadResult::Read);
     EXPECT_EQ(old.Data.Trace.size(), 3u);
@@ -646,7 +662,7 @@ TEST(RecoveryJournalTest, TheWriterPutsEveryByteWhereTheLayoutSays) {
     data.AirSensitivity = run.F();
     data.SteerSensitivity = run.F();
     JournalLayout want{"GYRORCVR", run.next};
-    want.Put(uint32_t{3});
+    want.Put(uint32_t{4});
     size_t at = want.bytes.size();
     want.bytes += want.Put(uint32_t{4}) == 4 ? "gold" : "";
     want.Put(static_cast<uint64_t>(run.bytes.size()));
@@ -655,6 +671,9 @@ TEST(RecoveryJournalTest, TheWriterPutsEveryByteWhereTheLayoutSays) {
     data.Trace = {want.Trace(), want.Trace()};
     want.Put(uint64_t{1});
     data.Keyframes = {want.Key(1)};
+    want.Put(uint64_t{1});
+    data.Markers = {{want.Put(uint64_t{1}), "go"}};
+    want.bytes += want.Put(uint32_t{2}) == 2 ? "go" : "";
     want.Record(JournalRecord::Base, at);
     at = want.bytes.size();
     want.Put(uint64_t{1}); // take-over frame, then next teleport
@@ -682,6 +701,9 @@ TEST(RecoveryJournalTest, TheWriterPutsEveryByteWhereTheLayoutSays) {
     change.TraceTail = {want.Trace()};
     want.Put(uint64_t{1});
     change.KeyframesTail = {want.Key(5)};
+    want.Put(uint64_t{1});
+    change.Markers = {{want.Put(uint64_t{2}), "end"}};
+    want.bytes += want.Put(uint32_t{3}) == 3 ? "end" : "";
     want.Record(JournalRecord::Splice, at);
     at = want.bytes.size();
     const StartingState car = want.Start(0);

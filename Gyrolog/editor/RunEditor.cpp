@@ -351,6 +351,7 @@ void RunEditor::JournalWholeTrace() {
     RunSplice trace;
     trace.At = Run.Data.Inputs.size();
     trace.Teleports = Run.Data.TeleportFrames;
+    trace.Markers = Run.Data.Markers;
     trace.TraceTail.swap(Run.Data.Trace); // lent, not copied, to make the payload
     trace.KeyframesTail.swap(Run.Data.Keyframes);
     std::string payload = SplicePayload(trace);
@@ -739,6 +740,48 @@ void RunEditor::DeleteFramesCommand(const std::vector<std::string>& args) {
         return;
     }
     FrameEdit edit = DeleteFrames(Run.Data, from, to);
+    if (!read.Refused(edit)) {
+        EditFrames(std::move(*edit.Change), edit.What);
+    }
+}
+
+void RunEditor::MarkerCommand(const std::vector<std::string>& args) {
+    EditArguments read(Host, "tas_marker");
+    if (FrameEditRefused()) {
+        return;
+    }
+    if (args.size() < 3) {
+        Host.Log("Usage: tas_marker F TEXT, TEXT the rest of the line");
+        return;
+    }
+    uint64_t frame = 0;
+    if (!read.Frame("F", args[1], frame)) {
+        return;
+    }
+    std::string text = args[2];
+    for (size_t i = 3; i < args.size(); ++i) {
+        text += " " + args[i];
+    }
+    FrameEdit edit = SetMarker(Run.Data, frame, text);
+    if (!read.Refused(edit)) {
+        EditFrames(std::move(*edit.Change), edit.What);
+    }
+}
+
+void RunEditor::UnmarkerCommand(const std::vector<std::string>& args) {
+    EditArguments read(Host, "tas_unmarker");
+    if (FrameEditRefused()) {
+        return;
+    }
+    if (args.size() != 2) {
+        Host.Log("Usage: tas_unmarker F");
+        return;
+    }
+    uint64_t frame = 0;
+    if (!read.Frame("F", args[1], frame)) {
+        return;
+    }
+    FrameEdit edit = RemoveMarker(Run.Data, frame);
     if (!read.Refused(edit)) {
         EditFrames(std::move(*edit.Change), edit.What);
     }

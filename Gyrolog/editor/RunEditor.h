@@ -87,6 +87,9 @@ public:
     void SetInputCommand(const std::vector<std::string>& args);
     void InsertFramesCommand(const std::vector<std::string>& args);
     void DeleteFramesCommand(const std::vector<std::string>& args);
+    // Markers are edits of the run too: one step each, journaled as splices.
+    void MarkerCommand(const std::vector<std::string>& args);
+    void UnmarkerCommand(const std::vector<std::string>& args);
 
     // The page's edits, made in place under the run's lock, as steps; run is
     // the Generation the page saw, so an edit is not recorded on another run.

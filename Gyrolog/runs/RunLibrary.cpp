@@ -42,6 +42,7 @@ private:
         owner_.TeleportFrames.swap(borrower_.TeleportFrames);
         owner_.Trace.swap(borrower_.Trace);
         owner_.Keyframes.swap(borrower_.Keyframes);
+        owner_.Markers.swap(borrower_.Markers);
     }
 
     std::mutex& lock_;
@@ -49,6 +50,15 @@ private:
     TasData& owner_;
     TasData& borrower_;
 };
+
+// "Markers of NAME could not be read (REASON): set aside as NAME.data.markers.damaged"
+std::string MarkersSetAsideLine(const std::string& name, const MarkersSetAside& markers) {
+    const std::string what = fmt::format("Markers of {} could not be read ({})", name, markers.why);
+    if (markers.aside.empty()) {
+        return what + ", nor set aside: " + markers.asideFailure;
+    }
+    return what + ": set aside as " + Utf8FromPath(markers.aside.filename());
+}
 
 } // namespace
 
@@ -120,7 +130,7 @@ void Gyrolog::LoadTas(int index) {
         return;
     }
     const TasFile file = (*files)[index];
-    Stop(); // whatever the file holds, the running run ends, at normal speed
+    Stop();                        // whatever the file holds, the running run ends, at normal speed
     Editor.BeforeRunFileChanges(); // a trace that replay grew is in place before it is read
     // Read aside, outside the run editor's lock: a load that fails at any step
     // leaves the loaded run as it was.
@@ -163,6 +173,11 @@ void Gyrolog::LoadTas(int index) {
     } else {
         ShowToast(file.Name + " loaded", ToastKind::Success);
     }
+    if (loaded.markers) {
+        const std::string line = MarkersSetAsideLine(file.Name, *loaded.markers);
+        LogLine(line);
+        ShowToast(line, ToastKind::Warning);
+    }
 }
 
 void Gyrolog::DeleteTas(int index) {
@@ -181,6 +196,12 @@ void Gyrolog::DeleteTas(int index) {
             LogLine(fmt::format("Deleted {}, but its trace file {} stays: {}", file.Name,
                                 Utf8FromPath(deleted.traceLeft->path), deleted.traceLeft->why));
             ShowToast(file.Name + " deleted, but not its trace file, check logs",
+                      ToastKind::Warning);
+        }
+        if (deleted.markersLeft) {
+            LogLine(fmt::format("Deleted {}, but its markers file {} stays: {}", file.Name,
+                                Utf8FromPath(deleted.markersLeft->path), deleted.markersLeft->why));
+            ShowToast(file.Name + " deleted, but not its markers file, check logs",
                       ToastKind::Warning);
         }
     } catch (const std::exception& e) {

@@ -1,5 +1,6 @@
 #include "runs/edits/FrameEdits.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstring>
@@ -96,6 +97,7 @@ RunSplice Overwrite(const TasData& run, uint64_t at, std::vector<VehicleInput> f
     change.Inputs.assign(frames.begin() + static_cast<std::ptrdiff_t>(first),
                          frames.begin() + static_cast<std::ptrdiff_t>(end));
     change.Teleports = run.TeleportFrames;
+    change.Markers = run.Markers;
     // Nothing changes: the whole trace stays.
     change.TraceAt = first == end ? size : at + first;
     return change;
@@ -105,9 +107,27 @@ RunSplice Insert(const TasData& run, uint64_t at, std::vector<VehicleInput> fram
     RunSplice change;
     change.At = at;
     change.Teleports = MovedTeleports(run.TeleportFrames, at, 0, frames.size());
+    change.Markers = MovedMarkers(run.Markers, at, 0, frames.size());
     change.Inputs = std::move(frames);
     change.TraceAt = at;
     return change;
+}
+
+// A splice that changes only the markers: the frames, teleports and trace
+// stay as they are.
+RunSplice MarkersChange(const TasData& run, std::vector<Marker> markers) {
+    RunSplice change;
+    change.At = run.Inputs.size();
+    change.Teleports = run.TeleportFrames;
+    change.Markers = std::move(markers);
+    change.TraceAt = run.Trace.size();
+    return change;
+}
+
+std::vector<Marker>::const_iterator MarkerAtOrAfter(const std::vector<Marker>& markers,
+                                                    uint64_t frame) {
+    return std::lower_bound(markers.begin(), markers.end(), frame,
+                            [](const Marker& marker, uint64_t at) { return marker.Frame < at; });
 }
 
 } // namespace
@@ -245,6 +265,7 @@ FrameEdit DeleteFrames(const TasData& run, uint64_t from, uint64_t to) {
     change.At = from;
     change.Removed = to - from + 1;
     change.Teleports = MovedTeleports(run.TeleportFrames, from, change.Removed, 0);
+    change.Markers = MovedMarkers(run.Markers, from, change.Removed, 0);
     change.TraceAt = from;
     return Made(std::move(change), "Deleted " + Frames(from, to));
 }
@@ -278,4 +299,36 @@ FrameEdit PasteInserted(const TasData& run, uint64_t at, const std::vector<Vehic
     }
     return Made(Insert(run, at, frames),
                 "Pasted " + Count(frames.size(), "frame", "frames") + " at " + std::to_string(at));
+}
+
+FrameEdit SetMarker(const TasData& run, uint64_t frame, const std::string& text) {
+    if (std::string problem = FrameRangeProblem(run, frame, frame); !problem.empty()) {
+        return Refused(std::move(problem));
+    }
+    if (std::string problem = MarkerTextProblem(text); !problem.empty()) {
+        return Refused(std::move(problem));
+    }
+    std::vector<Marker> markers = run.Markers;
+    const auto at = markers.begin() + (MarkerAtOrAfter(run.Markers, frame) - run.Markers.begin());
+    if (at != markers.end() && at->Frame == frame) {
+        at->Text = text;
+    } else {
+        markers.insert(at, Marker{frame, text});
+    }
+    return Made(MarkersChange(run, std::move(markers)),
+                "Marker at frame " + std::to_string(frame) + ": " + text);
+}
+
+FrameEdit RemoveMarker(const TasData& run, uint64_t frame) {
+    if (std::string problem = FrameRangeProblem(run, frame, frame); !problem.empty()) {
+        return Refused(std::move(problem));
+    }
+    const auto at = MarkerAtOrAfter(run.Markers, frame);
+    if (at == run.Markers.end() || at->Frame != frame) {
+        return Refused("Frame " + std::to_string(frame) + " has no marker");
+    }
+    std::vector<Marker> markers = run.Markers;
+    markers.erase(markers.begin() + (at - run.Markers.begin()));
+    return Made(MarkersChange(run, std::move(markers)),
+                "Removed the marker at frame " + std::to_string(frame));
 }

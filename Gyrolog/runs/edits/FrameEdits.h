@@ -1,6 +1,7 @@
 #pragma once
 
 #include "runs/edits/RunSplice.h"
+#include "runs/record/Marker.h"
 #include "runs/record/Tas.h"
 
 #include <cstdint>
@@ -83,4 +84,5 @@ FrameEdit PasteInserted(const TasData& run, uint64_t at, const std::vector<Vehic
 FrameEdit SetMarker(const TasData& run, uint64_t frame, const std::string& text);
 // Removes the marker of the frame; refused when it has none.
 FrameEdit RemoveMarker(const TasData& run, uint64_t frame);
-constexpr size_t MaxMarkerBytes = 200;
+// MaxMarkerBytes comes with Marker.h: the markers file's reader holds its
+// texts to it too.

@@ -46,6 +46,7 @@ RunSplice MergeUndo(const Tas& run) {
     undo.Removed = run.PendingInputs.size();
     undo.Inputs.assign(data.Inputs.begin() + static_cast<std::ptrdiff_t>(at), data.Inputs.end());
     undo.Teleports = data.TeleportFrames;
+    undo.Markers = data.Markers;
     undo.TraceAt = run.TraceKeptByMerge();
     undo.TraceTail.assign(data.Trace.begin() + static_cast<std::ptrdiff_t>(undo.TraceAt),
                           data.Trace.end());
@@ -172,5 +173,6 @@ void RunHistory::DropOldestBeyondLimits() {
 size_t ReplacedRun::Bytes() const {
     return sizeof(ReplacedRun) + Name.size() + Data.Inputs.size() * sizeof(VehicleInput) +
            Data.TeleportFrames.size() * sizeof(uint64_t) + Data.Trace.size() * sizeof(TraceEntry) +
-           Data.Keyframes.size() * sizeof(Keyframe) + Pending.Bytes() + History.Bytes();
+           Data.Keyframes.size() * sizeof(Keyframe) + MarkersBytes(Data.Markers) + Pending.Bytes() +
+           History.Bytes();
 }

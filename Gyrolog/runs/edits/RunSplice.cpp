@@ -1,13 +1,22 @@
 #include "runs/edits/RunSplice.h"
 
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 
+size_t MarkersBytes(const std::vector<Marker>& markers) {
+    size_t bytes = markers.size() * sizeof(Marker);
+    for (const Marker& marker : markers) {
+        bytes += marker.Text.size();
+    }
+    return bytes;
+}
+
 size_t RunSplice::Bytes() const {
     return sizeof(RunSplice) + Inputs.size() * sizeof(VehicleInput) +
-           Teleports.size() * sizeof(uint64_t) + TraceTail.size() * sizeof(TraceEntry) +
-           KeyframesTail.size() * sizeof(Keyframe);
+           Teleports.size() * sizeof(uint64_t) + MarkersBytes(Markers) +
+           TraceTail.size() * sizeof(TraceEntry) + KeyframesTail.size() * sizeof(Keyframe);
 }
 
 namespace {
@@ -42,6 +51,7 @@ void ApplySplice(TasData& run, RunSplice& splice) {
               splice.Inputs);
     splice.Removed = inserted;
     run.TeleportFrames.swap(splice.Teleports);
+    run.Markers.swap(splice.Markers);
     if (splice.TraceAt > run.Trace.size()) {
         // The trace was cut before TraceAt since (dropped with a starting
         // state, say): a tail from TraceAt on would follow untraced frames.
@@ -61,15 +71,42 @@ void ApplySplice(TasData& run, RunSplice& splice) {
     SwapRange(run.Keyframes, firstKept, run.Keyframes.size() - firstKept, splice.KeyframesTail);
 }
 
+namespace {
+
+// Where a frame goes when Removed frames from At are replaced by Inserted
+// frames; nothing when it was one of the removed.
+std::optional<uint64_t> MovedFrame(uint64_t frame, uint64_t at, uint64_t removed,
+                                   uint64_t inserted) {
+    if (frame < at) {
+        return frame;
+    }
+    if (frame >= at + removed) {
+        return frame - removed + inserted;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 std::vector<uint64_t> MovedTeleports(const std::vector<uint64_t>& teleports, uint64_t at,
                                      uint64_t removed, uint64_t inserted) {
     std::vector<uint64_t> moved;
     moved.reserve(teleports.size());
     for (const uint64_t frame : teleports) {
-        if (frame < at) {
-            moved.push_back(frame);
-        } else if (frame >= at + removed) {
-            moved.push_back(frame - removed + inserted);
+        if (const auto to = MovedFrame(frame, at, removed, inserted)) {
+            moved.push_back(*to);
+        }
+    }
+    return moved;
+}
+
+std::vector<Marker> MovedMarkers(const std::vector<Marker>& markers, uint64_t at, uint64_t removed,
+                                 uint64_t inserted) {
+    std::vector<Marker> moved;
+    moved.reserve(markers.size());
+    for (const Marker& marker : markers) {
+        if (const auto to = MovedFrame(marker.Frame, at, removed, inserted)) {
+            moved.push_back({*to, marker.Text});
         }
     }
     return moved;

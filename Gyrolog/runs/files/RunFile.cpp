@@ -1,5 +1,6 @@
 #include "runs/files/RunFile.h"
 #include "runs/files/DurableFiles.h"
+#include "runs/files/MarkersFile.h"
 #include "runs/files/TasFile.h"
 #include "runs/record/RunTrace.h"
 #include "runs/record/TasFormat.h"
@@ -130,6 +131,17 @@ void PlaceTrace(const SaveFiles& files, bool traced) {
     }
 }
 
+// After the pair: markers are no part of what makes a run current, and a
+// crash before them leaves old ones, which a load holds to the new run.
+void PlaceMarkers(const fs::path& run, const std::vector<Marker>& markers) {
+    try {
+        SaveMarkersFile(run, markers);
+    } catch (const std::exception& e) {
+        throw std::runtime_error("the run file was saved, but not its markers: " +
+                                 std::string(e.what()));
+    }
+}
+
 } // namespace
 
 fs::path WriteBeside(const fs::path& target, const std::function<void(std::ostream&)>& write) {
@@ -225,6 +237,7 @@ void SaveRunFile(const fs::path& path, const TasData& data) {
         throw;
     }
     PlaceTrace(files, traced);
+    PlaceMarkers(path, data.Markers);
 }
 
 // The save's steps 1, 3 and 5, for a run file that stays.
@@ -261,6 +274,7 @@ std::optional<InterruptedSave> InterruptedSaveOf(const fs::path& entry) {
         return std::nullopt; // no save of ours makes a name that is no text
     }
     const std::string traceEnd = ".data.trace.";
+    const std::string markersEnd = ".data.markers.";
     const std::string runEnd = ".data.";
     const std::string end = AsideExtension;
     if (name.size() < runEnd.size() + TokenLength + end.size() || !name.ends_with(end)) {
@@ -270,6 +284,11 @@ std::optional<InterruptedSave> InterruptedSaveOf(const fs::path& entry) {
     const std::string token = name.substr(tokenAt, TokenLength);
     if (token.find_first_not_of("0123456789abcdef") != std::string::npos) {
         return std::nullopt;
+    }
+    if (tokenAt >= markersEnd.size() &&
+        name.compare(tokenAt - markersEnd.size(), markersEnd.size(), markersEnd) == 0) {
+        const std::string run = name.substr(0, tokenAt - std::string(".markers.").size());
+        return InterruptedSave{entry.parent_path() / PathFromUtf8(run), token, true};
     }
     if (name.compare(tokenAt - runEnd.size(), runEnd.size(), runEnd) == 0 &&
         !name.ends_with(traceEnd + token + end)) {
@@ -301,6 +320,10 @@ std::optional<InterruptedSave> InterruptedSaveOf(const fs::path& entry) {
 // trace then no longer belongs. Each step here leaves a state this resolves
 // again.
 void ResolveInterruptedSave(const InterruptedSave& save) {
+    if (save.markers) {
+        fs::remove(AsidePath(MarkersPath(save.run), save.token));
+        return;
+    }
     const SaveFiles files(save.run, save.token);
     if (fs::exists(fs::symlink_status(files.runAside))) {
         fs::remove(files.runAside);

@@ -25,7 +25,8 @@ std::filesystem::path WriteBeside(const std::filesystem::path& target,
 // Writes the run file and, beside it, its trace file when the run has a
 // trace; removes an old trace file when it has none. Both files are replaced
 // or neither is, also when the process ends part-way: what it leaves is
-// resolved by ResolveInterruptedSave.
+// resolved by ResolveInterruptedSave. Then writes its markers file, or
+// removes an old one when it has no markers.
 void SaveRunFile(const std::filesystem::path& target, const TasData& data);
 
 // Writes the run's trace beside the run file, which holds that run already,
@@ -43,10 +44,13 @@ bool ReadRunFileWhole(const std::filesystem::path& path, TasData& data);
 std::filesystem::path LongestSavePath(const std::filesystem::path& run);
 
 // A save of run that did not finish, known by the record it leaves in the
-// run's folder, NAME.data.trace.TOKEN.saving.
+// run's folder, NAME.data.trace.TOKEN.saving, or by its markers' temporary file.
 struct InterruptedSave {
     std::filesystem::path run; // NAME.data
     std::string token;
+    // NAME.data.markers.TOKEN.saving: a save's last step, its markers, did
+    // not get to its rename. The markers file in place, or none, stays.
+    bool markers = false;
 };
 
 // The save that left this folder entry, when it is a save's record.
@@ -54,8 +58,8 @@ std::optional<InterruptedSave> InterruptedSaveOf(const std::filesystem::path& en
 
 // Leaves the run with the trace of the pair that was current when the save
 // ended (the old pair, or the new one once its run file was in place) and
-// removes every other file of the save. Throws on a file-system failure;
-// resolving again goes on from there.
+// removes every other file of the save (of a markers write, its temporary
+// file). Throws on a file-system failure; resolving again goes on from there.
 void ResolveInterruptedSave(const InterruptedSave& save);
 
 // Run names are UTF-8, as Dear ImGui's text is. Paths are made from and read

@@ -117,6 +117,7 @@ RunLoadResult LoadRun(const TasFile& file) {
         result.file.outcome != ReadOutcome::CutShort) {
         return result;
     }
+    result.markers = LoadMarkersFile(file.Path, result.data.Inputs.size(), result.data.Markers);
     const fs::path trace = TracePath(file.Path);
     std::error_code error;
     if (!fs::is_regular_file(trace, error)) {
@@ -154,6 +155,9 @@ RunDeleteResult DeleteRun(const TasFile& file, const fs::path& folder,
     const fs::path trace = TracePath(file.Path);
     if (auto why = RemoveTrace(trace)) {
         result.traceLeft = TraceLeft{trace, std::move(*why)};
+    }
+    if (auto why = RemoveMarkersFile(file.Path)) {
+        result.markersLeft = TraceLeft{MarkersPath(file.Path), std::move(*why)};
     }
     files.clear();
     ListRunFiles(folder, files);

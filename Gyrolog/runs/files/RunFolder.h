@@ -1,5 +1,6 @@
 #pragma once
 
+#include "runs/files/MarkersFile.h"
 #include "runs/files/TasFile.h"
 #include "runs/record/RunTrace.h"
 #include "runs/record/Tas.h"
@@ -44,17 +45,21 @@ struct RunLoadResult {
     TasReadResult file;
     // Set when the run was read and a trace file lies beside it.
     std::optional<TraceReadResult> trace;
+    // Set when a markers file beside it could not be read: the run loads
+    // without markers, and the file was moved aside.
+    std::optional<MarkersSetAside> markers;
     // The run read, with its trace when the trace belongs to it. Whole only
     // when file says Loaded or CutShort.
     TasData data;
 };
 
-// Reads the run file, then the trace file beside it when it belongs to the
+// Reads the run file, then its markers file (LoadMarkersFile, which sets a
+// damaged one aside) and the trace file beside it when it belongs to the
 // run, into a fresh run: whatever happens, no run in use is touched. Throws
 // only when memory runs out.
 RunLoadResult LoadRun(const TasFile& file);
 
-// A trace file that stayed when its run file was removed, and why.
+// A trace (or markers) file that stayed when its run file was removed, and why.
 struct TraceLeft {
     std::filesystem::path path;
     std::string why;
@@ -62,9 +67,10 @@ struct TraceLeft {
 
 struct RunDeleteResult {
     std::optional<TraceLeft> traceLeft;
+    std::optional<TraceLeft> markersLeft; // its markers file, likewise
 };
 
-// Removes the run file, then its trace file (files already gone are no
+// Removes the run file, then its trace and markers files (files already gone are no
 // failure; a folder of the trace's name stays), then lists the folder again
 // into files. Throws when the run file cannot be removed, before anything
 // is, or when the listing fails.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -13,3 +14,9 @@ struct Marker {
 inline bool operator==(const Marker& a, const Marker& b) {
     return a.Frame == b.Frame && a.Text == b.Text;
 }
+
+constexpr size_t MaxMarkerBytes = 200;
+
+// Empty when the text can be a marker's, else why not ("A marker is one
+// line"): the frame edits and the markers file's reader hold texts to it.
+std::string MarkerTextProblem(const std::string& text);

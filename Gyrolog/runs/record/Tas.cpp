@@ -67,6 +67,7 @@ void Tas::MergePending() {
     inputs.resize(static_cast<size_t>(CurrentFrame));
     PendingInputs.AppendTo(inputs);
     PendingInputs.clear();
+    DropMarkersPastTheEnd();
 
     // Keep the teleports before the take-over frame, and one at that frame
     // only if the replay had consumed it: a replay holding at a teleport
@@ -82,6 +83,14 @@ void Tas::MergePending() {
     teleports.insert(teleports.end(), PendingTeleportFrames.begin(), PendingTeleportFrames.end());
     PendingTeleportFrames.clear();
     InputsApplied = true;
+}
+
+void Tas::DropMarkersPastTheEnd() {
+    auto& markers = Data.Markers;
+    const auto past = std::find_if(markers.begin(), markers.end(), [&](const Marker& marker) {
+        return marker.Frame >= Data.Inputs.size();
+    });
+    markers.erase(past, markers.end());
 }
 
 void Tas::MergePendingTrace() {

@@ -119,9 +119,12 @@ struct Tas {
     // The run engine's state back to a run not yet started: nothing pending,
     // at frame 0, stopped.
     void ResetRunState();
-    // Splices the pending inputs, teleports and trace in at CurrentFrame.
+    // Splices the pending inputs, teleports and trace in at CurrentFrame;
+    // markers past the merged run's end go.
     void MergePending();
     void MergePendingTrace();
+    // The merged run ends before them: they pinned frames it no longer has.
+    void DropMarkersPastTheEnd();
     // Whether the pending trace continues the run's in the merged run, and
     // how many of the run's trace entries the merge keeps.
     bool PendingTraceCovers() const;

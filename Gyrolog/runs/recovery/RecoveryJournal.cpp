@@ -17,6 +17,7 @@ namespace {
 constexpr char Magic[8] = {'G', 'Y', 'R', 'O', 'R', 'C', 'V', 'R'};
 constexpr uint64_t RecordFrameBytes = 4 + 8 + 8; // kind, size, checksum
 constexpr uint32_t KeyframesVersion = 3;         // the first whose records hold keyframes
+constexpr uint32_t MarkersVersion = 4;           // the first whose records hold markers
 
 template <typename T> void Append(std::string& out, const T& value) {
     out.append(reinterpret_cast<const char*>(&value), sizeof value);
@@ -142,6 +143,39 @@ template <typename T> bool ReadArray(PayloadReader& reader, std::vector<T>& valu
     return reader.ReadBytes(values.data(), count * sizeof(T));
 }
 
+void AppendMarkers(std::string& out, const std::vector<Marker>& markers) {
+    Append(out, static_cast<uint64_t>(markers.size()));
+    for (const Marker& marker : markers) {
+        Append(out, marker.Frame);
+        Append(out, static_cast<uint32_t>(marker.Text.size()));
+        out += marker.Text;
+    }
+}
+
+// Markers strictly ascending, each before frames, every length within the
+// record: a count or length beyond it is damage, found before allocating.
+bool ReadMarkers(PayloadReader& reader, uint64_t frames, std::vector<Marker>& markers) {
+    constexpr uint64_t LeastBytes = 8 + 4;
+    uint64_t count = 0;
+    if (!reader.Read(count) || count > reader.Left() / LeastBytes) {
+        return false;
+    }
+    markers.clear();
+    markers.reserve(static_cast<size_t>(count));
+    for (uint64_t i = 0; i < count; ++i) {
+        Marker marker;
+        uint32_t bytes = 0;
+        if (!reader.Read(marker.Frame) || !reader.Read(bytes) || bytes > reader.Left() ||
+            marker.Frame >= frames || (i > 0 && marker.Frame <= markers.back().Frame)) {
+            return false;
+        }
+        marker.Text.assign(reader.At(), bytes);
+        reader.Skip(bytes);
+        markers.push_back(std::move(marker));
+    }
+    return true;
+}
+
 // Keyframes strictly ascending, each in from..to (to excluded).
 bool KeyframesFit(const std::vector<Keyframe>& keyframes, uint64_t from, uint64_t to) {
     for (size_t i = 0; i < keyframes.size(); ++i) {
@@ -201,6 +235,10 @@ bool ApplyBase(const std::string& payload, uint32_t journalVersion, Tas& tas, st
          !KeyframesFit(tas.Data.Keyframes, 0, tas.Data.Trace.size()))) {
         return false;
     }
+    if (journalVersion >= MarkersVersion &&
+        !ReadMarkers(reader, tas.Data.Inputs.size(), tas.Data.Markers)) {
+        return false;
+    }
     return reader.Left() == 0;
 }
 
@@ -256,6 +294,11 @@ void ClearPending(Tas& tas) {
     tas.PendingKeyframes.clear();
 }
 
+// The run's frames once the splice is applied; the splice fits the run.
+uint64_t FramesAfter(const TasData& run, const RunSplice& change) {
+    return run.Inputs.size() - change.Removed + change.Inputs.size();
+}
+
 bool ApplySpliceRecord(const std::string& payload, uint32_t version, Tas& tas) {
     PayloadReader reader(payload);
     RunSplice change;
@@ -267,8 +310,15 @@ bool ApplySpliceRecord(const std::string& payload, uint32_t version, Tas& tas) {
           change.TraceTail.size() > UINT64_MAX - change.TraceAt ||
           !KeyframesFit(change.KeyframesTail, change.TraceAt,
                         change.TraceAt + change.TraceTail.size()))) ||
-        reader.Left() != 0 || change.At > tas.Data.Inputs.size() ||
-        change.Removed > tas.Data.Inputs.size() - change.At) {
+        change.At > tas.Data.Inputs.size() || change.Removed > tas.Data.Inputs.size() - change.At) {
+        return false;
+    }
+    if (version < MarkersVersion) {
+        change.Markers = tas.Data.Markers; // such a splice knew of none: they stay
+    } else if (!ReadMarkers(reader, FramesAfter(tas.Data, change), change.Markers)) {
+        return false;
+    }
+    if (reader.Left() != 0) {
         return false;
     }
     ApplySplice(tas.Data, change);
@@ -370,6 +420,7 @@ std::string BaseRecord(const std::string& name, const TasData& data) {
     AppendBytes(payload, data.Trace.data(), data.Trace.size() * sizeof(TraceEntry));
     Append(payload, static_cast<uint64_t>(data.Keyframes.size()));
     AppendBytes(payload, data.Keyframes.data(), data.Keyframes.size() * sizeof(Keyframe));
+    AppendMarkers(payload, data.Markers);
     return Record(JournalRecord::Base, payload);
 }
 
@@ -404,7 +455,7 @@ std::string SplicePayload(const RunSplice& change) {
     std::string payload;
     payload.reserve(8 * 8 + change.Inputs.size() * sizeof(VehicleInput) +
                     change.Teleports.size() * 8 + change.TraceTail.size() * sizeof(TraceEntry) +
-                    change.KeyframesTail.size() * sizeof(Keyframe));
+                    change.KeyframesTail.size() * sizeof(Keyframe) + MarkersBytes(change.Markers));
     Append(payload, change.At);
     Append(payload, change.Removed);
     Append(payload, static_cast<uint64_t>(change.Inputs.size()));
@@ -417,6 +468,7 @@ std::string SplicePayload(const RunSplice& change) {
     Append(payload, static_cast<uint64_t>(change.KeyframesTail.size()));
     AppendBytes(payload, change.KeyframesTail.data(),
                 change.KeyframesTail.size() * sizeof(Keyframe));
+    AppendMarkers(payload, change.Markers);
     return payload;
 }
 

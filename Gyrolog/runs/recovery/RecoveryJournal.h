@@ -17,15 +17,18 @@
 //                 | uint64 FNV-1a of kind, size and payload
 // The first record is the base: uint32 name bytes | name | uint64 run bytes
 // | the run as a run file holds it | uint64 N | N x 76-byte trace entry
-// | uint64 K | K x 120-byte keyframe.
+// | uint64 K | K x 120-byte keyframe | uint64 M | M x marker, where a marker
+// is uint64 frame | uint32 bytes | its text.
 // A record cut short or with another checksum ends the journal there: a
 // crash tears at most the record being written, which is dropped whole.
 // When a whole record follows such a record, the journal was damaged
 // rather than torn: it is read up to the damage and kept as it is.
 // Version 2 added the records of edits and undos, version 3 the keyframes
-// (of the base, Pending and Splice); journals of versions 1 and 2 are read
-// as they are, without keyframes.
-constexpr uint32_t RecoveryJournalVersion = 3;
+// (of the base, Pending and Splice), version 4 the markers (of the base and
+// Splice); journals of versions 1 to 3 are read as they are, without
+// keyframes before 3, without markers before 4: their splices leave the
+// run's markers as they are.
+constexpr uint32_t RecoveryJournalVersion = 4;
 constexpr uint64_t RecoveryJournalHeaderBytes = 12;
 
 enum class JournalRecord : uint32_t {
@@ -39,8 +42,8 @@ enum class JournalRecord : uint32_t {
     DropPending = 5, // empty: the pending take-over thrown away by a new start
     // An undo, a redo or an edit of the frames: uint64 at | uint64 removed
     // | uint64 N | N x input | uint64 M | M x teleport frame | uint64 trace at
-    // | uint64 T | T x trace entry | uint64 K | K x keyframe, applied as
-    // RunSplice holds them.
+    // | uint64 T | T x trace entry | uint64 K | K x keyframe | uint64 M
+    // | M x marker (as the base's), applied as RunSplice holds them.
     Splice = 6,
     Starts = 7, // car's then ball's starting state, each 4 x 12 bytes | uint8 enabled
     Name = 8,   // uint32 bytes | the run's name
