@@ -162,8 +162,8 @@ TEST(DemoTest, WholeSessionRunsAndWritesEveryScreenshot) {
     EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
                             [](const std::string& l) { return l.starts_with("error:"); }),
               0);
-    for (auto shot : {"recording", "replaying", "inputs", "drift", "loaded-tas", "files",
-                      "controls", "settings"}) {
+    for (auto shot : {"recording", "replaying", "inputs", "drift", "piano-roll", "loaded-tas",
+                      "files", "controls", "settings"}) {
         EXPECT_TRUE(std::filesystem::exists(folder.path() / "out/screenshots" /
                                             (std::string(shot) + ".png")))
             << shot;
