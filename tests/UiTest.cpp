@@ -1627,6 +1627,31 @@ TEST_F(UiTest, InputsKeysEditAsTheButtonsDo) {
     EXPECT_EQ(Run().Data.Inputs.size(), 23u);
 }
 
+TEST_F(UiTest, InputsMarkersArePinnedShownAndJumpedTo) {
+    LongRun(3000);
+    OpenInputs();
+    Click("5");
+    Enter("Marker", "flip");
+    Click("Mark");
+    Ui().Frame();
+    EXPECT_EQ(LastLog(), "Marker at frame 5: flip");
+    const std::string half = " | 0.5 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0x0 | ";
+    EXPECT_TRUE(Shows("ui: M [selected] | 5" + half + "flip"));
+    host.RunLine("tas_marker 2000 boost pad");
+    Click("Marker >");
+    EXPECT_TRUE(Shows("ui: Selected: frame 2000"));
+    EXPECT_TRUE(Shows("ui: M [selected] | 2000" + half + "boost pad"));
+    EXPECT_TRUE(Shows("ui: boost pad")); // in the graph
+    Click("< Marker");
+    EXPECT_TRUE(Shows("ui: Selected: frame 5"));
+    Click("Unmark");
+    Ui().Frame();
+    EXPECT_EQ(LastLog(), "Removed the marker at frame 5");
+    EXPECT_TRUE(Shows(HalfRow(5, "", " [selected]")));
+    host.RunLine("tas_undo");
+    EXPECT_TRUE(Shows("ui: M [selected] | 5" + half + "flip"));
+}
+
 TEST(InputsViewTest, RowsPutPendingFramesAfterTheTakeOverFrame) {
     const inputs::RowLayout layout(10, 4, 3);
     EXPECT_EQ(layout.Rows(), 13u);
