@@ -207,13 +207,7 @@ FrameEdit SetControl(const TasData& run, uint64_t from, uint64_t to, FrameContro
     std::vector<VehicleInput> frames(run.Inputs.begin() + static_cast<std::ptrdiff_t>(from),
                                      run.Inputs.begin() + static_cast<std::ptrdiff_t>(to) + 1);
     for (VehicleInput& frame : frames) {
-        if (info.field) {
-            frame.*info.field = value;
-        } else if (value != 0.0f) {
-            frame.Flags |= info.flag;
-        } else {
-            frame.Flags &= ~info.flag;
-        }
+        frame = WithControl(frame, control, value);
     }
     return Made(Overwrite(run, from, std::move(frames)),
                 "Set " + name + " to " + FloatText(value) + " on " + Frames(from, to));

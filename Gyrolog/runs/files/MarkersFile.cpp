@@ -115,7 +115,7 @@ void SaveMarkersFile(const fs::path& runFile, const std::vector<Marker>& markers
         WriteFileAtomically(path, [&](std::ostream& stream) { WriteMarkers(stream, markers); });
         return;
     }
-    if (auto why = RemoveMarkersFile(runFile)) {
+    if (auto why = RemoveFileBeside(path)) {
         throw std::runtime_error("the old markers " + Utf8FromPath(path) +
                                  " could not be removed: " + *why);
     }
@@ -139,20 +139,4 @@ std::optional<MarkersSetAside> LoadMarkersFile(const fs::path& runFile, uint64_t
     } catch (const std::runtime_error& e) {
         return SetAside(path, e.what());
     }
-}
-
-std::optional<std::string> RemoveMarkersFile(const fs::path& runFile) {
-    const fs::path path = MarkersPath(runFile);
-    std::error_code error;
-    const fs::file_status status = fs::symlink_status(path, error);
-    if (fs::is_directory(status)) {
-        return "it is a folder";
-    }
-    if (!fs::exists(status)) {
-        return std::nullopt;
-    }
-    if (!fs::remove(path, error) && error) {
-        return error.message();
-    }
-    return std::nullopt;
 }

@@ -39,7 +39,3 @@ struct MarkersSetAside {
 // (or .damaged-2, -3, ...) and said so; it never throws for it.
 std::optional<MarkersSetAside> LoadMarkersFile(const std::filesystem::path& runFile,
                                                uint64_t frames, std::vector<Marker>& markers);
-
-// Removes the markers beside a run file that goes: nothing when there was
-// none or it went, else why it stays.
-std::optional<std::string> RemoveMarkersFile(const std::filesystem::path& runFile);

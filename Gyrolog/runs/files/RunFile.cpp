@@ -188,6 +188,21 @@ std::string Utf8FromPath(const fs::path& path) {
     return utf8;
 }
 
+std::optional<std::string> RemoveFileBeside(const fs::path& path) {
+    std::error_code error;
+    const fs::file_status status = fs::symlink_status(path, error);
+    if (fs::is_directory(status)) {
+        return "it is a folder";
+    }
+    if (!fs::exists(status)) {
+        return std::nullopt;
+    }
+    if (!fs::remove(path, error) && error) {
+        return error.message();
+    }
+    return std::nullopt;
+}
+
 // A run and its trace are saved in these steps; the run file's rename makes
 // the new pair current. The trace's temporary file is made first and goes
 // last: it is the save's record, and its token names the run's temporary

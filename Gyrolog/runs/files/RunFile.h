@@ -22,6 +22,10 @@ void WriteFileAtomically(const std::filesystem::path& target,
 std::filesystem::path WriteBeside(const std::filesystem::path& target,
                                   const std::function<void(std::ostream&)>& write);
 
+// Removes the file beside a run at path: nothing when it went or was not
+// there, else why it stays (a folder of that name always does). Never throws.
+std::optional<std::string> RemoveFileBeside(const std::filesystem::path& path);
+
 // Writes the run file and, beside it, its trace file when the run has a
 // trace; removes an old trace file when it has none. Both files are replaced
 // or neither is, also when the process ends part-way: what it leaves is

@@ -128,35 +128,15 @@ RunLoadResult LoadRun(const TasFile& file) {
     return result;
 }
 
-namespace {
-
-// Why the trace beside a removed run stays, or nothing when it went.
-std::optional<std::string> RemoveTrace(const fs::path& trace) {
-    std::error_code error;
-    const fs::file_status status = fs::symlink_status(trace, error);
-    if (fs::is_directory(status)) {
-        return "it is a folder";
-    }
-    if (!fs::exists(status)) {
-        return std::nullopt;
-    }
-    if (!fs::remove(trace, error) && error) {
-        return error.message();
-    }
-    return std::nullopt;
-}
-
-} // namespace
-
 RunDeleteResult DeleteRun(const TasFile& file, const fs::path& folder,
                           std::vector<TasFile>& files) {
     fs::remove(file.Path); // a file already gone is no failure
     RunDeleteResult result;
     const fs::path trace = TracePath(file.Path);
-    if (auto why = RemoveTrace(trace)) {
+    if (auto why = RemoveFileBeside(trace)) {
         result.traceLeft = TraceLeft{trace, std::move(*why)};
     }
-    if (auto why = RemoveMarkersFile(file.Path)) {
+    if (auto why = RemoveFileBeside(MarkersPath(file.Path))) {
         result.markersLeft = TraceLeft{MarkersPath(file.Path), std::move(*why)};
     }
     files.clear();
