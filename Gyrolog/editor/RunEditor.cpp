@@ -140,8 +140,11 @@ void RunEditor::CopyGrownTraceSlice() {
         !CopySlice(copy.Keyframes, Run.Data.Keyframes, copy.KeyframeCount, SliceBytes)) {
         return;
     }
-    TraceSaves.Save(copy.RunFile, copy.Name, copy.Frames, std::move(copy.Trace),
-                    std::move(copy.Keyframes));
+    TraceSaves.Post([file = copy.RunFile, name = copy.Name, frames = copy.Frames,
+                     trace = std::move(copy.Trace),
+                     keyframes = std::move(copy.Keyframes)]() mutable {
+        return WriteGrownTrace(file, name, frames, std::move(trace), std::move(keyframes));
+    });
     GrownTraceCopy.reset();
 }
 

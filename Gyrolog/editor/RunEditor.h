@@ -4,6 +4,7 @@
 #include "runs/edits/FrameEdits.h"
 #include "runs/edits/RunHistory.h"
 #include "runs/edits/RunSplice.h"
+#include "runs/files/FileWorker.h"
 #include "runs/files/TasFile.h"
 #include "runs/files/TraceSaver.h"
 #include "runs/record/Tas.h"
@@ -140,7 +141,7 @@ private:
     RunEditorHost& Host;
     std::filesystem::path DataFolder;
     RecoveryWriter Journal;
-    TraceSaver TraceSaves;
+    FileWorker TraceSaves; // writes the traces replays grew
     // A grown trace being copied for its write beside the run file, a slice
     // a tick, so that no tick copies an hour of it. A change to the run's
     // frames or trace drops it; a take-over recorded meanwhile changes
