@@ -15,6 +15,7 @@
 #include "bakkesmod/wrappers/canvaswrapper.h"
 #include "bakkesmod/wrappers/cvarmanagerwrapper.h"
 #include "bakkesmod/wrappers/cvarwrapper.h"
+#include "branches/RunBranches.h"
 #include "editor/RunEditor.h"
 #include "runs/RunCapture.h"
 #include "runs/edits/FrameEdits.h"
@@ -234,6 +235,19 @@ private:
     // The loaded run's history, frame edits, page edits, replacement and
     // journal; its Undo and Redo texts are read under LoadedTasLock.
     RunEditor Editor{LoadedTas, LoadedTasLock, Host};
+    // The branches' reach into the plugin: the console, toasts, timers and
+    // the drift tolerance.
+    struct BranchesHost final : RunBranchesHost {
+        explicit BranchesHost(Gyrolog& plugin) : Plugin(plugin) {}
+        void Log(const std::string& text) override;
+        void Toast(const std::string& text, ToastKind kind) override;
+        void Later(std::function<void()> next) override;
+        float DriftTolerance() override;
+        Gyrolog& Plugin;
+    };
+    BranchesHost ForBranches{*this};
+    // The loaded run's branches; the page reads their View.
+    RunBranches Branches{LoadedTas, LoadedTasLock, Editor, ForBranches};
 
     // ---- Render thread only. ----
     int32_t SelectedFile = -1;

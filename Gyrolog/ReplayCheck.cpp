@@ -1,4 +1,5 @@
 #include "Gyrolog.h"
+#include "runs/record/RunCompare.h"
 #include "bakkesmod/wrappers/GameObject/BallWrapper.h"
 
 #include <fmt/core.h>
@@ -7,15 +8,6 @@
 #include <cmath>
 #include <optional>
 #include <utility>
-
-namespace {
-
-float Distance(const Vector& a, const Vector& b) {
-    return std::sqrt((a.X - b.X) * (a.X - b.X) + (a.Y - b.Y) * (a.Y - b.Y) +
-                     (a.Z - b.Z) * (a.Z - b.Z));
-}
-
-} // namespace
 
 TraceEntry Gyrolog::TraceNow(CarWrapper& car) {
     TraceEntry entry;

@@ -10,10 +10,12 @@
 cmake_path(SET runs NORMALIZE "${CMAKE_CURRENT_LIST_DIR}/../Gyrolog/runs")
 set(GYROLOG_RECORD_SOURCES ${runs}/record/Tas.cpp ${runs}/record/Hitbox.cpp
                            ${runs}/record/TasFormat.cpp ${runs}/record/RunTrace.cpp
-                           ${runs}/record/Keyframe.cpp ${runs}/record/Marker.cpp)
+                           ${runs}/record/Keyframe.cpp ${runs}/record/Marker.cpp
+                           ${runs}/record/RunCompare.cpp)
 set(GYROLOG_FILES_SOURCES ${runs}/files/RunFile.cpp ${runs}/files/DurableFiles.cpp
                           ${runs}/files/TasFile.cpp ${runs}/files/RunFolder.cpp
-                          ${runs}/files/TraceSaver.cpp ${runs}/files/MarkersFile.cpp)
+                          ${runs}/files/TraceSaver.cpp ${runs}/files/MarkersFile.cpp
+                          ${runs}/files/FileWorker.cpp ${runs}/files/BranchFolder.cpp)
 set(GYROLOG_EDITS_SOURCES ${runs}/edits/RunSplice.cpp ${runs}/edits/RunHistory.cpp
                           ${runs}/edits/FrameEdits.cpp)
 set(GYROLOG_RECOVERY_SOURCES ${runs}/recovery/RecoveryJournal.cpp
