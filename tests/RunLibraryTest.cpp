@@ -794,6 +794,18 @@ TEST_F(BranchTest, KeptListedComparedLoadedUndoneAndDeleted) {
     // The branches are the run's, not the run listing's.
     Plugin().RefreshTasFiles();
     EXPECT_EQ(ListedNames(), std::vector<std::string>{"run"});
+
+    // A branch loaded is unsaved work like any change: the journal keeps it.
+    host.RunLine("tas_loadbranch second");
+    host.UnloadPlugin();
+    sim::Host again(data.path());
+    ASSERT_TRUE(again.LoadPlugin(exports));
+    again.RunLine("tas_recover");
+    const Tas& recovered = GyrologTestAccess{*static_cast<Gyrolog*>(again.Plugin())}.Run();
+    EXPECT_EQ(recovered.Data.Inputs.size(), 280u);
+    EXPECT_EQ(recovered.Data.Inputs[120].Throttle, 1.0f);
+    EXPECT_EQ(recovered.Data.Trace.size(), 120u);
+    again.UnloadPlugin();
 }
 
 TEST_F(BranchTest, RefusalsSayWhy) {
