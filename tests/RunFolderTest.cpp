@@ -1,6 +1,7 @@
 // The run folder on its own: real files in a temporary folder, no host.
 #include "runs/files/RunFolder.h"
 #include "TempFolder.h"
+#include "runs/files/BranchFolder.h"
 #include "runs/files/RunFile.h"
 
 #include <gtest/gtest.h>
@@ -281,6 +282,72 @@ TEST_F(RunFolderTest, TheLongestNameSavesAgainAndAgain) {
     EXPECT_THROW(Save("N" + fits.substr(1), 2), std::invalid_argument); // one file on Windows
     EXPECT_EQ(ListedNames(), std::vector<std::string>{fits});
     EXPECT_FALSE(SameRunName("\xC3\xA9", "\xC3\x89")); // é and É: left to the file system
+}
+
+// A run's branches, in branches/RUN/ beside the run files, which the
+// run listing passes over.
+TEST_F(RunFolderTest, BranchesRoundTripAndTheRunListingPassesThemOver) {
+    Save("run", 2);
+    TasData data;
+    data.Hitbox = HitboxType::Octane;
+    data.Inputs.assign(3, VehicleInput{0.5f});
+    data.Trace.assign(3, TraceEntry{});
+    data.Keyframes.emplace_back().Frame = 2;
+    data.Markers.push_back(Marker{1, "flip"});
+    for (auto name : {"b", "a"}) {
+        SaveBranch(Folder(), "run", name, data);
+    }
+    EXPECT_EQ(ListedNames(), std::vector<std::string>{"run"});
+    const BranchListing listing = ReadBranches(Folder(), "run");
+    ASSERT_EQ(listing.Branches.size(), 2u);
+    EXPECT_EQ(listing.Branches[0].Name, "a");
+    EXPECT_EQ(listing.Branches[1].Data.Trace.size(), 3u);
+    EXPECT_EQ(listing.Branches[1].Data.Keyframes.size(), 1u);
+    EXPECT_EQ(listing.Branches[1].Data.Markers, data.Markers);
+    EXPECT_TRUE(listing.Reports.empty());
+    EXPECT_TRUE(ReadBranches(Folder(), "none").Branches.empty());
+
+    // Moved whole to a run without branches; one by one into one with some.
+    SaveBranch(Folder(), "other", "A", data);
+    EXPECT_TRUE(MoveBranches(Folder(), "run", "new").empty());
+    EXPECT_FALSE(fs::exists(BranchFolderPath(Folder(), "run")));
+    EXPECT_EQ(MoveBranches(Folder(), "new", "other"),
+              std::vector<std::string>{"Branch a of new stays: other already has a branch A"});
+    EXPECT_TRUE(fs::exists(RunFilePath(BranchFolderPath(Folder(), "new"), "a")));
+    EXPECT_TRUE(fs::exists(MarkersPath(RunFilePath(BranchFolderPath(Folder(), "other"), "b"))));
+    EXPECT_EQ(ReadBranches(Folder(), "other").Branches[1].Data.Trace.size(), 3u);
+
+    EXPECT_EQ(DeleteBranch(Folder(), "new", "a"), std::nullopt);
+    EXPECT_FALSE(fs::exists(BranchFolderPath(Folder(), "new")));
+    EXPECT_EQ(DeleteBranches(Folder(), "other"), std::nullopt);
+    EXPECT_FALSE(fs::exists(BranchFolderPath(Folder(), "other")));
+}
+
+TEST_F(RunFolderTest, ABranchNotReadWholeIsSetAsideWithItsFiles) {
+    SaveBranch(Folder(), "run", "ok", TasData{});
+    const fs::path folder = BranchFolderPath(Folder(), "run");
+    const std::string whole = FileBytes(RunFilePath(folder, "ok"));
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* why;
+    } cases[] = {{"cut", whole.substr(0, 12), "cut short"},
+                 {"junk", "not a run", "not a run file"}};
+    for (const auto& c : cases) {
+        WriteFile(RunFilePath(folder, c.name), c.bytes);
+        WriteFile(TracePath(RunFilePath(folder, c.name)), "trace");
+    }
+    WriteFile(RunFilePath(folder, "junk").concat(".damaged"), "older");
+    const BranchListing listing = ReadBranches(Folder(), "run");
+    EXPECT_EQ(listing.Reports,
+              (std::vector<std::string>{
+                  "Branch cut of run could not be read (cut short): set aside as cut.data.damaged",
+                  "Branch junk of run could not be read (not a run file): set aside as "
+                  "junk.data.damaged-2"}));
+    ASSERT_EQ(listing.Branches.size(), 1u);
+    EXPECT_EQ(listing.Branches[0].Name, "ok");
+    EXPECT_EQ(FileBytes(folder / "cut.data.trace.damaged"), "trace");
+    EXPECT_EQ(FileBytes(folder / "junk.data.damaged-2"), "not a run");
 }
 
 } // namespace
