@@ -524,6 +524,8 @@ TEST_F(UiTest, BallBlockIsReachedByScrolling) {
     Click("+", PlusBeside("200.00000"));
     EXPECT_EQ(Run().Data.BallStart.Location.Y, 201.0f);
     EXPECT_EQ(Run().Data.CarStart.Location.Y, -4608.0f);
+    // Back over the Branches header below Save TAS.
+    ASSERT_EQ(Ui().Scroll("Gyrolog", -2), "");
     Click("Enabled"); // the car's is scrolled away
     EXPECT_FALSE(Run().Data.BallStart.Enabled);
     EXPECT_TRUE(Run().Data.CarStart.Enabled);
