@@ -1,5 +1,6 @@
 #include "Guarded.h"
 #include "Gyrolog.h"
+#include "branches/BranchCommands.h"
 
 void Gyrolog::RegisterBoolCvar(std::shared_ptr<bool>& mirror, bool initial, const char* name,
                                const char* defaultText, const char* description) {
@@ -150,6 +151,7 @@ void Gyrolog::RegisterConsoleCommands() {
             GuardedOnGame("tas_playfrom", [&] { PlayFromCommand(args); });
         },
         "Play the loaded TAS from frame F", 0);
+    RegisterBranchCommands(*cvarManager, Branches);
 }
 
 void Gyrolog::RegisterHooks() {

@@ -48,10 +48,13 @@ void Gyrolog::onUnload() {
     const auto stop = [this] {
         Stop();
     };
+    const auto keepBranch = [this] {
+        Branches.Finish();
+    };
     const auto keep = [this] {
         Editor.KeepForRecovery();
     };
-    if (!GuardedSteps("unload", {unregister, stop, keep})) {
+    if (!GuardedSteps("unload", {unregister, stop, keepBranch, keep})) {
         Guarded("unload",
                 [&] { ShowToast("Gyrolog did not unload cleanly, check logs", ToastKind::Error); });
     }
@@ -61,6 +64,7 @@ void Gyrolog::Load() {
     // The host answers the data folder only through the live game handle.
     DataFolder = gameWrapper->GetDataFolder() / "Gyrolog";
     Editor.SetDataFolder(DataFolder);
+    Branches.SetDataFolder(DataFolder);
     RefreshInFreeplay();
     gameWrapper->RegisterDrawable([this](CanvasWrapper canvas) {
         GuardedOnGame("status overlay", [&] {

@@ -230,6 +230,9 @@ private:
         void StopRun() override;
         void PublishRunCheck(bool newRun) override;
         void DropStaleTrace() override;
+        void BeforeRunChanges() override;
+        // The replay check as the page shows it, for the frames or trace now.
+        void PublishCheck(bool newRun);
         Gyrolog& Plugin;
     };
     EditorHost Host{*this};

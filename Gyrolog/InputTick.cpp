@@ -107,7 +107,7 @@ void Gyrolog::GrowTrace(CarWrapper& car) {
     }
     run.TraceGrew = true;
     if (frame % KeyframeInterval == 0) {
-        Host.PublishRunCheck(false); // the page's trace line grows with it
+        Host.PublishCheck(false); // the page's trace line grows with it
     }
 }
 

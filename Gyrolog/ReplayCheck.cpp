@@ -1,6 +1,6 @@
 #include "Gyrolog.h"
-#include "runs/record/RunCompare.h"
 #include "bakkesmod/wrappers/GameObject/BallWrapper.h"
+#include "runs/record/RunCompare.h"
 
 #include <fmt/core.h>
 
@@ -86,7 +86,7 @@ void Gyrolog::CheckDrift(CarWrapper& car) {
 void Gyrolog::EndDriftCheck() {
     LoadedTas.TraceGrowing = false;
     if (std::exchange(LoadedTas.TraceGrew, false)) {
-        Host.PublishRunCheck(false);
+        Host.PublishCheck(false);
         Editor.TraceGrown();
     }
     if (!DriftChecking) {
@@ -104,7 +104,22 @@ void Gyrolog::PublishFaithful(uint64_t checkedUpTo) {
     });
 }
 
+// The run editor changed the run, or put another in its place: the
+// branches compare with it anew.
 void Gyrolog::EditorHost::PublishRunCheck(bool newRun) {
+    PublishCheck(newRun);
+    if (newRun) {
+        Plugin.Branches.RunReplaced();
+    } else {
+        Plugin.Branches.RunChanged();
+    }
+}
+
+void Gyrolog::EditorHost::BeforeRunChanges() {
+    Plugin.Branches.BeforeRunChanges();
+}
+
+void Gyrolog::EditorHost::PublishCheck(bool newRun) {
     // Game-thread reads: only this thread changes the frames and the trace.
     const uint64_t traced = Plugin.LoadedTas.Data.TracedFrames();
     const uint64_t frames = Plugin.LoadedTas.Data.Inputs.size();
@@ -131,13 +146,14 @@ void Gyrolog::EditorHost::DropStaleTrace() {
     if (!Plugin.LoadedTas.Data.TraceStale.exchange(false)) {
         return;
     }
+    Plugin.Branches.BeforeRunChanges();
     Plugin.LoadedTas.DropTrace();
     if (Plugin.DriftChecking) {
         Plugin.DriftChecking = false;
         Plugin.ReplayCheck.Update(
             [](ReplayCheckView& check) { check.Last = ReplayCheckView::Unchecked; });
     }
-    PublishRunCheck(false);
+    PublishCheck(false);
 }
 
 // NaN would turn the check off without a word, and below 0 every replay

@@ -31,6 +31,7 @@ struct GyrologTestAccess {
     bool StillChecking() { return plugin.ReplayCheck.Get().Last == ReplayCheckView::Checking; }
     GameWrapper& Game() { return *plugin.gameWrapper; }
     inputs::InputsTabState& InputsTab() { return plugin.InputsTab; }
+    RunBranches& Branches() { return plugin.Branches; }
 };
 
 // One hour of play at 120 ticks a second.

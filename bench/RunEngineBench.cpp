@@ -332,19 +332,15 @@ ThreadSwitches SwitchesSoFar() {
     return {usage.ru_nvcsw, usage.ru_nivcsw};
 }
 
-void PageDuringSaveAndLoad(benchmark::State& state) {
-    LoadedPlugin loaded;
-    auto& run = loaded.access->Run();
-    run.Name = "hour";
-    run.Data.Trace.assign(HourOfFrames, TraceEntry{});
-    constexpr int Idle = HourRuns;
-    std::atomic<int> phase = Idle;
-    std::vector<std::vector<double>> frameMs(HourRuns + 1); // the render thread's until it stops
-    bool opened = false;
-    loaded.host.GetUi().StartFreeRunning([&](sim::Ui& ui) {
-        if (!opened) {
+// Draws the run editor freely on the render thread and files each frame's
+// time under the phase at its start, or at its end when that was Idle.
+void TimePageFrames(LoadedPlugin& loaded, const std::atomic<int>& phase, int idle,
+                    std::vector<std::vector<double>>& frameMs) {
+    auto opened = std::make_shared<bool>(false);
+    loaded.host.GetUi().StartFreeRunning([&, opened, idle](sim::Ui& ui) {
+        if (!*opened) {
             DrawRunEditor(ui);
-            opened = true;
+            *opened = true;
         }
         const int atStart = phase;
         const ThreadSwitches before = SwitchesSoFar();
@@ -357,33 +353,52 @@ void PageDuringSaveAndLoad(benchmark::State& state) {
         if (after.preempted != before.preempted && after.waited == before.waited) {
             return;
         }
-        frameMs[atStart != Idle ? atStart : atEnd].push_back(took.count());
+        frameMs[atStart != idle ? atStart : atEnd].push_back(took.count());
     });
-    const auto pause = [] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    };
+}
+
+// The least over the passes of each pass's longest frame, and the idle
+// frames' median and longest.
+void CountPageFrames(benchmark::State& state, std::vector<std::vector<double>>& frameMs,
+                     int passes) {
+    double worst = std::numeric_limits<double>::infinity();
+    for (int pass = 0; pass < passes; ++pass) {
+        const auto& busy = frameMs[pass];
+        worst = std::min(worst, busy.empty() ? 0.0 : *std::max_element(busy.begin(), busy.end()));
+    }
+    auto& idle = frameMs[passes];
+    std::nth_element(idle.begin(), idle.begin() + idle.size() / 2, idle.end());
+    state.counters["worst_frame_ms"] = worst;
+    state.counters["idle_frame_ms"] = idle[idle.size() / 2];
+    state.counters["idle_worst_frame_ms"] = *std::max_element(idle.begin(), idle.end());
+}
+
+void Pause() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+}
+
+void PageDuringSaveAndLoad(benchmark::State& state) {
+    LoadedPlugin loaded;
+    auto& run = loaded.access->Run();
+    run.Name = "hour";
+    run.Data.Trace.assign(HourOfFrames, TraceEntry{});
+    constexpr int Idle = HourRuns;
+    std::atomic<int> phase = Idle;
+    std::vector<std::vector<double>> frameMs(HourRuns + 1); // the render thread's until it stops
+    TimePageFrames(loaded, phase, Idle, frameMs);
     for (auto _ : state) {
-        pause();
+        Pause();
         for (int pass = 0; pass < HourRuns; ++pass) {
             phase = pass;
             loaded.access->SaveTas();
             loaded.access->RefreshTasFiles();
             loaded.access->LoadTas(loaded.access->FileIndex("hour"));
             phase = Idle;
-            pause();
+            Pause();
         }
     }
     loaded.host.GetUi().StopFreeRunning();
-    double worst = std::numeric_limits<double>::infinity();
-    for (int pass = 0; pass < HourRuns; ++pass) {
-        const auto& busy = frameMs[pass];
-        worst = std::min(worst, busy.empty() ? 0.0 : *std::max_element(busy.begin(), busy.end()));
-    }
-    auto& idle = frameMs[Idle];
-    std::nth_element(idle.begin(), idle.begin() + idle.size() / 2, idle.end());
-    state.counters["worst_frame_ms"] = worst;
-    state.counters["idle_frame_ms"] = idle[idle.size() / 2];
-    state.counters["idle_worst_frame_ms"] = *std::max_element(idle.begin(), idle.end());
+    CountPageFrames(state, frameMs, HourRuns);
     state.counters["loaded_whole"] =
         run.Name == "hour" && run.Data.Inputs.size() == HourOfFrames && run.Data.HasTrace();
 }
@@ -509,5 +524,61 @@ void InputsTabFrame(benchmark::State& state) {
     state.counters["in_the_middle"] = middle;
 }
 BENCHMARK(InputsTabFrame)->Iterations(1)->Unit(benchmark::kSecond);
+
+// Keeps a branch of an hour-long traced run three times while the page is
+// drawn freely: game_worst_ms is the longest game-thread call (the command,
+// then each game frame's timer until the branch is said kept), the least of
+// the three; the page's frames are counted as PageDuringSaveAndLoad's. Then
+// compare_ms: comparing two hour-long branches that never part, the worst
+// case, the least of three.
+void KeepAndCompareHourLongBranches(benchmark::State& state) {
+    LoadedPlugin loaded;
+    auto& run = loaded.access->Run();
+    run.Name = "hour";
+    run.Data.Trace.assign(HourOfFrames, TraceEntry{});
+    loaded.access->SaveTas();
+    loaded.access->RefreshTasFiles();
+    loaded.access->LoadTas(loaded.access->FileIndex("hour"));
+    constexpr int Idle = HourRuns;
+    std::atomic<int> phase = Idle;
+    std::vector<std::vector<double>> frameMs(HourRuns + 1);
+    TimePageFrames(loaded, phase, Idle, frameMs);
+    using Clock = std::chrono::steady_clock;
+    const auto timed = [](const std::function<void()>& call) {
+        const auto start = Clock::now();
+        call();
+        return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    };
+    double gameWorst = std::numeric_limits<double>::infinity();
+    bool keptWhole = true;
+    for (auto _ : state) {
+        Pause();
+        for (int pass = 0; pass < HourRuns; ++pass) {
+            const std::string name = "b" + std::to_string(pass);
+            const std::string kept = "Branch " + name + " of hour kept: 432000 frames";
+            phase = pass;
+            double worst = timed([&] { loaded.host.RunLine("tas_branch " + name); });
+            while (loaded.host.Logs().empty() || loaded.host.Logs().back() != kept) {
+                worst = std::max(worst, timed([&] { loaded.host.Wait(1.0 / 120); }));
+                std::this_thread::sleep_for(std::chrono::microseconds(8333));
+            }
+            phase = Idle;
+            gameWorst = std::min(gameWorst, worst);
+            keptWhole = keptWhole && loaded.access->Branches().View.Get()->Rows.size() ==
+                                         static_cast<size_t>(pass + 1);
+            Pause();
+        }
+    }
+    loaded.host.GetUi().StopFreeRunning();
+    CountPageFrames(state, frameMs, HourRuns);
+    state.counters["game_worst_ms"] = gameWorst;
+    state.counters["kept_whole"] = keptWhole;
+    double compare = std::numeric_limits<double>::infinity();
+    for (int pass = 0; pass < 3; ++pass) {
+        compare = std::min(compare, timed([&] { loaded.host.RunLine("tas_comparebranch b0"); }));
+    }
+    state.counters["compare_ms"] = compare;
+}
+BENCHMARK(KeepAndCompareHourLongBranches)->Iterations(1)->Unit(benchmark::kSecond);
 
 } // namespace

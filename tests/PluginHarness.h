@@ -26,6 +26,7 @@ struct GyrologTestAccess {
     bool Unsaved() { return plugin.Editor.Unsaved(); }
     const RunHistory& History() { return plugin.Editor.History(); }
     RunEditor& Editor() { return plugin.Editor; }
+    RunBranches& Branches() { return plugin.Branches; }
     std::mutex& RunLock() { return plugin.LoadedTasLock; }
     inputs::InputsTabState& InputsTab() { return plugin.InputsTab; }
 

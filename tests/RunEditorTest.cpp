@@ -17,6 +17,7 @@ struct FakeHost final : RunEditorHost {
     void StopRun() override { ++Stops; }
     void PublishRunCheck(bool newRun) override { NewRuns += newRun; }
     void DropStaleTrace() override {}
+    void BeforeRunChanges() override {}
 
     std::vector<std::string> Logs;
     std::vector<std::pair<std::string, ToastKind>> Toasts;

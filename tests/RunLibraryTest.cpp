@@ -1,6 +1,8 @@
 #include "PluginHarness.h"
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +12,7 @@
 #include <sstream>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <thread>
 
 #include "FailingAllocations.h"
 
@@ -708,6 +711,153 @@ TEST_F(RunLibraryTest, DeleteWhoseRelistFailsIsReported) {
     Plugin().DeleteTas(0);
     EXPECT_EQ(LastToast(), "Error deleting file, check logs");
     EXPECT_TRUE(LastLog().starts_with("Error deleting file: "));
+}
+
+// Branches: other versions of a run, kept in branches/RUN/ beside its file.
+class BranchTest : public RunLibraryTest {
+protected:
+    void SetUp() override {
+        RunLibraryTest::SetUp();
+        SaveTracedRun("run", 300);
+        Plugin().RefreshTasFiles();
+        Plugin().LoadTas(Plugin().FileIndex("run"));
+        host.RunLine("tas_drifttolerance 2");
+        host.ClearRecords();
+    }
+    fs::path BranchFile(const std::string& run, const std::string& name) {
+        return RunFolder() / "branches" / run / (name + ".data");
+    }
+    bool Logged(const std::string& line) {
+        const auto& logs = host.Logs();
+        return std::find(logs.begin(), logs.end(), line) != logs.end();
+    }
+    // The game's frames go on until the branch is written off the game
+    // thread and said; the host's timers run far faster than the disk.
+    void Keep(const std::string& name, const std::string& said) {
+        host.RunLine("tas_branch " + name);
+        for (int i = 0; i < 4000 && !Logged(said); ++i) {
+            host.Wait(1.0 / 120);
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+        }
+        ASSERT_TRUE(Logged(said)) << ::testing::PrintToString(host.Logs());
+    }
+    std::vector<std::string> Said(const std::string& command) {
+        host.ClearRecords();
+        host.RunLine(command);
+        return host.Logs();
+    }
+};
+
+TEST_F(BranchTest, KeptListedComparedLoadedUndoneAndDeleted) {
+    Keep("first try", "Branch first try of run kept: 300 frames");
+    EXPECT_TRUE(fs::exists(BranchFile("run", "first try")));
+    EXPECT_TRUE(FileBytes(TracePath(BranchFile("run", "first try"))) ==
+                FileBytes(TraceFile("run")));
+    host.RunLine("tas_setinput 120 129 throttle 1");
+    host.RunLine("tas_deleteframes 280 299");
+    Run().Data.Trace[100].CarLocation.Y = 3.5f; // as a replay that went elsewhere would trace
+    EXPECT_EQ(Said("tas_branches"),
+              std::vector<std::string>{
+                  "first try: 300 frames, first differs from the loaded run at frame 120"});
+    EXPECT_EQ(Said("tas_comparebranch first try"),
+              std::vector<std::string>{
+                  "Branch first try against run: inputs first differ at frame 120; car positions "
+                  "3.5 uu apart at frame 100 (tolerance 2.0 uu); branch 300 frames, loaded run "
+                  "280 frames"});
+    EXPECT_EQ(Plugin().Branches().View.Get()->ComparedName, "first try");
+    Keep("second", "Branch second of run kept: 280 frames");
+    EXPECT_EQ(Said("tas_branches"),
+              (std::vector<std::string>{
+                  "first try: 300 frames, first differs from the loaded run at frame 120",
+                  "second: 280 frames, the same as the loaded run"}));
+
+    host.RunLine("tas_loadbranch first try");
+    EXPECT_EQ(Run().Name, "run");
+    EXPECT_TRUE(Plugin().Unsaved());
+    ASSERT_EQ(Run().Data.Inputs.size(), 300u);
+    EXPECT_EQ(Run().Data.Inputs[120].Throttle, 0.5f);
+    EXPECT_EQ(Run().Data.Trace.size(), 300u);
+    EXPECT_EQ(Run().Data.Trace[100].CarLocation.Y, 0.0f);
+    EXPECT_EQ(Said("tas_undo"), std::vector<std::string>{"Undone: load of branch first try"});
+    EXPECT_EQ(Run().Data.Inputs.size(), 280u);
+    EXPECT_EQ(Run().Data.Inputs[120].Throttle, 1.0f);
+    host.RunLine("tas_redo");
+    EXPECT_EQ(Run().Data.Inputs.size(), 300u);
+
+    EXPECT_EQ(Said("tas_deletebranch first try"),
+              std::vector<std::string>{"Branch first try of run deleted"});
+    EXPECT_FALSE(fs::exists(BranchFile("run", "first try")));
+    EXPECT_FALSE(fs::exists(TracePath(BranchFile("run", "first try"))));
+    EXPECT_EQ(Plugin().Branches().View.Get()->ComparedName, "");
+    EXPECT_EQ(Said("tas_loadbranch first try"),
+              std::vector<std::string>{"No branch first try of run"});
+    // The branches are the run's, not the run listing's.
+    Plugin().RefreshTasFiles();
+    EXPECT_EQ(ListedNames(), std::vector<std::string>{"run"});
+
+    // A branch loaded is unsaved work like any change: the journal keeps it.
+    host.RunLine("tas_loadbranch second");
+    host.UnloadPlugin();
+    sim::Host again(data.path());
+    ASSERT_TRUE(again.LoadPlugin(exports));
+    again.RunLine("tas_recover");
+    const Tas& recovered = GyrologTestAccess{*static_cast<Gyrolog*>(again.Plugin())}.Run();
+    EXPECT_EQ(recovered.Data.Inputs.size(), 280u);
+    EXPECT_EQ(recovered.Data.Inputs[120].Throttle, 1.0f);
+    EXPECT_EQ(recovered.Data.Trace.size(), 120u);
+    again.UnloadPlugin();
+}
+
+TEST_F(BranchTest, RefusalsSayWhy) {
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"tas_branch", "tas_branch: give a branch's name"},
+        {"tas_branch a:b", InvalidNameMessage},
+        {"tas_branch CON", DeviceNameMessage},
+        {"tas_comparebranch none", "No branch none of run"},
+    };
+    for (const auto& [command, said] : cases) {
+        EXPECT_EQ(Said(command), std::vector<std::string>{said}) << command;
+    }
+    // A take-over not yet applied is no version of the run yet.
+    Run().InputsApplied = false;
+    EXPECT_EQ(Said("tas_branch later"),
+              std::vector<std::string>{"Apply the new inputs with Update before branching"});
+    Run().InputsApplied = true;
+    Keep("b", "Branch b of run kept: 300 frames");
+    Run().State = TasState::Replaying;
+    EXPECT_EQ(Said("tas_loadbranch b"),
+              std::vector<std::string>{"Stop the TAS before loading a branch"});
+    Run().State = TasState::Stopped;
+}
+
+TEST_F(BranchTest, BranchesFollowTheRunsFileAndADamagedOneIsSetAside) {
+    Keep("a", "Branch a of run kept: 300 frames");
+    Keep("b", "Branch b of run kept: 300 frames");
+    // Renamed on the page and saved under the new name: the branches go along.
+    Run().Name = "renamed";
+    Plugin().SaveTas();
+    EXPECT_TRUE(fs::exists(BranchFile("renamed", "a")));
+    EXPECT_FALSE(fs::exists(RunFolder() / "branches" / "run"));
+    EXPECT_EQ(Plugin().Branches().View.Get()->Rows.size(), 2u);
+
+    const std::string whole = FileBytes(BranchFile("renamed", "b"));
+    WriteFile(BranchFile("renamed", "b"), whole.substr(0, whole.size() - 7));
+    Plugin().RefreshTasFiles();
+    host.ClearRecords();
+    Plugin().LoadTas(Plugin().FileIndex("renamed"));
+    EXPECT_EQ(Run().Name, "renamed");
+    EXPECT_TRUE(Logged("Branch b of renamed could not be read (cut short): set aside as "
+                       "b.data.damaged"));
+    EXPECT_TRUE(fs::exists(RunFolder() / "branches" / "renamed" / "b.data.damaged"));
+    const auto view = Plugin().Branches().View.Get();
+    ASSERT_EQ(view->Rows.size(), 1u);
+    EXPECT_EQ(view->Rows[0].Name, "a");
+    EXPECT_EQ(view->Rows[0].FirstDiffers, std::nullopt);
+
+    // The run's file deleted: its branches go with it.
+    Plugin().DeleteTas(Plugin().FileIndex("renamed"));
+    EXPECT_FALSE(fs::exists(RunFolder() / "branches" / "renamed"));
+    EXPECT_TRUE(Plugin().Branches().View.Get()->Rows.empty());
 }
 
 } // namespace

@@ -145,10 +145,12 @@ protected:
         host.RunLine("tas_stop");
         Frame(); // the Inputs tab shows the pending frames meanwhile
         host.RunLine("tas_update");
-        // Undos, redos and edits change the frames and starts the page draws.
+        // Undos, redos, edits and branches change the frames and starts the page
+        // draws; a branch is copied on the game's frames while they go on.
         for (const char* line :
-             {"tas_undo", "tas_redo", "tas_insertframes 0 5", "tas_setinput 0 2 steer 0.5",
-              "tas_deleteframes 1 3", "tas_undo"}) {
+             {"tas_undo", "tas_redo", "tas_branch b", "tas_insertframes 0 5",
+              "tas_setinput 0 2 steer 0.5", "tas_comparebranch b", "tas_deleteframes 1 3",
+              "tas_undo", "tas_loadbranch b", "tas_branch c"}) {
             host.RunLine(line);
             Frame();
         }

@@ -19,7 +19,7 @@ struct BranchRow {
 };
 
 struct BranchesView {
-    std::string Run; // whose branches these are
+    std::string Run;             // whose branches these are
     std::vector<BranchRow> Rows; // by name
     // The branch compared with the loaded run, drawn behind it in the Inputs
     // tab; never changed once published.

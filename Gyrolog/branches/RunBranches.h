@@ -51,7 +51,8 @@ public:
     void EndCompare();
     void Delete(const std::string& name);
     // The commands' arguments: one name, its words joined by spaces.
-    void Command(const std::vector<std::string>& args, void (RunBranches::*action)(const std::string&));
+    void Command(const std::vector<std::string>& args,
+                 void (RunBranches::*action)(const std::string&));
 
     // Following the run. Another run is in its place (a load, a new run, a
     // recovery, an undo or redo of one): its branches are read.
@@ -72,14 +73,17 @@ public:
 private:
     struct Kept {
         std::string Name;
-        std::shared_ptr<const TasData> Data;
+        std::shared_ptr<const TasData> Data; // shared with the page's view
     };
-    // A branch being copied out of the run, a slice a game frame.
+    // A branch being copied out of the run, a slice a game frame, of the
+    // run's arrays as they were when it was asked for.
     struct Copy {
         std::string Run;
         std::string Name;
         std::shared_ptr<TasData> Data;
-        size_t Inputs = 0, Entries = 0, KeyframeCount = 0;
+        size_t Inputs = 0;
+        size_t Entries = 0;
+        size_t KeyframeCount = 0;
     };
     struct Writing {
         std::string Run;
@@ -88,25 +92,28 @@ private:
     };
 
     const char* KeepRefused() const;
-    const Kept* Find(const std::string& name) const;
+    std::shared_ptr<const TasData> Find(const std::string& name) const;
+    bool Missing(const std::string& name, const std::shared_ptr<const TasData>& found);
     bool CopySlice();
-    void CopyGoesOn();
     void HandOver();
+    void Advance();
+    void Schedule();
     void TakeReports();
+    void AwaitWrites();
+    void ReadBranchesOf(const std::string& run);
     void Publish();
     void Say(const std::string& text, ToastKind kind);
-    std::string RunName() const;
 
     Tas& Run;
     std::mutex& RunLock;
     RunEditor& Editor;
     RunBranchesHost& Host;
     std::filesystem::path DataFolder;
-    std::string Owner; // the run whose branches these are
+    std::string Owner;          // the run whose branches these are
     std::vector<Kept> Branches; // by name
     std::string ComparedName;
     std::optional<Copy> Copying;
-    std::vector<Writing> Written; // handed to Writes, in order
-    FileWorker Writes;
-    bool Waiting = false; // a Later call is due
+    std::vector<Writing> Written; // handed to Writes, in order: one report each
+    bool Waiting = false;         // a Later call is due
+    FileWorker Writes;            // last: its thread ends before what it writes from goes
 };

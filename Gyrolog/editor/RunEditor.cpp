@@ -1,4 +1,5 @@
 #include "editor/RunEditor.h"
+#include "SliceCopy.h"
 #include "runs/files/RunFolder.h"
 #include "runs/recovery/RecoveryJournal.h"
 
@@ -102,19 +103,6 @@ void RunEditor::ReportJournalFailures() {
     }
 }
 
-namespace {
-
-// Copies up to bytes more of source's first total elements onto copy; whether
-// copy then holds all of them.
-template <typename T>
-bool CopySlice(std::vector<T>& copy, const std::vector<T>& source, size_t total, size_t bytes) {
-    const size_t count = std::min(total - copy.size(), bytes / sizeof(T));
-    copy.insert(copy.end(), source.begin() + copy.size(), source.begin() + copy.size() + count);
-    return copy.size() == total;
-}
-
-} // namespace
-
 void RunEditor::TraceGrown() {
     GrownTraceCopy.reset();
     if (RunUnsaved || !NextJournalBase.File) {
@@ -163,6 +151,7 @@ void RunEditor::FinishTraceWrites() {
 }
 
 void RunEditor::BeforeRunFileChanges() {
+    Host.BeforeRunChanges(); // a save lends the run's arrays away
     Journal.AwaitFileTasks();
     FinishTraceWrites();
 }
@@ -228,6 +217,7 @@ void RunEditor::Update() {
     if (Run.State != TasState::Stopped || Run.InputsApplied) {
         return;
     }
+    Host.BeforeRunChanges();
     RunSplice undo = MergeUndo(Run);
     const std::string what = fmt::format("update at frame {}, {} frames replaced by {}", undo.At,
                                          undo.Inputs.size(), undo.Removed);
@@ -309,6 +299,7 @@ void RunEditor::Redo() {
 // Applies the step to the run and journals the change: the journal holds
 // what the step does, so a splice is written before it turns into its inverse.
 void RunEditor::ApplyStep(HistoryStep& step) {
+    Host.BeforeRunChanges();
     MarkUnsaved(); // a journal begun here starts from the run before the step
     TasData& data = Run.Data;
     if (auto* splice = std::get_if<RunSplice>(&step.Change)) {
@@ -330,6 +321,18 @@ void RunEditor::ApplyStep(HistoryStep& step) {
         }
         data.TraceStale = false;
         JournalWholeTrace();
+    } else if (auto* version = std::get_if<VersionChange>(&step.Change)) {
+        std::string journaled = SplicePayload(version->Frames);
+        {
+            std::lock_guard lock(RunLock);
+            std::swap(data.CarStart, version->Car);
+            std::swap(data.BallStart, version->Ball);
+            ApplySplice(data, version->Frames);
+        }
+        data.TraceStale = false; // the trace came with its starts
+        // Recovery sets the starts, then the splice brings their trace.
+        Journal.Write(JournalRecord::Starts, StartsPayload(data.CarStart, data.BallStart));
+        Journal.Write(JournalRecord::Splice, std::move(journaled));
     } else if (auto* name = std::get_if<NameChange>(&step.Change)) {
         std::lock_guard lock(RunLock);
         Run.Name.swap(name->Name);
@@ -407,6 +410,7 @@ void RunEditor::RedoReplace() {
 // Puts in in the loaded run's place, with its name, unsaved state, pending
 // take-over and history, and moves what was there into out.
 void RunEditor::SwapLoadedRun(ReplacedRun& in, ReplacedRun& out) {
+    Host.BeforeRunChanges();
     Host.StopRun();      // the incoming run must not keep the old one's speed or pending start
     FinishTraceWrites(); // of the run going, whose trace its stop may have grown
     out.Unsaved = RunUnsaved;
@@ -468,6 +472,12 @@ void RunEditor::ReplaceLoadedRun(ReplacedRun incoming, const std::string& what) 
     PublishHistory();
 }
 
+void RunEditor::ReplaceVersion(VersionChange version, const std::string& what) {
+    HistoryStep step(what, std::move(version));
+    ApplyStep(step); // it then holds the version it replaced
+    PushStep(std::move(step));
+}
+
 void RunEditor::PushStep(HistoryStep step) {
     Steps.Push(std::move(step));
     AfterChange();
@@ -502,6 +512,7 @@ void RunEditor::CommitStartsEdit(const StartingState& car, const StartingState& 
         }
         what = carEdited ? "edit of the car's starting state" : "edit of the ball's starting state";
     }
+    Host.BeforeRunChanges();
     MarkUnsaved();
     {
         std::lock_guard lock(RunLock); // also the page's, which reads the trace
@@ -602,6 +613,7 @@ void RunEditor::EditFrames(RunSplice change, const std::string& what) {
     if (FrameEditRefused()) {
         return;
     }
+    Host.BeforeRunChanges();
     MarkUnsaved(); // a journal begun here starts from the run before the edit
     std::string journaled = SplicePayload(change);
     {

@@ -30,6 +30,9 @@ struct RunEditorHost {
     // The page changed a starting state: the trace recorded from the old
     // one no longer checks replays.
     virtual void DropStaleTrace() = 0;
+    // Before the run's frames, trace or starts change, or its arrays are
+    // lent: nothing is copying them then.
+    virtual void BeforeRunChanges() = 0;
 
 protected:
     ~RunEditorHost() = default;
@@ -97,6 +100,9 @@ public:
     void CommitStartsEdit(const StartingState& car, const StartingState& ball, uint64_t run);
     void CommitRename(const std::string& oldName, uint64_t run);
 
+    // Puts another version of the run in its place as one step; what
+    // follows the page's rule for frame edits is the caller's to check.
+    void ReplaceVersion(VersionChange version, const std::string& what);
     // Puts incoming in the loaded run's place as one step of the history.
     void ReplaceLoadedRun(ReplacedRun incoming, const std::string& what);
     // What a journal begun from now on starts from: the file the run is

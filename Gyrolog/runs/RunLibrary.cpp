@@ -116,6 +116,7 @@ void Gyrolog::SaveTas() {
         return;
     }
     Editor.RunSaved(name);
+    Branches.RunSaved(name);
     ShowToast(name + " saved to file", ToastKind::Success);
     if (!LoadedTas.InputsApplied) {
         LogLine(fmt::format("{} saved without the take-over of {} frames, which is not applied",
@@ -192,6 +193,7 @@ void Gyrolog::DeleteTas(int index) {
     Editor.BeforeRunFileChanges(); // a journal's base may be read from this file
     try {
         const RunDeleteResult deleted = DeleteRun(file, DataFolder, relisted);
+        Branches.RunFileDeleted(file.Name);
         if (deleted.traceLeft) {
             LogLine(fmt::format("Deleted {}, but its trace file {} stays: {}", file.Name,
                                 Utf8FromPath(deleted.traceLeft->path), deleted.traceLeft->why));

@@ -77,6 +77,9 @@ size_t HistoryStep::Bytes() const {
         }
         size_t operator()(const NameChange& name) const { return sizeof name + name.Name.size(); }
         size_t operator()(const PendingTakeOver& pending) const { return pending.Bytes(); }
+        size_t operator()(const VersionChange& version) const {
+            return sizeof version + version.Frames.Bytes();
+        }
         size_t operator()(const std::unique_ptr<ReplacedRun>& run) const { return run->Bytes(); }
     };
     return sizeof(HistoryStep) + What.size() + std::visit(Sizes{}, Change);

@@ -47,6 +47,14 @@ struct NameChange {
     std::string Name;
 };
 
+// Another version of the run in its place (a branch loaded): all its frames,
+// teleports, markers and trace, and the starts they were recorded from.
+struct VersionChange {
+    RunSplice Frames; // of the whole run, trace from frame 0
+    StartingState Car;
+    StartingState Ball;
+};
+
 struct ReplacedRun;
 
 // One change to the loaded run. What it holds is what the change replaced
@@ -54,7 +62,8 @@ struct ReplacedRun;
 // step swaps it with the run's own.
 struct HistoryStep {
     std::string What; // "update at frame 240, 110 frames replaced by 96"
-    std::variant<RunSplice, StartsChange, NameChange, PendingTakeOver, std::unique_ptr<ReplacedRun>>
+    std::variant<RunSplice, StartsChange, NameChange, PendingTakeOver, VersionChange,
+                 std::unique_ptr<ReplacedRun>>
         Change;
 
     HistoryStep(std::string what, decltype(Change) change);

@@ -15,8 +15,9 @@ std::string WriteGrownTrace(const std::filesystem::path& runFile, const std::str
         run.Trace = std::move(trace);
         run.Keyframes = std::move(keyframes);
         SaveTraceFile(runFile, run);
-        return "Trace of " + name + " written beside its run file: " +
-               std::to_string(run.Trace.size()) + " of " + std::to_string(frames) + " frames";
+        return "Trace of " + name +
+               " written beside its run file: " + std::to_string(run.Trace.size()) + " of " +
+               std::to_string(frames) + " frames";
     } catch (const std::exception& e) {
         return "Error writing the trace of " + name + ": " + e.what();
     }
