@@ -183,7 +183,9 @@ TEST_F(PluginLifecycleTest, FreshDefaultsOfAllVariablesInRegistrationOrder) {
                                         "tas_changespeed", "tas_undo", "tas_redo", "tas_recover",
                                         "tas_discardrecovery", "tas_rerecordfrom", "tas_setinput",
                                         "tas_insertframes", "tas_deleteframes", "tas_marker",
-                                        "tas_unmarker", "tas_playfrom"}));
+                                        "tas_unmarker", "tas_playfrom", "tas_branch",
+                                        "tas_branches", "tas_loadbranch", "tas_comparebranch",
+                                        "tas_deletebranch"}));
 }
 
 TEST_F(PluginLifecycleTest, OverlayShowsNameAndStateAtTheTopCentre) {

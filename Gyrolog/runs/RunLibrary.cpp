@@ -51,15 +51,6 @@ private:
     TasData& borrower_;
 };
 
-// "Markers of NAME could not be read (REASON): set aside as NAME.data.markers.damaged"
-std::string MarkersSetAsideLine(const std::string& name, const MarkersSetAside& markers) {
-    const std::string what = fmt::format("Markers of {} could not be read ({})", name, markers.why);
-    if (markers.aside.empty()) {
-        return what + ", nor set aside: " + markers.asideFailure;
-    }
-    return what + ": set aside as " + Utf8FromPath(markers.aside.filename());
-}
-
 } // namespace
 
 void Gyrolog::PrepareRunFolder() {

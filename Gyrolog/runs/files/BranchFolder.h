@@ -36,11 +36,12 @@ struct BranchListing {
 
 // Reads every branch of run (finishing or undoing the saves a crash left, as
 // the run listing does). A branch file that cannot be read whole (not a run
-// file, cut short, too large) is moved aside as NAME.data.damaged, with its
-// trace and markers files beside it likewise, and reported:
+// file, cut short, too large) is moved aside as NAME.data.damaged (or
+// .damaged-2, ... as SetFileAside does), with its trace and markers files
+// beside it likewise, and reported:
 //   "Branch NAME of RUN could not be read (WHY): set aside as NAME.data.damaged"
 // never a reason to fail the listing. No folder: no branches. Throws only
-// when the folder cannot be enumerated, or memory runs out.
+// when the folder cannot be listed (ListRunFiles), or memory runs out.
 BranchListing ReadBranches(const std::filesystem::path& runFolder, const std::string& run);
 
 // Writes branch name of run, replacing one of that name: a run file pair as a

@@ -41,21 +41,23 @@ Marker ReadMarker(const Json& entry, size_t index, uint64_t frames) {
     return marker;
 }
 
-fs::path DamagedPath(const fs::path& markers, int tries) {
-    fs::path aside = markers;
+fs::path DamagedPath(const fs::path& file, int tries) {
+    fs::path aside = file;
     aside += tries == 1 ? ".damaged" : ".damaged-" + std::to_string(tries);
     return aside;
 }
 
-MarkersSetAside SetAside(const fs::path& markers, std::string why) {
-    MarkersSetAside result{std::move(why), {}, {}};
+} // namespace
+
+FileSetAside SetFileAside(const fs::path& file, std::string why) {
+    FileSetAside result{std::move(why), {}, {}};
     std::error_code error;
     for (int tries = 1;; ++tries) {
-        const fs::path aside = DamagedPath(markers, tries);
+        const fs::path aside = DamagedPath(file, tries);
         if (fs::exists(fs::symlink_status(aside, error))) {
             continue;
         }
-        fs::rename(markers, aside, error);
+        fs::rename(file, aside, error);
         if (error) {
             result.asideFailure = error.message();
         } else {
@@ -65,7 +67,17 @@ MarkersSetAside SetAside(const fs::path& markers, std::string why) {
     }
 }
 
-} // namespace
+std::string SetAsideLine(const std::string& what, const FileSetAside& setAside) {
+    const std::string line = what + " could not be read (" + setAside.why + ")";
+    if (setAside.aside.empty()) {
+        return line + ", nor set aside: " + setAside.asideFailure;
+    }
+    return line + ": set aside as " + Utf8FromPath(setAside.aside.filename());
+}
+
+std::string MarkersSetAsideLine(const std::string& name, const FileSetAside& markers) {
+    return SetAsideLine("Markers of " + name, markers);
+}
 
 fs::path MarkersPath(const fs::path& runFile) {
     fs::path path = runFile;
@@ -121,8 +133,8 @@ void SaveMarkersFile(const fs::path& runFile, const std::vector<Marker>& markers
     }
 }
 
-std::optional<MarkersSetAside> LoadMarkersFile(const fs::path& runFile, uint64_t frames,
-                                               std::vector<Marker>& markers) {
+std::optional<FileSetAside> LoadMarkersFile(const fs::path& runFile, uint64_t frames,
+                                            std::vector<Marker>& markers) {
     markers.clear();
     const fs::path path = MarkersPath(runFile);
     std::error_code error;
@@ -137,6 +149,6 @@ std::optional<MarkersSetAside> LoadMarkersFile(const fs::path& runFile, uint64_t
         markers = ReadMarkers(stream, frames);
         return std::nullopt;
     } catch (const std::runtime_error& e) {
-        return SetAside(path, e.what());
+        return SetFileAside(path, e.what());
     }
 }

@@ -26,16 +26,27 @@ std::vector<Marker> ReadMarkers(std::istream& stream, uint64_t frames);
 // removes an old file when there are none. Throws on failure.
 void SaveMarkersFile(const std::filesystem::path& runFile, const std::vector<Marker>& markers);
 
-// A markers file that could not be read, moved aside so that the next save
-// does not replace what the player may still want from it.
-struct MarkersSetAside {
+// A file that could not be read (a markers file, a branch's run file), moved
+// aside so that the next save does not replace what the player may still
+// want from it.
+struct FileSetAside {
     std::string why;
     std::filesystem::path aside; // empty when it could not be moved
     std::string asideFailure;    // why not, then
 };
 
+// Renames file to FILE.damaged, or .damaged-2, -3, ... when that name is
+// taken, keeping why it could not be read. Never throws.
+FileSetAside SetFileAside(const std::filesystem::path& file, std::string why);
+
+// "WHAT could not be read (WHY): set aside as FILE.damaged", or when it could
+// not be moved, "WHAT could not be read (WHY), nor set aside: REASON".
+std::string SetAsideLine(const std::string& what, const FileSetAside& setAside);
+// SetAsideLine of "Markers of NAME".
+std::string MarkersSetAsideLine(const std::string& name, const FileSetAside& markers);
+
 // Reads the markers beside the run file into markers, or leaves them empty
 // when there is no file. A damaged file is renamed to NAME.data.markers.damaged
 // (or .damaged-2, -3, ...) and said so; it never throws for it.
-std::optional<MarkersSetAside> LoadMarkersFile(const std::filesystem::path& runFile,
-                                               uint64_t frames, std::vector<Marker>& markers);
+std::optional<FileSetAside> LoadMarkersFile(const std::filesystem::path& runFile, uint64_t frames,
+                                            std::vector<Marker>& markers);

@@ -47,7 +47,7 @@ struct RunLoadResult {
     std::optional<TraceReadResult> trace;
     // Set when a markers file beside it could not be read: the run loads
     // without markers, and the file was moved aside.
-    std::optional<MarkersSetAside> markers;
+    std::optional<FileSetAside> markers;
     // The run read, with its trace when the trace belongs to it. Whole only
     // when file says Loaded or CutShort.
     TasData data;
