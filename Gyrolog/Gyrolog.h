@@ -22,6 +22,7 @@
 #include "runs/edits/RunHistory.h"
 #include "runs/files/TasFile.h"
 #include "runs/record/Tas.h"
+#include "ui/BranchesSection.h"
 #include "ui/InputsView.h"
 
 #include <atomic>
@@ -267,6 +268,8 @@ private:
     bool UpdateDisabled = false;
     // The Inputs tab's selection, follow and scroll requests.
     inputs::InputsTabState InputsTab;
+    // The Branches section's name field and the branch its delete asks about.
+    branches::SectionState BranchesSection;
 };
 
 extern "C" {

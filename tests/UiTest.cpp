@@ -524,6 +524,8 @@ TEST_F(UiTest, BallBlockIsReachedByScrolling) {
     Click("+", PlusBeside("200.00000"));
     EXPECT_EQ(Run().Data.BallStart.Location.Y, 201.0f);
     EXPECT_EQ(Run().Data.CarStart.Location.Y, -4608.0f);
+    // Back over the Branches header below Save TAS.
+    ASSERT_EQ(Ui().Scroll("Gyrolog", -2), "");
     Click("Enabled"); // the car's is scrolled away
     EXPECT_FALSE(Run().Data.BallStart.Enabled);
     EXPECT_TRUE(Run().Data.CarStart.Enabled);
@@ -1650,6 +1652,56 @@ TEST_F(UiTest, InputsMarkersArePinnedShownAndJumpedTo) {
     EXPECT_TRUE(Shows(HalfRow(5, "", " [selected]")));
     host.RunLine("tas_undo");
     EXPECT_TRUE(Shows("ui: M [selected] | 5" + half + "flip"));
+}
+
+// Branches kept from the console and from the page are listed as they are
+// kept, one is deleted once confirmed, and the compared one's other frames
+// are marked B in the Inputs table.
+TEST_F(UiTest, BranchesAreKeptListedDeletedAndComparedFromThePage) {
+    LongRun(300);
+    const auto kept = [&](const std::string& said) {
+        for (int i = 0; i < 4000 && LastLog() != said; ++i) {
+            host.Wait(1.0 / 120); // the branch is written off the game thread
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+        }
+        EXPECT_EQ(LastLog(), said);
+    };
+    Tab("Loaded TAS");
+    Click("Branches");
+    EXPECT_TRUE(Shows("ui: No branches of this run yet"));
+    host.RunLine("tas_branch b1");
+    EXPECT_TRUE(Shows("ui: Keeping branch b1..."));
+    kept("Branch b1 of long kept: 300 frames");
+    const std::string buttons = " | Load | Compare | Delete";
+    EXPECT_TRUE(Shows("ui: b1: 300 frames, same as the loaded run" + buttons));
+    host.RunLine("tas_setinput 120 129 throttle 1");
+    EXPECT_TRUE(Shows("ui: b1: 300 frames, differs at frame 120" + buttons));
+    Enter("Branch name", "b2");
+    Click("Keep as branch");
+    kept("Branch b2 of long kept: 300 frames");
+    Click("Delete", 1);
+    EXPECT_TRUE(Shows("ui popup: Branch: b2"));
+    Click("Delete"); // the popup's, which is in front
+    Ui().Frame();
+    EXPECT_EQ(LastLog(), "Branch b2 of long deleted");
+    EXPECT_FALSE(ShowsStart("ui: b2:"));
+
+    Click("Compare");
+    EXPECT_TRUE(Shows("ui: b1: 300 frames, differs at frame 120 | Load | Uncompare | Delete"));
+    OpenInputs();
+    Enter("Go to frame", "119");
+    const std::string one = " | 1 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0x0";
+    EXPECT_TRUE(Shows(HalfRow(119, "", " [selected]")));
+    EXPECT_TRUE(Shows("ui: B | 129" + one));
+    EXPECT_TRUE(Shows("ui: frames 0 to 299 | throttle | steer | pitch | yaw | roll | faint: the "
+                      "compared branch"));
+    ASSERT_EQ(Ui().Hover("?"), "");
+    EXPECT_TRUE(Tooltip().find("B not as in the compared branch") != std::string::npos);
+    Tab("Loaded TAS");
+    Click("Uncompare");
+    Ui().Frame();
+    Tab("Inputs");
+    EXPECT_TRUE(Shows("ui: 129" + one));
 }
 
 TEST(InputsViewTest, RowsPutPendingFramesAfterTheTakeOverFrame) {

@@ -29,6 +29,8 @@ struct Frame {
     uint64_t Keyframes = 0;
     std::optional<uint64_t> DriftFrame; // where the last replay drifted
     LiveRecording::Copy Recorded;       // while recording: the frames in view
+    // The branch compared with the run, published whole and never changed.
+    const TasData* Compared = nullptr;
 
     // What row shows, nullptr where it is not at hand (a recorded frame the
     // page no longer holds, a frame the trace does not cover).
@@ -37,6 +39,10 @@ struct Frame {
     std::optional<float> BoostAt(const Row& row) const;
     bool TeleportAt(const Row& row) const;
     const Marker* MarkerOf(const Row& row) const;
+    // The compared branch's inputs at a run's row, nullptr past its end; and
+    // whether the row's inputs are not the branch's.
+    const VehicleInput* ComparedAt(const Row& row) const;
+    bool DiffersFromCompared(const Row& row) const;
     uint64_t RunFrames() const { return Layout.RunFrames; }
 };
 

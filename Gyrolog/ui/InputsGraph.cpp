@@ -36,6 +36,12 @@ const ImU32 TeleportColour = IM_COL32(150, 150, 150, 160);
 const ImU32 DriftColour = IM_COL32(255, 60, 60, 255);
 const ImU32 GraphBackground = IM_COL32(20, 24, 32, 255);
 const ImU32 GraphSelection = IM_COL32(255, 255, 255, 40);
+// The compared branch's lines: its controls' colours, faint behind the run's.
+constexpr ImU32 ComparedAlpha = 70;
+
+ImU32 Faint(ImU32 colour) {
+    return (colour & ~IM_COL32_A_MASK) | (ComparedAlpha << IM_COL32_A_SHIFT);
+}
 
 float Plotted(float value) {
     return std::isnan(value) ? 0.0f : std::clamp(value, -1.0f, 1.0f);
@@ -133,6 +139,17 @@ void DrawMarks(const Frame& frame, const Plot& plot, float bottom) {
     }
 }
 
+// The compared branch's controls at the run's rows drawn, on the same scales.
+void DrawCompared(const Frame& frame, const Plot& plot) {
+    for (size_t k = 0; k < GraphedControls.size(); ++k) {
+        DrawLine(plot, Faint(ControlColours[k]), [&](uint64_t row) -> std::optional<float> {
+            const VehicleInput* theirs = frame.ComparedAt(frame.Layout.At(row));
+            return theirs ? std::optional<float>(Plotted(theirs->*GraphedControls[k]))
+                          : std::nullopt;
+        });
+    }
+}
+
 } // namespace
 
 // The five analog controls from -1 (bottom) to 1 (top) over the frames
@@ -174,6 +191,9 @@ void DrawGraph(const Frame& frame, InputsTabState& view) {
             }
         }
         DrawMarks(frame, plot, bottom);
+        if (frame.Compared) {
+            DrawCompared(frame, plot);
+        }
         for (size_t k = 0; k < GraphedControls.size(); ++k) {
             DrawLine(plot, ControlColours[k], [&](uint64_t row) -> std::optional<float> {
                 const VehicleInput* input = shown[row - window.First];
@@ -200,6 +220,10 @@ void DrawGraph(const Frame& frame, InputsTabState& view) {
     for (size_t k = 0; k < GraphedControls.size(); ++k) {
         ImGui::SameLine(0, -1);
         ImGui::TextColored(ImColor(ControlColours[k]), "%s", GraphedNames[k]);
+    }
+    if (frame.Compared) {
+        ImGui::SameLine(0, -1);
+        ImGui::TextDisabled("faint: the compared branch");
     }
     if (view.PlotSpeeds) {
         ImGui::SameLine(0, -1);

@@ -5,6 +5,7 @@
 #include <imgui.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace inputs {
 
@@ -53,6 +54,21 @@ const Marker* Frame::MarkerOf(const Row& row) const {
     return row.Kind == RowKind::Run || row.Kind == RowKind::Replaced
                ? MarkerAt(Frames.Markers, row.Frame)
                : nullptr;
+}
+
+const VehicleInput* Frame::ComparedAt(const Row& row) const {
+    const bool ofRun = row.Kind == RowKind::Run || row.Kind == RowKind::Replaced;
+    return ofRun && Compared != nullptr && row.Frame < Compared->Inputs.size()
+               ? &Compared->Inputs[row.Frame]
+               : nullptr;
+}
+
+bool Frame::DiffersFromCompared(const Row& row) const {
+    if (Compared == nullptr || (row.Kind != RowKind::Run && row.Kind != RowKind::Replaced)) {
+        return false;
+    }
+    const VehicleInput* theirs = ComparedAt(row);
+    return theirs == nullptr || std::memcmp(InputAt(row), theirs, sizeof(VehicleInput)) != 0;
 }
 
 } // namespace inputs
@@ -115,6 +131,9 @@ void Gyrolog::RenderInputsTab() {
     if (check.Last == ReplayCheckView::Drifted) {
         frame.DriftFrame = check.Frame;
     }
+    // Held until the tab is drawn.
+    const std::shared_ptr<const BranchesView> branches = Branches.View.Get();
+    frame.Compared = branches->Compared.get();
     auto& view = InputsTab;
     if (state == TasState::Recording) {
         CopyRecordedInView(LiveTail, view, frame.Recorded);

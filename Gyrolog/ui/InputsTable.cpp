@@ -73,7 +73,7 @@ Columns LayOut(uint64_t rows, float otherWidth, bool state, bool notes) {
     columns.State = state;
     columns.Notes = notes;
     float x = 0.0f;
-    columns.Width[0] = ImGui::CalcTextSize(">TDM+").x;
+    columns.Width[0] = ImGui::CalcTextSize(">TDMB+").x;
     x += columns.Width[0] + ColumnGap;
     for (size_t c = 0; c < TableColumns; ++c) {
         const bool shown = columns.Shown(c);
@@ -156,6 +156,9 @@ std::string RowMarks(const Frame& frame, const Row& row, uint64_t rowIndex) {
     if (frame.MarkerOf(row)) {
         marks += 'M';
     }
+    if (frame.DiffersFromCompared(row)) {
+        marks += 'B';
+    }
     if (row.Kind == RowKind::Pending || row.Kind == RowKind::Live) {
         marks += '+';
     } else if (row.Kind == RowKind::Replaced) {
@@ -224,8 +227,8 @@ void DrawRow(const Frame& frame, const InputsTabState& view, const Columns& colu
 void DrawHeader(const Columns& columns) {
     TextAt(columns.Start[0], 0.0f, "?");
     if (ImGui::IsItemHovered()) {
-        ImGui::SetTooltip("> now, T teleport, D drifted here, M marker, + new (not applied), - "
-                          "replaced by Update");
+        ImGui::SetTooltip("> now, T teleport, D drifted here, M marker, B not as in the "
+                          "compared branch, + new (not applied), - replaced by Update");
     }
     for (size_t c = 0; c < TableColumns; ++c) {
         if (!columns.Shown(c)) {

@@ -104,6 +104,34 @@ bool HistoryButton(const char* label, const std::string& what, const char* verb,
     return clicked;
 }
 
+// What the Branches section asked for, on the game thread: nothing when
+// another run has been loaded since the click.
+void ActOnBranch(RunBranches& all, const branches::Request& asked) {
+    using Kind = branches::Request::Kind;
+    if (all.View.Get()->Run != asked.Run) {
+        return;
+    }
+    switch (asked.What) {
+    case Kind::Keep:
+        all.Keep(asked.Name);
+        break;
+    case Kind::Load:
+        all.Load(asked.Name);
+        break;
+    case Kind::Compare:
+        all.Compare(asked.Name);
+        break;
+    case Kind::EndCompare:
+        all.EndCompare();
+        break;
+    case Kind::Delete:
+        all.Delete(asked.Name);
+        break;
+    case Kind::None:
+        break;
+    }
+}
+
 } // namespace
 
 Tas::DetailsEdit Tas::RenderDetails(const std::filesystem::path& runFolder) {
@@ -234,6 +262,14 @@ void Gyrolog::RenderLoadedTas() {
             ImGui::CloseCurrentPopup();
         }
         ImGui::EndPopup();
+    }
+
+    const branches::Request asked = branches::DrawSection(*Branches.View.Get(), BranchesSection,
+                                                          CvarIsOn("tas_confirmfiledelete"));
+    if (asked.What != branches::Request::Kind::None) {
+        gameWrapper->Execute([this, asked](GameWrapper*) {
+            GuardedOnGame("branch", [&] { ActOnBranch(Branches, asked); });
+        });
     }
 }
 
