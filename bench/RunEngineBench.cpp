@@ -532,6 +532,7 @@ BENCHMARK(InputsTabFrame)->Iterations(1)->Unit(benchmark::kSecond);
 // compare_ms: comparing two hour-long branches that never part, the worst
 // case, the least of three.
 void KeepAndCompareHourLongBranches(benchmark::State& state) {
+    std::filesystem::remove_all(BenchFolder() / "Gyrolog" / "branches");
     LoadedPlugin loaded;
     auto& run = loaded.access->Run();
     run.Name = "hour";

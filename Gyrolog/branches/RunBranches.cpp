@@ -95,7 +95,7 @@ void RunBranches::Keep(const std::string& name) {
         Say(why, ToastKind::Error);
         return;
     }
-    Copy copy{Owner, name, std::make_shared<TasData>()};
+    Copy copy{Owner, name, std::make_shared<TasData>(), RunChanges};
     TasData& data = *copy.Data;
     {
         std::lock_guard lock(RunLock); // the page edits these in place
@@ -128,7 +128,7 @@ void RunBranches::HandOver() {
     Copy copy = std::move(*Copying);
     Copying.reset();
     std::shared_ptr<const TasData> data = std::move(copy.Data);
-    Written.push_back(Writing{copy.Run, copy.Name, data});
+    Written.push_back(Writing{copy.Run, copy.Name, data, copy.RunChanges});
     Writes.Post([folder = DataFolder, run = copy.Run, name = copy.Name, data]() -> std::string {
         try {
             SaveBranch(folder, run, name, *data);
@@ -179,10 +179,14 @@ void RunBranches::TakeReports() {
             const auto at = std::lower_bound(
                 Branches.begin(), Branches.end(), done.Name,
                 [](const Kept& branch, const std::string& name) { return branch.Name < name; });
+            // Kept from the run as it still is: no scan says more.
+            const std::optional<uint64_t> differs =
+                done.RunChanges == RunChanges ? std::nullopt : FirstDiffers(*done.Data);
             if (at != Branches.end() && at->Name == done.Name) {
-                at->Data = std::move(done.Data);
+                Writes.Release(std::move(at->Data));
+                *at = Kept{done.Name, std::move(done.Data), differs};
             } else {
-                Branches.insert(at, Kept{done.Name, std::move(done.Data)});
+                Branches.insert(at, Kept{done.Name, std::move(done.Data), differs});
             }
         }
     }
@@ -215,9 +219,8 @@ void RunBranches::List() {
         return;
     }
     for (const Kept& branch : Branches) {
-        Host.Log(
-            fmt::format("{}: {} frames, {}", branch.Name, branch.Data->Inputs.size(),
-                        DifferenceText(FirstDifferingFrame(branch.Data->Inputs, Run.Data.Inputs))));
+        Host.Log(fmt::format("{}: {} frames, {}", branch.Name, branch.Data->Inputs.size(),
+                             DifferenceText(branch.FirstDiffers)));
     }
 }
 
@@ -286,7 +289,10 @@ void RunBranches::Delete(const std::string& name) {
         Host.Toast("Error deleting the branch, check logs", ToastKind::Error);
         return;
     }
-    std::erase_if(Branches, [&](const Kept& branch) { return branch.Name == name; });
+    const auto gone = std::find_if(Branches.begin(), Branches.end(),
+                                   [&](const Kept& branch) { return branch.Name == name; });
+    Writes.Release(std::move(gone->Data));
+    Branches.erase(gone);
     if (ComparedName == name) {
         ComparedName.clear();
     }
@@ -296,7 +302,7 @@ void RunBranches::Delete(const std::string& name) {
 
 void RunBranches::ReadBranchesOf(const std::string& run) {
     Owner = run;
-    Branches.clear();
+    ReleaseAll();
     ComparedName.clear();
     if (DataFolder.empty() || Owner.empty()) {
         Publish();
@@ -305,8 +311,10 @@ void RunBranches::ReadBranchesOf(const std::string& run) {
     try {
         BranchListing listing = ReadBranches(DataFolder, Owner);
         for (Branch& branch : listing.Branches) {
+            const std::optional<uint64_t> differs = FirstDiffers(branch.Data);
             Branches.push_back(Kept{std::move(branch.Name),
-                                    std::make_shared<const TasData>(std::move(branch.Data))});
+                                    std::make_shared<const TasData>(std::move(branch.Data)),
+                                    differs});
         }
         for (const std::string& line : listing.Reports) {
             Host.Log(line);
@@ -333,7 +341,15 @@ void RunBranches::RunReplaced() {
 }
 
 void RunBranches::RunChanged() {
+    ++RunChanges;
+    for (Kept& branch : Branches) {
+        branch.FirstDiffers = FirstDiffers(*branch.Data);
+    }
     Publish();
+}
+
+std::optional<uint64_t> RunBranches::FirstDiffers(const TasData& branch) const {
+    return FirstDifferingFrame(branch.Inputs, Run.Data.Inputs);
 }
 
 void RunBranches::RunSaved(const std::string& name) {
@@ -355,10 +371,17 @@ void RunBranches::RunFileDeleted(const std::string& name) {
         Host.Toast("The run's branches stay, check logs", ToastKind::Warning);
     }
     if (name == Owner) {
-        Branches.clear();
+        ReleaseAll();
         ComparedName.clear();
         Publish();
     }
+}
+
+void RunBranches::ReleaseAll() {
+    for (Kept& branch : Branches) {
+        Writes.Release(std::move(branch.Data));
+    }
+    Branches.clear();
 }
 
 void RunBranches::Finish() {
@@ -369,8 +392,8 @@ void RunBranches::Publish() {
     BranchesView view;
     view.Run = Owner;
     for (const Kept& branch : Branches) {
-        view.Rows.push_back(BranchRow{branch.Name, branch.Data->Inputs.size(),
-                                      FirstDifferingFrame(branch.Data->Inputs, Run.Data.Inputs)});
+        view.Rows.push_back(
+            BranchRow{branch.Name, branch.Data->Inputs.size(), branch.FirstDiffers});
         if (branch.Name == ComparedName) {
             view.ComparedName = ComparedName;
             view.Compared = branch.Data;

@@ -74,6 +74,9 @@ private:
     struct Kept {
         std::string Name;
         std::shared_ptr<const TasData> Data; // shared with the page's view
+        // Against the run's inputs, found when they or the branch change:
+        // an hour of them takes a millisecond to scan.
+        std::optional<uint64_t> FirstDiffers;
     };
     // A branch being copied out of the run, a slice a game frame, of the
     // run's arrays as they were when it was asked for.
@@ -81,6 +84,7 @@ private:
         std::string Run;
         std::string Name;
         std::shared_ptr<TasData> Data;
+        uint64_t RunChanges = 0; // RunChanges when it was asked for
         size_t Inputs = 0;
         size_t Entries = 0;
         size_t KeyframeCount = 0;
@@ -89,6 +93,7 @@ private:
         std::string Run;
         std::string Name;
         std::shared_ptr<const TasData> Data;
+        uint64_t RunChanges = 0;
     };
 
     const char* KeepRefused() const;
@@ -101,6 +106,8 @@ private:
     void TakeReports();
     void AwaitWrites();
     void ReadBranchesOf(const std::string& run);
+    void ReleaseAll();
+    std::optional<uint64_t> FirstDiffers(const TasData& branch) const;
     void Publish();
     void Say(const std::string& text, ToastKind kind);
 
@@ -112,6 +119,7 @@ private:
     std::string Owner;          // the run whose branches these are
     std::vector<Kept> Branches; // by name
     std::string ComparedName;
+    uint64_t RunChanges = 0; // counts the changes to the run's frames
     std::optional<Copy> Copying;
     std::vector<Writing> Written; // handed to Writes, in order: one report each
     bool Waiting = false;         // a Later call is due

@@ -13,7 +13,22 @@ FileWorker::~FileWorker() {
     }
 }
 
+void FileWorker::Release(std::shared_ptr<const void> value) {
+    if (!value) {
+        return;
+    }
+    Enqueue(Job{[held = std::move(value)]() mutable {
+                    held.reset();
+                    return std::string();
+                },
+                false});
+}
+
 void FileWorker::Post(std::function<std::string()> job) {
+    Enqueue(Job{std::move(job)});
+}
+
+void FileWorker::Enqueue(Job job) {
     {
         std::lock_guard lock(Lock);
         Jobs.push_back(std::move(job));
@@ -46,12 +61,14 @@ void FileWorker::Run() {
         Jobs.pop_front();
         Working = true;
         lock.unlock();
-        std::string report = job();
-        job = nullptr; // what it holds goes off the game thread too
+        std::string report = job.Work();
+        job.Work = nullptr; // what it holds goes off the game thread too
         lock.lock();
         Working = false;
-        Reports.push_back(std::move(report));
-        Reported = true;
+        if (job.Reported) {
+            Reports.push_back(std::move(report));
+            Reported = true;
+        }
         Changed.notify_all();
     }
 }

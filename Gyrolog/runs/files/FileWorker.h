@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -11,7 +12,8 @@
 
 // File work done on a thread of its own, in the order it was handed over:
 // the game thread hands over a job and never waits, except before it
-// changes the files the jobs write (Await). Each job returns its report.
+// changes the files the jobs write (Await). Each job returns its report;
+// freeing what a job held is done there too.
 class FileWorker {
 public:
     FileWorker() = default;
@@ -21,6 +23,9 @@ public:
 
     // job must not throw; it returns what it did, for the console.
     void Post(std::function<std::string()> job);
+    // Lets value go there, unreported: the last owner of tens of megabytes
+    // would stall the game thread freeing them.
+    void Release(std::shared_ptr<const void> value);
     // Until every job handed over is done: none holds a file open then.
     void Await();
     // Cheap, for a tick: whether TakeReports has lines.
@@ -29,12 +34,17 @@ public:
     std::vector<std::string> TakeReports();
 
 private:
+    struct Job {
+        std::function<std::string()> Work;
+        bool Reported = true;
+    };
+    void Enqueue(Job job);
     void Run();
 
     // Shared: held only to move jobs and reports in or out.
     std::mutex Lock;
     std::condition_variable Changed;
-    std::deque<std::function<std::string()>> Jobs;
+    std::deque<Job> Jobs;
     bool Working = false;
     bool Stopping = false;
     std::vector<std::string> Reports;
