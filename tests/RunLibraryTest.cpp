@@ -771,7 +771,9 @@ TEST_F(BranchTest, KeptListedComparedLoadedUndoneAndDeleted) {
                   "first try: 300 frames, first differs from the loaded run at frame 120",
                   "second: 280 frames, the same as the loaded run"}));
 
+    Run().Data.CarStart.Location.X = 50.0f; // the branch keeps the starts it was kept with
     host.RunLine("tas_loadbranch first try");
+    EXPECT_EQ(Run().Data.CarStart.Location.X, 0.0f);
     EXPECT_EQ(Run().Name, "run");
     EXPECT_TRUE(Plugin().Unsaved());
     ASSERT_EQ(Run().Data.Inputs.size(), 300u);
@@ -781,6 +783,7 @@ TEST_F(BranchTest, KeptListedComparedLoadedUndoneAndDeleted) {
     EXPECT_EQ(Said("tas_undo"), std::vector<std::string>{"Undone: load of branch first try"});
     EXPECT_EQ(Run().Data.Inputs.size(), 280u);
     EXPECT_EQ(Run().Data.Inputs[120].Throttle, 1.0f);
+    EXPECT_EQ(Run().Data.CarStart.Location.X, 50.0f);
     host.RunLine("tas_redo");
     EXPECT_EQ(Run().Data.Inputs.size(), 300u);
 

@@ -70,6 +70,15 @@ void UseEveryTab(sim::Ui& ui, int pass) {
     ui.Click(pass % 2 ? "Undo" : "Redo");
     ui.Click("Save TAS");
     ui.Click("Overwrite");
+    if (!Shown(ui, "Keep as branch")) {
+        ui.Click("Branches");
+    }
+    ui.Click(pass % 2 ? "Compare" : "Uncompare"); // drawn in the Inputs tab below
+    if (pass % 4 == 0) {
+        ui.Edit("Branch name");
+        ui.Type("page");
+        ui.Click("Keep as branch");
+    }
     ui.Frame(2);
 
     ui.Click("Inputs"); // shown while a run is loaded
