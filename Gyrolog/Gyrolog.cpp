@@ -111,20 +111,12 @@ void Gyrolog::EditorHost::StopRun() {
     Plugin.Stop();
 }
 
-void Gyrolog::BranchesHost::Log(const std::string& text) {
-    Plugin.Host.Log(text);
-}
-
-void Gyrolog::BranchesHost::Toast(const std::string& text, ToastKind kind) {
-    Plugin.ShowToast(text, kind);
-}
-
 // A game frame at 120 frames a second.
-void Gyrolog::BranchesHost::Later(std::function<void()> next) {
+void Gyrolog::EditorHost::Later(std::function<void()> next) {
     Plugin.gameWrapper->SetTimeout(
         [next = std::move(next)](GameWrapper*) { GuardedOnGame("branches", next); }, 1.0f / 120);
 }
 
-float Gyrolog::BranchesHost::DriftTolerance() {
+float Gyrolog::EditorHost::DriftTolerance() {
     return *Plugin.DriftTolerance;
 }

@@ -221,12 +221,15 @@ private:
     std::shared_ptr<bool> QuickSeek;
     std::shared_ptr<bool> ShowFrame;
     bool DriftChecking = false; // this replay has a trace and has not drifted yet
-    // The run editor's reach into the plugin: the console, toasts, the run
-    // engine's stop and the replay check the page shows.
-    struct EditorHost final : RunEditorHost {
+    // The run editor's and the branches' reach into the plugin: the console,
+    // toasts, the run engine's stop, the replay check the page shows, timers
+    // and the drift tolerance.
+    struct EditorHost final : RunEditorHost, RunBranchesHost {
         explicit EditorHost(Gyrolog& plugin) : Plugin(plugin) {}
         void Log(const std::string& text) override;
         void Toast(const std::string& text, ToastKind kind) override;
+        void Later(std::function<void()> next) override;
+        float DriftTolerance() override;
         void StopRun() override;
         void PublishRunCheck(bool newRun) override;
         void DropStaleTrace() override;
@@ -239,19 +242,8 @@ private:
     // The loaded run's history, frame edits, page edits, replacement and
     // journal; its Undo and Redo texts are read under LoadedTasLock.
     RunEditor Editor{LoadedTas, LoadedTasLock, Host};
-    // The branches' reach into the plugin: the console, toasts, timers and
-    // the drift tolerance.
-    struct BranchesHost final : RunBranchesHost {
-        explicit BranchesHost(Gyrolog& plugin) : Plugin(plugin) {}
-        void Log(const std::string& text) override;
-        void Toast(const std::string& text, ToastKind kind) override;
-        void Later(std::function<void()> next) override;
-        float DriftTolerance() override;
-        Gyrolog& Plugin;
-    };
-    BranchesHost ForBranches{*this};
     // The loaded run's branches; the page reads their View.
-    RunBranches Branches{LoadedTas, LoadedTasLock, Editor, ForBranches};
+    RunBranches Branches{LoadedTas, LoadedTasLock, Editor, Host};
 
     // ---- Render thread only. ----
     int32_t SelectedFile = -1;

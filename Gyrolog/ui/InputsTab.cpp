@@ -50,21 +50,27 @@ bool Frame::TeleportAt(const Row& row) const {
     return std::binary_search(teleports.begin(), teleports.end(), row.Frame);
 }
 
+namespace {
+
+// A frame of the run itself, not of a take-over.
+bool OfTheRun(const Row& row) {
+    return row.Kind == RowKind::Run || row.Kind == RowKind::Replaced;
+}
+
+} // namespace
+
 const Marker* Frame::MarkerOf(const Row& row) const {
-    return row.Kind == RowKind::Run || row.Kind == RowKind::Replaced
-               ? MarkerAt(Frames.Markers, row.Frame)
-               : nullptr;
+    return OfTheRun(row) ? MarkerAt(Frames.Markers, row.Frame) : nullptr;
 }
 
 const VehicleInput* Frame::ComparedAt(const Row& row) const {
-    const bool ofRun = row.Kind == RowKind::Run || row.Kind == RowKind::Replaced;
-    return ofRun && Compared != nullptr && row.Frame < Compared->Inputs.size()
+    return OfTheRun(row) && Compared != nullptr && row.Frame < Compared->Inputs.size()
                ? &Compared->Inputs[row.Frame]
                : nullptr;
 }
 
 bool Frame::DiffersFromCompared(const Row& row) const {
-    if (Compared == nullptr || (row.Kind != RowKind::Run && row.Kind != RowKind::Replaced)) {
+    if (Compared == nullptr || !OfTheRun(row)) {
         return false;
     }
     const VehicleInput* theirs = ComparedAt(row);
