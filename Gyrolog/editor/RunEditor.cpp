@@ -352,18 +352,10 @@ void RunEditor::ApplyStep(HistoryStep& step) {
     }
 }
 
-// The run's trace as it now stands, whole or none: a splice of no frames.
+// The run's trace as it now stands, whole or none. Read where it lies: the
+// page reads it too, under the lock this does not take.
 void RunEditor::JournalWholeTrace() {
-    RunSplice trace;
-    trace.At = Run.Data.Inputs.size();
-    trace.Teleports = Run.Data.TeleportFrames;
-    trace.Markers = Run.Data.Markers;
-    trace.TraceTail.swap(Run.Data.Trace); // lent, not copied, to make the payload
-    trace.KeyframesTail.swap(Run.Data.Keyframes);
-    std::string payload = SplicePayload(trace);
-    trace.TraceTail.swap(Run.Data.Trace);
-    trace.KeyframesTail.swap(Run.Data.Keyframes);
-    Journal.Write(JournalRecord::Splice, std::move(payload));
+    Journal.Write(JournalRecord::Splice, WholeTracePayload(Run.Data));
 }
 
 // The pending take-over, again, as its recording wrote it.

@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 #include <istream>
+#include <span>
 #include <sstream>
 #include <streambuf>
 #include <vector>
@@ -451,11 +452,16 @@ std::string FramedRecord(JournalRecord kind, const std::string& payload) {
     return Record(kind, payload);
 }
 
-std::string SplicePayload(const RunSplice& change) {
+namespace {
+
+// The trace and its keyframes are passed apart so that the run's own can be
+// read where they are, never moved out from under the page.
+std::string SplicePayload(const RunSplice& change, std::span<const TraceEntry> traceTail,
+                          std::span<const Keyframe> keyframesTail) {
     std::string payload;
     payload.reserve(8 * 8 + change.Inputs.size() * sizeof(VehicleInput) +
-                    change.Teleports.size() * 8 + change.TraceTail.size() * sizeof(TraceEntry) +
-                    change.KeyframesTail.size() * sizeof(Keyframe) + MarkersBytes(change.Markers));
+                    change.Teleports.size() * 8 + traceTail.size_bytes() +
+                    keyframesTail.size_bytes() + MarkersBytes(change.Markers));
     Append(payload, change.At);
     Append(payload, change.Removed);
     Append(payload, static_cast<uint64_t>(change.Inputs.size()));
@@ -463,13 +469,26 @@ std::string SplicePayload(const RunSplice& change) {
     Append(payload, static_cast<uint64_t>(change.Teleports.size()));
     AppendBytes(payload, change.Teleports.data(), change.Teleports.size() * 8);
     Append(payload, change.TraceAt);
-    Append(payload, static_cast<uint64_t>(change.TraceTail.size()));
-    AppendBytes(payload, change.TraceTail.data(), change.TraceTail.size() * sizeof(TraceEntry));
-    Append(payload, static_cast<uint64_t>(change.KeyframesTail.size()));
-    AppendBytes(payload, change.KeyframesTail.data(),
-                change.KeyframesTail.size() * sizeof(Keyframe));
+    Append(payload, static_cast<uint64_t>(traceTail.size()));
+    AppendBytes(payload, traceTail.data(), traceTail.size_bytes());
+    Append(payload, static_cast<uint64_t>(keyframesTail.size()));
+    AppendBytes(payload, keyframesTail.data(), keyframesTail.size_bytes());
     AppendMarkers(payload, change.Markers);
     return payload;
+}
+
+} // namespace
+
+std::string SplicePayload(const RunSplice& change) {
+    return SplicePayload(change, change.TraceTail, change.KeyframesTail);
+}
+
+std::string WholeTracePayload(const TasData& run) {
+    RunSplice noFrames;
+    noFrames.At = run.Inputs.size();
+    noFrames.Teleports = run.TeleportFrames;
+    noFrames.Markers = run.Markers;
+    return SplicePayload(noFrames, run.Trace, run.Keyframes);
 }
 
 std::string StartsPayload(const StartingState& car, const StartingState& ball) {

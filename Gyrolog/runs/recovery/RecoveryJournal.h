@@ -73,6 +73,9 @@ std::string EmptyRecord(JournalRecord kind);
 // game thread hands it.
 std::string FramedRecord(JournalRecord kind, const std::string& payload);
 std::string SplicePayload(const RunSplice& change);
+// A splice of no frames that sets the run's trace, whole or none, and keeps
+// its teleports and markers: read from the run in place, not copied first.
+std::string WholeTracePayload(const TasData& run);
 std::string StartsPayload(const StartingState& car, const StartingState& ball);
 std::string NamePayload(const std::string& name);
 
