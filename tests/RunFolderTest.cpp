@@ -316,6 +316,13 @@ TEST_F(RunFolderTest, BranchesRoundTripAndTheRunListingPassesThemOver) {
     EXPECT_TRUE(fs::exists(RunFilePath(BranchFolderPath(Folder(), "new"), "a")));
     EXPECT_TRUE(fs::exists(MarkersPath(RunFilePath(BranchFolderPath(Folder(), "other"), "b"))));
     EXPECT_EQ(ReadBranches(Folder(), "other").Branches[1].Data.Trace.size(), 3u);
+    // A branch whose run file cannot move keeps its trace and markers.
+    SaveBranch(Folder(), "new", "c", data);
+    const fs::path stuck = RunFilePath(BranchFolderPath(Folder(), "new"), "c");
+    fs::create_directories(RunFilePath(BranchFolderPath(Folder(), "other"), "c") / "x");
+    ASSERT_EQ(MoveBranches(Folder(), "new", "other").size(), 2u);
+    EXPECT_TRUE(fs::exists(TracePath(stuck)) && fs::exists(MarkersPath(stuck)));
+    EXPECT_EQ(DeleteBranch(Folder(), "new", "c"), std::nullopt);
 
     EXPECT_EQ(DeleteBranch(Folder(), "new", "a"), std::nullopt);
     EXPECT_FALSE(fs::exists(BranchFolderPath(Folder(), "new")));

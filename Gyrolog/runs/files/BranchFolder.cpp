@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <exception>
 #include <utility>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -86,15 +87,26 @@ void ReadBranch(const TasFile& file, const std::string& run, BranchListing& list
 }
 
 // Trace and markers first: the branch shows in its new folder only once
-// its run file, the last, is there.
+// its run file, the last, is there. A move that fails part-way is taken
+// back, so that the branch that stays keeps its trace and markers.
 void MoveBranch(const fs::path& from, const fs::path& to) {
-    for (const auto& [beside, moved] : {std::pair{TracePath(from), TracePath(to)},
-                                        std::pair{MarkersPath(from), MarkersPath(to)}}) {
-        if (fs::exists(fs::symlink_status(beside))) {
-            fs::rename(beside, moved);
+    std::vector<std::pair<fs::path, fs::path>> moved;
+    try {
+        for (const auto& [beside, there] : {std::pair{TracePath(from), TracePath(to)},
+                                            std::pair{MarkersPath(from), MarkersPath(to)}}) {
+            if (fs::exists(fs::symlink_status(beside))) {
+                fs::rename(beside, there);
+                moved.emplace_back(beside, there);
+            }
         }
+        fs::rename(from, to);
+    } catch (const std::exception&) {
+        for (const auto& [back, there] : moved) {
+            std::error_code stays; // the failure reported is the move's
+            fs::rename(there, back, stays);
+        }
+        throw;
     }
-    fs::rename(from, to);
 }
 
 void MoveEachBranch(const fs::path& from, const fs::path& to, const std::string& oldRun,
