@@ -1655,8 +1655,8 @@ TEST_F(UiTest, InputsMarkersArePinnedShownAndJumpedTo) {
 }
 
 // Branches kept from the console and from the page are listed as they are
-// kept, one is deleted once confirmed, and the compared one's other frames
-// are marked B in the Inputs table.
+// kept, one is deleted once confirmed, the compared one's other frames are
+// marked B in the Inputs table, and one loaded from the page is the run's.
 TEST_F(UiTest, BranchesAreKeptListedDeletedAndComparedFromThePage) {
     LongRun(300);
     const auto kept = [&](const std::string& said) {
@@ -1702,6 +1702,11 @@ TEST_F(UiTest, BranchesAreKeptListedDeletedAndComparedFromThePage) {
     Ui().Frame();
     Tab("Inputs");
     EXPECT_TRUE(Shows("ui: 129" + one));
+    Tab("Loaded TAS");
+    Click("Load");
+    Ui().Frame();
+    EXPECT_EQ(LastLog(), "Branch b1 loaded into long: 300 frames");
+    EXPECT_TRUE(Shows("ui: b1: 300 frames, same as the loaded run" + buttons));
 }
 
 TEST(InputsViewTest, RowsPutPendingFramesAfterTheTakeOverFrame) {
