@@ -66,19 +66,14 @@ void ConfirmDelete(SectionState& state, Request& request) {
     if (!ImGui::BeginPopupModal(ConfirmPopup, nullptr, ImGuiWindowFlags_AlwaysAutoResize)) {
         return;
     }
-    ImGui::TextUnformatted("Are you sure you want to delete this branch?");
-    ImGui::TextUnformatted(("Branch: " + state.ToDelete).c_str());
-    const bool remove = ui::RedButton("Delete##Gyrologbranchpopup", ui::PopupButtonWidth);
-    ImGui::SameLine(0, -1);
-    const bool cancel =
-        ImGui::Button("Cancel##Gyrologbranchpopup", ImVec2(ui::PopupButtonWidth, 0));
-    if (remove) {
+    const ui::Answer answer = ui::DeleteConfirmation("Are you sure you want to delete this branch?",
+                                                     "Branch: " + state.ToDelete);
+    if (answer == ui::Answer::Delete) {
         request = {Request::Kind::Delete, state.ToDelete, state.ToDeleteOf};
     }
-    if (remove || cancel) {
+    if (answer != ui::Answer::None) {
         state.ToDelete.clear();
         state.ToDeleteOf.clear();
-        ImGui::CloseCurrentPopup();
     }
     ImGui::EndPopup();
 }

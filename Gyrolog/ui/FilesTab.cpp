@@ -84,17 +84,14 @@ void Gyrolog::RenderTasFiles() {
 
     if (ImGui::BeginPopupModal("Delete Confirm##Gyrolog", nullptr,
                                ImGuiWindowFlags_AlwaysAutoResize)) {
-        ImGui::TextUnformatted("Are you sure you want to delete this run?");
-        ImGui::TextUnformatted(("File: " + Utf8FromPath(SelectedFilePath.filename())).c_str());
-        if (ui::RedButton("Delete##Gyrologpopup", ui::PopupButtonWidth)) {
+        const ui::Answer answer =
+            ui::DeleteConfirmation("Are you sure you want to delete this run?",
+                                   "File: " + Utf8FromPath(SelectedFilePath.filename()));
+        if (answer == ui::Answer::Delete) {
             DeferOnRow("delete", SelectedFile, SelectedFilePath, &Gyrolog::DeleteTas);
-            SelectedFile = -1;
-            ImGui::CloseCurrentPopup();
         }
-        ImGui::SameLine(0, -1);
-        if (ImGui::Button("Cancel##Gyrologpopup", ImVec2(ui::PopupButtonWidth, 0))) {
+        if (answer != ui::Answer::None) {
             SelectedFile = -1;
-            ImGui::CloseCurrentPopup();
         }
         ImGui::EndPopup();
     }

@@ -116,4 +116,21 @@ bool RedButton(const char* label, float width, float height) {
     return clicked;
 }
 
+Answer DeleteConfirmation(const char* question, const std::string& what) {
+    ImGui::TextUnformatted(question);
+    ImGui::TextUnformatted(what.c_str());
+    Answer answer = Answer::None;
+    if (RedButton("Delete##Gyrologpopup", PopupButtonWidth)) {
+        answer = Answer::Delete;
+    }
+    ImGui::SameLine(0, -1);
+    if (ImGui::Button("Cancel##Gyrologpopup", ImVec2(PopupButtonWidth, 0))) {
+        answer = Answer::Cancel;
+    }
+    if (answer != Answer::None) {
+        ImGui::CloseCurrentPopup();
+    }
+    return answer;
+}
+
 } // namespace ui

@@ -38,4 +38,9 @@ void ElidedText(const std::string& text, float width);
 // Two dialog buttons on one line use this size.
 constexpr float PopupButtonWidth = 120.0f;
 
+enum class Answer { None, Delete, Cancel };
+// The body of an open delete confirmation popup: the question, the line
+// naming what goes, a red Delete and a Cancel. Closes the popup once answered.
+Answer DeleteConfirmation(const char* question, const std::string& what);
+
 } // namespace ui

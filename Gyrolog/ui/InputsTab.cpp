@@ -1,11 +1,11 @@
 #include "Guarded.h"
 #include "Gyrolog.h"
+#include "runs/record/RunCompare.h"
 #include "ui/InputsFrame.h"
 
 #include <imgui.h>
 
 #include <algorithm>
-#include <cstring>
 
 namespace inputs {
 
@@ -74,7 +74,7 @@ bool Frame::DiffersFromCompared(const Row& row) const {
         return false;
     }
     const VehicleInput* theirs = ComparedAt(row);
-    return theirs == nullptr || std::memcmp(InputAt(row), theirs, sizeof(VehicleInput)) != 0;
+    return theirs == nullptr || !SameInput(*InputAt(row), *theirs);
 }
 
 } // namespace inputs

@@ -4,6 +4,10 @@
 #include <cmath>
 #include <cstring>
 
+bool SameInput(const VehicleInput& a, const VehicleInput& b) {
+    return std::memcmp(&a, &b, sizeof(VehicleInput)) == 0;
+}
+
 std::optional<uint64_t> FirstDifferingFrame(const std::vector<VehicleInput>& a,
                                             const std::vector<VehicleInput>& b) {
     const size_t both = std::min(a.size(), b.size());
@@ -15,7 +19,7 @@ std::optional<uint64_t> FirstDifferingFrame(const std::vector<VehicleInput>& a,
             continue;
         }
         for (size_t frame = at;; ++frame) {
-            if (std::memcmp(&a[frame], &b[frame], sizeof(VehicleInput)) != 0) {
+            if (!SameInput(a[frame], b[frame])) {
                 return frame;
             }
         }

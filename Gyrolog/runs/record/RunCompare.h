@@ -9,6 +9,10 @@
 // uu between two places.
 float Distance(const Vector& a, const Vector& b);
 
+// Whether two frames' inputs are the same, byte for byte, as the run file
+// holds them.
+bool SameInput(const VehicleInput& a, const VehicleInput& b);
+
 // The first frame whose inputs differ, byte for byte, or where the shorter
 // run ends when it is the other's beginning; none when both are the same.
 std::optional<uint64_t> FirstDifferingFrame(const std::vector<VehicleInput>& a,
